@@ -1,0 +1,1 @@
+// Program-wide references and helpers.

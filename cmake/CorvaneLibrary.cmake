@@ -1,0 +1,15 @@
+# corvane_library(name folder deps...): a static library of every source in the folder.
+# A folder without sources yet gives an interface library, so the tree always configures.
+function(corvane_library name)
+    file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    file(GLOB _hdr CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    if(_src)
+        add_library(${name} STATIC ${_src} ${_hdr})
+        target_link_libraries(${name} ${ARGN})
+    else()
+        add_library(${name} INTERFACE)
+        string(REPLACE "PRIVATE" "INTERFACE" _deps "${ARGN}")
+        string(REPLACE "PUBLIC" "INTERFACE" _deps "${_deps}")
+        target_link_libraries(${name} ${_deps})
+    endif()
+endfunction()

@@ -1,0 +1,35 @@
+#pragma once
+// Mounted volumes: the Linux stand-in for logical drives.
+#include "ShellTypes.h"
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+namespace corvane::platform {
+
+struct Volume {
+    QByteArray mountPoint;  // raw bytes, absolute
+    QByteArray device;
+    QByteArray fsType;
+    DriveType type = DRIVE_FIXED;
+    QString label;          // the name to show: the file system's label or a derived one
+    QString shortName;      // the caption of a drive button
+};
+
+// The user-relevant mounted volumes, "/" first, then by mount point. Pseudo file systems
+// and mounts of system folders are left out. The list is re-read when the mount table changes.
+std::vector<Volume> MountedVolumes();
+// Parses mountinfo text (the format of /proc/self/mountinfo); exposed for tests.
+std::vector<Volume> ParseMountInfo(const QByteArray& mountinfo);
+
+// The mount point of the volume that holds the path ("/" when nothing else does).
+QByteArray VolumeRootOf(const QByteArray& path);
+// Drive kind of a volume root; DRIVE_NO_ROOT_DIR when the path is no listed mount point.
+DriveType GetDriveType(const QByteArray& root);
+// Total and free bytes of the volume holding the path; false when the query fails.
+bool GetDiskFreeSpace(const QByteArray& path, double& totalBytes, double& freeBytes);
+// Whether a medium is present: the volume's size can be read.
+bool VolumeReady(const QByteArray& root);
+
+} // namespace corvane::platform

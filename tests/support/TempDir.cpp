@@ -1,0 +1,80 @@
+#include "TempDir.h"
+
+#include <QDir>
+#include <QProcess>
+#include <cerrno>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvane::test {
+
+TempDir::TempDir()
+{
+    if (!m_dir.isValid())
+        throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempDir::TempDir(std::initializer_list<QByteArray> entries)
+    : TempDir()
+{
+    for (const QByteArray& e : entries) {
+        if (e.endsWith('/'))
+            addFolder(e.chopped(1));
+        else
+            addFile(e);
+    }
+}
+
+QByteArray TempDir::pathBytes() const
+{
+    return QFile::encodeName(m_dir.path());
+}
+
+void TempDir::addFolder(const QByteArray& relName)
+{
+    QByteArray full = pathBytes() + '/' + relName;
+    // Create each missing ancestor with raw bytes, so names need not be UTF-8.
+    for (qsizetype i = pathBytes().size() + 1; i <= full.size(); ++i) {
+        if (i == full.size() || full.at(i) == '/') {
+            QByteArray part = full.left(i);
+            if (::mkdir(part.constData(), 0755) != 0 && errno != EEXIST)
+                throw std::runtime_error("mkdir failed: " + part.toStdString());
+        }
+    }
+}
+
+void TempDir::addFile(const QByteArray& relName, const QByteArray& content)
+{
+    qsizetype slash = relName.lastIndexOf('/');
+    if (slash > 0)
+        addFolder(relName.left(slash));
+    QByteArray full = pathBytes() + '/' + relName;
+    int fd = ::open(full.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        throw std::runtime_error("open failed: " + full.toStdString());
+    if (!content.isEmpty() && ::write(fd, content.constData(), size_t(content.size())) != content.size()) {
+        ::close(fd);
+        throw std::runtime_error("write failed");
+    }
+    ::close(fd);
+}
+
+void TempDir::addSymlink(const QByteArray& relName, const QByteArray& target)
+{
+    QByteArray full = pathBytes() + '/' + relName;
+    if (::symlink(target.constData(), full.constData()) != 0)
+        throw std::runtime_error("symlink failed");
+}
+
+int runShell(const QString& command)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedChannels);
+    p.start("/bin/sh", {"-c", command});
+    p.waitForFinished(-1);
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+} // namespace corvane::test

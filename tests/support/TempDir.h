@@ -1,0 +1,32 @@
+#pragma once
+// A temporary folder that builds a small tree in one call and removes it afterwards.
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+#include <initializer_list>
+
+namespace corvane::test {
+
+class TempDir
+{
+public:
+    TempDir();
+    // Entries ending in "/" are folders, others files; names are raw bytes, relative to the root.
+    explicit TempDir(std::initializer_list<QByteArray> entries);
+
+    QString path() const { return m_dir.path(); }
+    QByteArray pathBytes() const;
+    QString filePath(const QString& name) const { return m_dir.filePath(name); }
+    // Creates a file (with its parent folders) holding the given bytes.
+    void addFile(const QByteArray& relName, const QByteArray& content = {});
+    void addFolder(const QByteArray& relName);
+    void addSymlink(const QByteArray& relName, const QByteArray& target);
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Runs a shell command; returns its exit status.
+int runShell(const QString& command);
+
+} // namespace corvane::test
