@@ -1,0 +1,101 @@
+#include "platform/IdListFormat.h"
+#include "shellctl/ShellRecords.h"
+#include "shellctl/UShellUtils.h"
+#include "tests/support/TempDir.h"
+
+#include <QLocale>
+#include <gtest/gtest.h>
+
+using namespace corvane::shellctl;
+using corvane::test::TempDir;
+
+TEST(ShellTexts, FormatSizeKB)
+{
+    const std::pair<qint64, const char*> cases[] = {
+        {0, "0KB"}, {1, "1KB"}, {1024, "1KB"}, {1025, "2KB"}, {1024 * 1234 + 1, "1,235KB"}, {qint64(5) << 40, "5,368,709,120KB"},
+    };
+    for (auto [bytes, text] : cases)
+        EXPECT_EQ(FormatSizeKB(bytes), text) << bytes;
+}
+
+TEST(ShellTexts, FormatStrPos)
+{
+    EXPECT_EQ(FormatStrPos("%2 and %1", {"a", "b"}), "b and a");
+    EXPECT_EQ(FormatStrPos("", {"a"}), "");
+    EXPECT_EQ(FormatStrPos("%3", {"a"}), "");
+    QStringList many;
+    for (int i = 0; i < 51; ++i)
+        many << "x";
+    EXPECT_THROW(FormatStrPos("%1", many), EShellError);
+}
+
+TEST(ShellRecords, ListDataTextsAndVolumeRoots)
+{
+    TempDir dir;
+    dir.addFile("notes.txt", QByteArray(1500, 'x'));
+    dir.addFolder("sub");
+    auto folder = std::make_shared<TShListFolder>();
+    ASSERT_EQ(IdListFromPath(dir.path(), folder->AbsIdList), corvane::platform::S_OK);
+    ASSERT_EQ(BindToFolder(folder->AbsIdList, folder->IShf), corvane::platform::S_OK);
+    PItemIDList rel;
+    ASSERT_EQ(folder->IShf->ParseDisplayName("notes.txt", rel), corvane::platform::S_OK);
+    TShListData file(folder, rel);
+    EXPECT_EQ(file.DisplayName(), "notes.txt");
+    EXPECT_EQ(file.SizeText(), "2KB");
+    EXPECT_FALSE(file.ModifiedText().isEmpty());
+    EXPECT_FALSE(file.IsFolder());
+    EXPECT_EQ(file.FileName(), "notes.txt");
+    EXPECT_EQ(file.ColumnText(0), "");
+    ASSERT_EQ(folder->IShf->ParseDisplayName("sub", rel), corvane::platform::S_OK);
+    TShListData sub(folder, rel);
+    EXPECT_TRUE(sub.IsFolder());
+    EXPECT_EQ(sub.SizeText(), "");
+
+    // A volume root has neither size nor time; Computer is no file-system item.
+    auto computer = std::make_shared<TShListFolder>();
+    ASSERT_EQ(corvane::platform::SHGetSpecialFolderLocation(corvane::platform::CSIDL_DRIVES, computer->AbsIdList), corvane::platform::S_OK);
+    ASSERT_EQ(BindToFolder(computer->AbsIdList, computer->IShf), corvane::platform::S_OK);
+    ASSERT_EQ(computer->IShf->ParseDisplayName("/", rel), corvane::platform::S_OK);
+    TShListData root(computer, rel);
+    EXPECT_EQ(root.Path(), "/");
+    EXPECT_EQ(root.SizeText(), "");
+    EXPECT_EQ(root.ModifiedText(), "");
+    EXPECT_EQ(ItemTypeName(computer->AbsIdList, 0), "System Folder");
+}
+
+TEST(ShellRecords, TreeDataPathsAndRename)
+{
+    TShTreeData bare(nullptr, nullptr, corvane::platform::EmptyIdList(), false);
+    EXPECT_THROW(bare.Path(), EShellError);
+    TShTreeData root(nullptr, nullptr, corvane::platform::EmptyIdList());
+    EXPECT_FALSE(root.CanRename());
+    EXPECT_EQ(root.Path(), "");
+    PItemIDList usr;
+    ASSERT_EQ(IdListFromPath("/usr", usr), corvane::platform::S_OK);
+    TIdListArray parts(usr);
+    TShTreeData computer(nullptr, &root, parts.Item(0));
+    TShTreeData volume(nullptr, &computer, parts.Item(1));
+    TShTreeData node(nullptr, &volume, parts.Item(2));
+    EXPECT_EQ(node.Path(), "/usr");
+    EXPECT_TRUE(node.IShf() != nullptr);
+    EXPECT_TRUE(node.CanRename());
+    EXPECT_FALSE(computer.CanRename());
+}
+
+TEST(ShellLinks, ReadShortcutFollowsSymlinksAndLinkDesktopFiles)
+{
+    TempDir dir{"target/"};
+    dir.addSymlink("to-target", "target");
+    dir.addFile("web.desktop", "[Desktop Entry]\nType=Link\nURL=file://" + dir.pathBytes() + "/target\nComment=Here\n");
+    dir.addFile("app.desktop", "[Desktop Entry]\nType=Application\nExec=true\n");
+    TLinkData data;
+    ASSERT_EQ(ReadShortcut(dir.filePath("to-target"), true, data), corvane::platform::S_OK);
+    EXPECT_EQ(data.Path, dir.filePath("target"));
+    EXPECT_TRUE(data.FindData.Attributes & corvane::platform::SFGAO_FOLDER);
+    EXPECT_FALSE(data.IdList.isNull());
+    ASSERT_EQ(ReadShortcut(dir.filePath("web.desktop"), false, data), corvane::platform::S_OK);
+    EXPECT_EQ(data.Path, dir.filePath("target"));
+    EXPECT_EQ(data.Description, "Here");
+    EXPECT_TRUE(corvane::platform::Failed(ReadShortcut(dir.filePath("app.desktop"), false, data)));
+    EXPECT_TRUE(corvane::platform::Failed(ReadShortcut(dir.filePath("missing"), false, data)));
+}
