@@ -1,1 +1,18 @@
-// Program-wide references and helpers.
+#include "Globals.h"
+
+#include "explorer/Child.h"
+#include "explorer/StatusBar.h"
+#include "shellctl/ShellControls.h"
+
+namespace corvane::app {
+
+TfrmMain* frmMain = nullptr;
+QPointer<QWidget> frmPreview;
+QPointer<shellctl::TShellTree> CurShellTree;
+QPointer<shellctl::TShellList> CurShellList;
+QPointer<shellctl::TShellCombo> CurShellCombo;
+QPointer<explorer::THistory> CurHistory;
+QPointer<explorer::TStatusBar> CurStatusBar;
+qint64 SelectedBytes = 0;
+
+} // namespace corvane::app

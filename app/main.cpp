@@ -1,7 +1,19 @@
-#include <QApplication>
+#include "app/Application.h"
+#include "app/Mainform.h"
+#include "app/Splash.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    return 0;
+    corvane::app::TApplication app(argc, argv);
+    auto* splash = new corvane::app::TfrmSplash;
+    splash->show();
+    splash->repaint();
+    app.processEvents();
+
+    corvane::app::TfrmMain frmMain;
+    frmMain.show();
+    // The splash window goes once the main window has restored its explorer windows.
+    splash->close();
+    delete splash;
+    return app.exec();
 }

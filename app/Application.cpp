@@ -1,0 +1,47 @@
+#include "Application.h"
+
+#include "AppConsts.h"
+#include "Utility.h"
+
+#include <QDir>
+#include <QIcon>
+
+namespace corvane::app {
+
+TApplication::TApplication(int& argc, char** argv)
+    : QApplication(argc, argv)
+{
+    setApplicationName(QString::fromLatin1(texts::ProductName));
+    setApplicationDisplayName(QString::fromLatin1(texts::ProductName));
+    setOrganizationName(QString::fromLatin1(texts::ProductName));
+    // Outside a desktop session Qt knows no icon theme; take an installed one if there is.
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
+        for (const char* theme : {"breeze", "Adwaita", "gnome"}) {
+            if (QDir(QStringLiteral("/usr/share/icons/") + QLatin1String(theme)).exists()) {
+                QIcon::setThemeName(QLatin1String(theme));
+                break;
+            }
+        }
+    }
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        HandleException(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        HandleException(QStringLiteral("Unknown error."));
+    }
+    return false;
+}
+
+void TApplication::HandleException(const QString& message)
+{
+    if (message.contains(QLatin1String(texts::DroppedMessage)))
+        return;
+    MsgBox(message, QString(), MB_ICONERROR);
+}
+
+} // namespace corvane::app

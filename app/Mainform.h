@@ -1,0 +1,98 @@
+#pragma once
+// The main window: menus, toolbars, run bar, drive buttons and the explorer windows.
+#include <QMainWindow>
+#include <QSet>
+
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QPushButton;
+class QToolBar;
+class QToolButton;
+
+namespace corvane::explorer {
+class TfrmChild;
+}
+
+namespace corvane::app {
+
+class TfrmMain : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit TfrmMain(QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    QMdiArea* MdiArea() const { return m_mdi; }
+    // Explorer windows: the children less the preview window.
+    int ExplorerCount() const;
+    std::vector<explorer::TfrmChild*> Explorers() const;
+    void ArrangeChildren();
+    char LastArrangement = 0;
+
+    // Hooks for the explorer windows.
+    void ShowViewStyle(int style);
+    void UpdatePasteState();
+    void UpdateHistoryButtons();
+    void SetSelectionCommandsEnabled(bool on);
+    void SetNewFolderEnabled(bool on);
+    void ChildClosed(explorer::TfrmChild* child);
+
+    // The application's help file (the manual's contents page).
+    QString HelpFile;
+
+    // Actions.
+    QAction *actCut, *actCopy, *actPaste, *actBack, *actForward, *actUp, *actLargeIcons, *actSmallIcons, *actList,
+        *actDetails, *actPreview, *actDelete, *actNewWindow, *actCascade, *actTileHoriz, *actTileVert, *actRefresh, *actZip,
+        *actUnzip, *actExpandDrive, *actCollapseDrive, *actExpandFolder, *actCollapseFolder, *actFileFilter, *actNoFilter,
+        *actConvert;
+    // Menu items that are not bound to an action.
+    QAction *Folder1, *Shortcut1, *Open1, *OpenWithAssociate1, *CreateShortcut1, *Rename1, *GroupRename1, *Properties1,
+        *ChangeDateTime1, *BatchCopy1, *FTP1, *Encrypt1, *Decrypt1, *Destroy1, *Exit1, *SelectAll1, *DeselectAll1,
+        *InvertSelection1, *GoToFolder1, *ByName1, *BySize1, *ByType1, *ByDate1, *ByExtension1, *GraphicThumbnails1,
+        *FolderSizes1, *Find1, *MapNetworkDrive1, *DisconnectNetworkDrive1, *SystemInformation1, *ControlPanel1,
+        *ClipboardViewer1, *Calculator1, *DOSPrompt1, *FormatDiskette1, *CopyDiskette1, *Options1, *ConfigureUserTools1,
+        *HelpContents1, *About1;
+    QAction* mnuUserTool[9];
+    QMenu *FFile1, *Edit1, *View1, *Tools1, *Window1, *Help1, *mnuBack, *mnuForward;
+    QToolBar *ToolBar1, *ToolBar2;
+    QComboBox* cboRun;
+    QPushButton* cmdRun;
+    QLabel* lblDrives;
+    std::vector<QToolButton*> DriveButtons;
+
+    void actNewWindowExecute();
+    void actTileHorizExecute();
+    void actTileVertExecute();
+    void actCascadeExecute();
+    void CreateDriveButtons();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
+private:
+    void createActions();
+    void createMenus();
+    void createToolBars();
+    void FormShow();
+    void tile(bool vertical);
+    void setViewStyle(int style);
+    void fillWindowMenu();
+    void showHelp();
+    void showAbout();
+    // Enables an item only when what it runs exists in this build.
+    void setAvailable(QAction* a, bool on);
+
+    QMdiArea* m_mdi;
+    QActionGroup* m_viewGroup;
+    QList<QAction*> m_windowItems;
+    QSet<QAction*> m_unbuilt;
+    bool m_shown = false;
+};
+
+} // namespace corvane::app

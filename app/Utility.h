@@ -1,0 +1,44 @@
+#pragma once
+// Helpers that every form uses: message boxes, path joining, extension lists.
+#include <QString>
+
+class QWidget;
+
+namespace corvane::app {
+
+// Message box styles and answers, with the values the forms pass around.
+enum MsgBoxStyle : unsigned {
+    MB_OK = 0x0,
+    MB_OKCANCEL = 0x1,
+    MB_YESNOCANCEL = 0x3,
+    MB_YESNO = 0x4,
+    MB_ICONERROR = 0x10,
+    MB_ICONQUESTION = 0x20,
+    MB_ICONEXCLAMATION = 0x30,
+    MB_ICONINFORMATION = 0x40,
+};
+enum MsgBoxAnswer : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+
+// The caption a message box gets: "Corvane" for an empty one, at most 30 characters.
+QString MsgBoxCaption(const QString& caption);
+// Modal, owned by the application; returns the button pressed.
+int MsgBox(const QString& text, const QString& caption = {}, unsigned style = MB_OK);
+// While set, MsgBox records instead of showing (tests and unattended runs).
+struct MsgBoxRecord {
+    QString text;
+    QString caption;
+    unsigned style = 0;
+};
+void SetMsgBoxRecorder(MsgBoxRecord* last, int answer = IDOK);
+
+// Folder and name: a "/" between them unless the folder is empty or ends in one.
+QString JoinPath(const QString& folder, const QString& name);
+// The upper-cased extension of a file name, from its last dot (empty without a dot).
+QString FileExtension(const QString& fileName);
+// Whether the file's extension is in a list such as ".TXT/.LOG/".
+bool ExtensionInList(const QString& fileName, const QString& list);
+
+// Pixels of a form designed at 120 pixels per inch, for this screen.
+int Scaled(int px120);
+
+} // namespace corvane::app

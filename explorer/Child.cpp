@@ -1,0 +1,258 @@
+#include "Child.h"
+
+#include "ExplorerConsts.h"
+#include "History.h"
+#include "StatusBar.h"
+#include "app/Globals.h"
+#include "app/Mainform.h"
+#include "app/Utility.h"
+#include "platform/NameCodec.h"
+#include "platform/Volumes.h"
+#include "shellctl/ShellControls.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QSplitter>
+#include <cmath>
+
+namespace corvane::explorer {
+
+using namespace shellctl;
+using app::frmMain;
+
+TfrmChild::TfrmChild(QWidget* parent)
+    : QWidget(parent), Label1(new QLabel(QString::fromLatin1(texts::Location), this)), Combo1(new TShellCombo(this)),
+      Splitter1(new QSplitter(Qt::Horizontal, this)), Tree1(new TShellTree(Splitter1)), List1(new TShellList(Splitter1)),
+      Status1(new TStatusBar(4, this)), lstHistory(new THistory(this))
+{
+    setUpdatesEnabled(false);
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(app::Scaled(710), app::Scaled(493));
+    Label1->move(app::Scaled(6), app::Scaled(5));
+    Label1->adjustSize();
+    Combo1->move(app::Scaled(72), 0);
+    Combo1->setFixedHeight(qMax(app::Scaled(24), Combo1->sizeHint().height()));
+    Combo1->SetShellTree(Tree1);
+    Combo1->OnEnter = [this](QObject*) { Combo1Enter(); };
+    Splitter1->setChildrenCollapsible(false);
+    Splitter1->setSizes({app::Scaled(215), app::Scaled(710 - 215)});
+    Splitter1->setStretchFactor(1, 1);
+    Tree1->SetShellList(List1);
+    Tree1->OnChange = [this](QObject*, TShTreeNode* node) { Tree1Change(node); };
+    Tree1->OnEnter = [this](QObject*) { Tree1Enter(); };
+    Tree1->OnAddItem = [](QObject*, const ShellFolderPtr& folder, const PItemIDList& rel, bool& accept) {
+        accept = GetDisplayName(folder, rel, dnNormal) != QLatin1String(texts::RefusedTreeItem);
+    };
+    List1->SetTree(Tree1);
+    List1->OnEnter = [this](QObject*) { List1Enter(); };
+    List1->OnExit = [this](QObject*) { List1Exit(); };
+    List1->OnFillComplete = [this](QObject*) { List1FillComplete(); };
+    app::SelectedBytes = 0;
+    LayoutPanes();
+    ShowDiskFree();
+    ApplyListingOptions();
+    setUpdatesEnabled(true);
+}
+
+void TfrmChild::FormActivate()
+{
+    UpdateCaption();
+    app::CurShellTree = Tree1;
+    app::CurShellList = List1;
+    app::CurShellCombo = Combo1;
+    app::CurHistory = lstHistory;
+    app::CurStatusBar = Status1;
+    chkUserTreeChange = true;
+    if (frmMain) {
+        frmMain->ShowViewStyle(List1->ViewStyle());
+        frmMain->UpdatePasteState();
+        frmMain->UpdateHistoryButtons();
+    }
+}
+
+void TfrmChild::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    LayoutPanes();
+}
+
+void TfrmChild::closeEvent(QCloseEvent* e)
+{
+    e->accept();
+    if (app::CurShellTree == Tree1) {
+        app::CurShellTree = nullptr;
+        app::CurShellList = nullptr;
+        app::CurShellCombo = nullptr;
+        app::CurHistory = nullptr;
+        app::CurStatusBar = nullptr;
+    }
+    if (frmMain)
+        frmMain->ChildClosed(this);
+}
+
+std::array<int, 4> TfrmChild::ColumnWidths(int clientWidth)
+{
+    static constexpr double shares[] = {0.35, 0.12, 0.25, 0.23};
+    std::array<int, 4> w{};
+    for (size_t i = 0; i < 4; ++i)
+        w[i] = int(std::lround(clientWidth * shares[i]));
+    return w;
+}
+
+std::array<int, 4> TfrmChild::PanelWidths(int barWidth, const std::array<int, 4>& textWidths)
+{
+    std::array<int, 4> w{};
+    for (size_t i = 0; i < 4; ++i) {
+        w[i] = int(barWidth * 0.25);
+        if (i < 3 && textWidths[i] >= w[i] - 5)
+            w[i] = textWidths[i] + 5;
+    }
+    return w;
+}
+
+void TfrmChild::LayoutPanes()
+{
+    setUpdatesEnabled(false);
+    const int statusHeight = Status1->sizeHint().height();
+    const int splitterTop = Combo1->height() + 1;
+    Status1->setGeometry(0, height() - statusHeight, width(), statusHeight);
+    Splitter1->setGeometry(0, splitterTop, width(), qMax(0, height() - splitterTop - statusHeight - 1));
+    Combo1->resize(qMax(0, width() - Combo1->x()), Combo1->height());
+    std::array<int, 4> cols = ColumnWidths(List1->ClientWidth());
+    for (int i = 0; i < 4; ++i)
+        List1->SetColumnWidth(i, cols[size_t(i)]);
+    std::array<int, 4> texts{};
+    for (int i = 0; i < 4; ++i)
+        texts[size_t(i)] = Status1->TextWidth(Status1->PanelText(i));
+    std::array<int, 4> panels = PanelWidths(Status1->width(), texts);
+    for (int i = 0; i < 4; ++i)
+        Status1->SetPanelWidth(i, panels[size_t(i)]);
+    setUpdatesEnabled(true);
+}
+
+void TfrmChild::UpdateCaption()
+{
+    QString caption = Tree1->SelectedPath();
+    if (caption.isEmpty() && Tree1->SelectedNode())
+        caption = Tree1->SelectedNode()->text(0);
+    if (!IncludeFilter.trimmed().isEmpty())
+        caption += QStringLiteral(" (") + IncludeFilter + QLatin1Char(')');
+    if (!Exclusions.isEmpty()) {
+        caption += QString::fromLatin1(texts::Excluded);
+        for (const QString& e : Exclusions)
+            caption += e + QStringLiteral("; ");
+        caption.chop(2);
+        caption += QLatin1Char(')');
+    }
+    setWindowTitle(platform::ReadableName(platform::EncodeName(caption)));
+}
+
+void TfrmChild::GetDiskSpace(const QString& root, double& total, double& free)
+{
+    if (!platform::GetDiskFreeSpace(platform::EncodeName(root), total, free)) {
+        total = 0;
+        free = 0;
+    }
+}
+
+bool TfrmChild::DriveReady(const QString& root)
+{
+    return platform::VolumeReady(platform::EncodeName(root));
+}
+
+QString TfrmChild::DiskFreeText(double f)
+{
+    QLocale loc;
+    loc.setNumberOptions(loc.numberOptions() | QLocale::OmitGroupSeparator);
+    if (f < 1048576.0)
+        return QString::fromLatin1(texts::KB).arg(loc.toString(f / 1024.0, 'f', 2));
+    if (f < 1073741824.0)
+        return QString::fromLatin1(texts::MB).arg(loc.toString(f / 1048576.0, 'f', 2));
+    return QString::fromLatin1(texts::GB).arg(loc.toString(f / 1073741824.0, 'f', 2));
+}
+
+void TfrmChild::ShowDiskFree()
+{
+    QString path = Tree1->SelectedPath();
+    if (path.isEmpty()) {
+        Status1->SetPanelText(2, {});
+        return;
+    }
+    QString root = platform::DecodeName(platform::VolumeRootOf(platform::EncodeName(path)));
+    double total = 0, free = 0;
+    GetDiskSpace(root, total, free);
+    Status1->SetPanelText(2, QString::fromLatin1(texts::DiskFree) + DiskFreeText(free));
+}
+
+void TfrmChild::ApplyListingOptions()
+{
+    // The listing options and the listing font come from the settings store once it exists.
+    List1->SetGridLines(false);
+    if (frmMain) {
+        Combo1->setFont(frmMain->font());
+        Tree1->setFont(frmMain->font());
+        List1->setFont(frmMain->font());
+    }
+}
+
+void TfrmChild::Tree1Change(TShTreeNode* node)
+{
+    if (!node)
+        return;
+    QString path = Tree1->SelectedPath();
+    if (!path.isEmpty()) {
+        QByteArray root = platform::VolumeRootOf(platform::EncodeName(path));
+        platform::DriveType type = platform::GetDriveType(root);
+        // A removable drive without its medium is not entered: move on to the next node.
+        if ((type == platform::DRIVE_REMOVABLE || type == platform::DRIVE_CDROM) && !DriveReady(platform::DecodeName(root))) {
+            if (QTreeWidgetItem* below = Tree1->itemBelow(node)) {
+                Tree1->setCurrentItem(below);
+                return;
+            }
+        }
+    }
+    if (chkUserTreeChange) {
+        lstHistory->Record(path);
+        if (frmMain)
+            frmMain->UpdateHistoryButtons();
+    }
+    UpdateCaption();
+    if (frmMain)
+        frmMain->SetNewFolderEnabled(!path.isEmpty());
+    ShowDiskFree();
+}
+
+void TfrmChild::Tree1Enter()
+{
+    if (frmMain)
+        frmMain->SetSelectionCommandsEnabled(false);
+    Status1->SetPanelText(1, {});
+    app::SelectedBytes = 0;
+}
+
+void TfrmChild::Combo1Enter()
+{
+    if (frmMain)
+        frmMain->SetSelectionCommandsEnabled(false);
+    Status1->SetPanelText(1, {});
+}
+
+void TfrmChild::List1Enter()
+{
+    if (frmMain)
+        frmMain->SetSelectionCommandsEnabled(true);
+    app::SelectedBytes = 0;
+}
+
+void TfrmChild::List1Exit()
+{
+    app::SelectedBytes = 0;
+}
+
+void TfrmChild::List1FillComplete()
+{
+    ShowDiskFree();
+}
+
+} // namespace corvane::explorer

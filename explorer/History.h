@@ -1,0 +1,24 @@
+#pragma once
+// The navigation history of one explorer window: folder paths with a current index.
+#include <QObject>
+#include <QStringList>
+
+namespace corvane::explorer {
+
+class THistory : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    const QStringList& Items() const { return m_items; }
+    int ItemIndex() const { return m_index; }
+    void SetItemIndex(int i) { m_index = (i >= -1 && i < m_items.size()) ? i : m_index; }
+    // Records a folder: entries after the current one are dropped, the folder becomes current.
+    void Record(const QString& path);
+
+private:
+    QStringList m_items;
+    int m_index = -1;
+};
+
+} // namespace corvane::explorer

@@ -1,0 +1,76 @@
+#include "explorer/Child.h"
+#include "explorer/StatusBar.h"
+#include "shellctl/ShellControls.h"
+
+#include <QLocale>
+#include <QSplitter>
+#include <gtest/gtest.h>
+
+using namespace corvane::explorer;
+
+TEST(Child, ColumnAndPanelWidths)
+{
+    EXPECT_EQ(TfrmChild::ColumnWidths(1000), (std::array<int, 4>{350, 120, 250, 230}));
+    EXPECT_EQ(TfrmChild::ColumnWidths(333), (std::array<int, 4>{117, 40, 83, 77}));
+    EXPECT_EQ(TfrmChild::PanelWidths(800, {10, 10, 10, 10}), (std::array<int, 4>{200, 200, 200, 200}));
+    // A text of at least the width less 5 widens its panel; the fourth panel never does.
+    EXPECT_EQ(TfrmChild::PanelWidths(800, {195, 194, 300, 900}), (std::array<int, 4>{200, 200, 305, 200}));
+}
+
+TEST(Child, DiskFreeTexts)
+{
+    const std::pair<double, const char*> cases[] = {
+        {0, "0.00 KB"},
+        {1048575, "1024.00 KB"},
+        {1048576, "1.00 MB "},
+        {1073741823, "1024.00 MB "},
+        {2147483648.0, "2.00 GB "},
+        {5.5 * 1099511627776.0, "5632.00 GB "},
+    };
+    for (auto [bytes, text] : cases)
+        EXPECT_EQ(TfrmChild::DiskFreeText(bytes), text) << bytes;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(TfrmChild::DiskFreeText(1048576), "1,00 MB ");
+    QLocale::setDefault(QLocale::c());
+    double total = 1, free = 1;
+    TfrmChild::GetDiskSpace("/no/such/volume", total, free);
+    EXPECT_EQ(total, 0);
+    EXPECT_EQ(free, 0);
+}
+
+TEST(Child, CaptionDiskPanelAndLayout)
+{
+    TfrmChild child;
+    child.resize(800, 500);
+    child.show();
+    ASSERT_TRUE(child.Tree1->SelectPath("/usr"));
+    EXPECT_EQ(child.windowTitle(), "/usr");
+    EXPECT_TRUE(child.Status1->PanelText(2).startsWith(" Disk free space: "));
+    child.IncludeFilter = "*.txt ";
+    child.Exclusions = QStringList{"*.bak", "*.tmp"};
+    child.UpdateCaption();
+    EXPECT_EQ(child.windowTitle(), "/usr (*.txt ) (Excluded: *.bak; *.tmp)");
+    child.IncludeFilter = "  ";
+    child.Exclusions.clear();
+    child.UpdateCaption();
+    EXPECT_EQ(child.windowTitle(), "/usr");
+
+    // The desktop: the node's text is the caption and no free space is shown.
+    child.Tree1->setCurrentItem(child.Tree1->topLevelItem(0));
+    EXPECT_EQ(child.windowTitle(), "Desktop");
+    EXPECT_EQ(child.Status1->PanelText(2), "");
+
+    EXPECT_EQ(child.Splitter1->y(), child.Combo1->height() + 1);
+    EXPECT_EQ(child.Status1->y() + child.Status1->height(), child.height());
+    EXPECT_EQ(child.Combo1->x() + child.Combo1->width(), child.width());
+    EXPECT_EQ(child.Status1->PanelWidth(0), child.Status1->width() / 4);
+}
+
+TEST(Child, ListShowsFoldersAndFilesOfRoot)
+{
+    TfrmChild child;
+    ASSERT_TRUE(child.Tree1->SelectPath("/"));
+    ASSERT_GT(child.List1->Count(), 3);
+    // Folders come first.
+    EXPECT_TRUE(child.List1->Item(0)->IsFolder());
+}
