@@ -24,6 +24,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -486,7 +487,7 @@ void TfrmMain::ChildClosed(explorer::TfrmChild*)
 void TfrmMain::ArrangeChildren()
 {
     if (LastArrangement == 'C')
-        m_mdi->cascadeSubWindows();
+        cascade();
     else
         tile(LastArrangement == 'V');
 }
@@ -530,9 +531,32 @@ void TfrmMain::actTileVertExecute()
     LastArrangement = 'V';
 }
 
+void TfrmMain::cascade()
+{
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* w : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
+        if (!w->isMinimized() && w->isVisible())
+            windows.append(w);
+    }
+    if (windows.isEmpty())
+        return;
+    // Each window one title bar lower and to the right; together they fill the area.
+    QRect area = m_mdi->viewport()->rect();
+    const int step = windows.first()->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, windows.first()) + 2;
+    const int n = int(windows.size());
+    QSize size(qMax(area.width() - (n - 1) * step, area.width() / 2), qMax(area.height() - (n - 1) * step, area.height() / 2));
+    for (int i = 0; i < n; ++i) {
+        QMdiSubWindow* w = windows[i];
+        if (w->isMaximized())
+            w->showNormal();
+        w->setGeometry(QRect(QPoint(i * step, i * step), size));
+        w->raise();
+    }
+}
+
 void TfrmMain::actCascadeExecute()
 {
-    m_mdi->cascadeSubWindows();
+    cascade();
     LastArrangement = 'C';
 }
 

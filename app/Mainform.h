@@ -81,6 +81,7 @@ private:
     void createToolBars();
     void FormShow();
     void tile(bool vertical);
+    void cascade();
     void setViewStyle(int style);
     void fillWindowMenu();
     void showHelp();

@@ -71,6 +71,11 @@ void TfrmChild::FormActivate()
     }
 }
 
+QSize TfrmChild::sizeHint() const
+{
+    return {app::Scaled(710), app::Scaled(493)};
+}
+
 void TfrmChild::resizeEvent(QResizeEvent* e)
 {
     QWidget::resizeEvent(e);
@@ -122,13 +127,18 @@ void TfrmChild::LayoutPanes()
     std::array<int, 4> cols = ColumnWidths(List1->ClientWidth());
     for (int i = 0; i < 4; ++i)
         List1->SetColumnWidth(i, cols[size_t(i)]);
+    fitPanels();
+    setUpdatesEnabled(true);
+}
+
+void TfrmChild::fitPanels()
+{
     std::array<int, 4> texts{};
     for (int i = 0; i < 4; ++i)
         texts[size_t(i)] = Status1->TextWidth(Status1->PanelText(i));
     std::array<int, 4> panels = PanelWidths(Status1->width(), texts);
     for (int i = 0; i < 4; ++i)
         Status1->SetPanelWidth(i, panels[size_t(i)]);
-    setUpdatesEnabled(true);
 }
 
 void TfrmChild::UpdateCaption()
@@ -183,6 +193,8 @@ void TfrmChild::ShowDiskFree()
     double total = 0, free = 0;
     GetDiskSpace(root, total, free);
     Status1->SetPanelText(2, QString::fromLatin1(texts::DiskFree) + DiskFreeText(free));
+    // The panel widens for its new text at once, not only at the next resize.
+    fitPanels();
 }
 
 void TfrmChild::ApplyListingOptions()

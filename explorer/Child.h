@@ -42,6 +42,7 @@ public:
     void UpdateCaption();
     void ShowDiskFree();
     void ApplyListingOptions();
+    QSize sizeHint() const override;
 
     // Total and free bytes of the volume that holds the path; both 0 when the query fails.
     static void GetDiskSpace(const QString& root, double& total, double& free);
@@ -59,6 +60,7 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    void fitPanels();
     void Tree1Change(shellctl::TShTreeNode* node);
     void Tree1Enter();
     void Combo1Enter();
