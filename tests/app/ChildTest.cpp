@@ -4,6 +4,8 @@
 
 #include <QLocale>
 #include <QSplitter>
+#include <QDir>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace corvane::explorer;
@@ -73,4 +75,19 @@ TEST(Child, ListShowsFoldersAndFilesOfRoot)
     ASSERT_GT(child.List1->Count(), 3);
     // Folders come first.
     EXPECT_TRUE(child.List1->Item(0)->IsFolder());
+}
+
+TEST(Child, VanishedOrUnreadableFoldersShowEmptyWithoutCrash)
+{
+    QTemporaryDir tmp;
+    QDir(tmp.path()).mkpath("gone/deeper");
+    TfrmChild child;
+    ASSERT_TRUE(child.Tree1->SelectPath(tmp.path() + "/gone"));
+    child.Tree1->ExpandSelected();
+    QDir(tmp.path() + "/gone").removeRecursively();
+    child.List1->FillList();
+    EXPECT_EQ(child.List1->Count(), 0);
+    EXPECT_FALSE(child.Tree1->SelectPath(tmp.path() + "/gone/deeper"));
+    child.ShowDiskFree();
+    EXPECT_TRUE(child.Status1->PanelText(2).startsWith(" Disk free space: "));
 }

@@ -1,4 +1,5 @@
 #include "app/Globals.h"
+#include "app/HelpWindow.h"
 #include "app/Mainform.h"
 #include "explorer/Child.h"
 #include "shellctl/ShellControls.h"
@@ -7,6 +8,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -90,4 +92,19 @@ TEST_F(Frame, ActivationPublishesTheWindowAndItsViewStyle)
     main.actList->trigger();
     EXPECT_EQ(first->List1->ViewStyle(), corvane::shellctl::vsList);
     EXPECT_TRUE(first->chkUserTreeChange);
+}
+
+TEST_F(Frame, DriveButtonOpensItsVolumeAndF1OpensTheManual)
+{
+    CurShellTree->SelectPath("/usr");
+    ASSERT_EQ(CurShellTree->SelectedPath(), "/usr");
+    main.DriveButtons.front()->click();
+    EXPECT_EQ(CurShellTree->SelectedPath(), "/");
+
+    main.HelpContents1->trigger();
+    THelpWindow* help = main.findChild<THelpWindow*>();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_TRUE(help->Browser()->toPlainText().contains("Explorer windows"));
+    help->close();
 }
