@@ -1,0 +1,158 @@
+#include "ListingRules.h"
+
+#include "ExplorerConsts.h"
+#include "platform/NameCodec.h"
+
+#include <QLocale>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace corvane::explorer {
+
+bool MatchesWildcard(const QString& name, const QString& pattern)
+{
+    const QString N = name.toUpper(), P = pattern.toUpper();
+    const qsizetype n = N.size(), m = P.size();
+    // 1-based positions, as the rule is written.
+    auto pc = [&](qsizetype i) { return P[i - 1]; };
+    auto nc = [&](qsizetype j) { return N[j - 1]; };
+    auto wild = [&](qsizetype i) { return pc(i) == QLatin1Char('*') || pc(i) == QLatin1Char('?'); };
+    bool result = false;
+    qsizetype i = 1, j = 1;
+    while (i <= m && j <= n) {
+        if (pc(i) == QLatin1Char('*')) {
+            while (i <= m && wild(i))
+                ++i;
+            if (i > m) {
+                result = true;
+                break;
+            }
+            bool matched = false;
+            for (;;) {
+                while (j <= n && nc(j) != pc(i))
+                    ++j;
+                if (j > n)
+                    break;
+                qsizetype k = 0;
+                while (i + k <= m && j + k <= n && !wild(i + k) && pc(i + k) == nc(j + k))
+                    ++k;
+                if (i + k > m || wild(i + k)) {
+                    i += k - 1;
+                    j += k - 1;
+                    matched = true;
+                    break;
+                }
+                j += k;
+                if (j > n)
+                    break;
+            }
+            if (!matched)
+                break;
+        } else if (pc(i) != QLatin1Char('?') && pc(i) != nc(j)) {
+            break;
+        }
+        ++i;
+        ++j;
+        if (j > n) {
+            result = true;
+            for (qsizetype r = i; r <= m; ++r) {
+                if (pc(r) != QLatin1Char('*')) {
+                    result = false;
+                    break;
+                }
+            }
+            break;
+        }
+    }
+    return result;
+}
+
+QStringList SplitExclusions(const QString& text)
+{
+    QStringList out;
+    if (text.isEmpty())
+        return out;
+    qsizetype pos = 0;
+    for (;;) {
+        qsizetype semi = text.indexOf(QLatin1Char(';'), pos);
+        if (semi < 0) {
+            out << text.mid(pos).trimmed();
+            break;
+        }
+        out << text.mid(pos, semi - pos).trimmed();
+        pos = semi + 1;
+        if (pos >= text.size())
+            break;
+    }
+    return out;
+}
+
+QString SizeSummary(qint64 bytes)
+{
+    if (bytes == 0)
+        return {};
+    QLocale loc;
+    loc.setNumberOptions(loc.numberOptions() | QLocale::OmitGroupSeparator);
+    double k = double(bytes) / 1024.0;
+    if (k >= 1024.0)
+        return QStringLiteral(", ") + loc.toString(k / 1024.0, 'f', 2) + QStringLiteral("MB");
+    return QStringLiteral(", ") + loc.toString(k, 'f', 0) + QStringLiteral("KB");
+}
+
+QString TotalsText(qint64 count, qint64 bytes)
+{
+    return QString::fromLatin1(texts::Total) + QString::number(count) + QString::fromLatin1(texts::Item)
+           + (count == 1 ? QString() : QStringLiteral("s")) + SizeSummary(bytes);
+}
+
+QString SelectionText(qint64 count, qint64 bytes)
+{
+    return QString::fromLatin1(texts::Selected) + QString::number(count) + QString::fromLatin1(texts::Item)
+           + (count == 1 ? QString() : QStringLiteral("s")) + SizeSummary(bytes);
+}
+
+QString SortExtension(const QString& path)
+{
+    QString base = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : base.mid(dot).toUpper();
+}
+
+int CompareExtensions(const QString& a, const QString& b)
+{
+    QByteArray x = platform::EncodeName(SortExtension(a)), y = platform::EncodeName(SortExtension(b));
+    if (x == y)
+        return 0;
+    return x < y ? -1 : 1;
+}
+
+qint64 FolderFileBytes(const QString& folder, const QString& filter)
+{
+    if (folder.isEmpty())
+        return 0;
+    QString pattern = filter.isEmpty() ? QStringLiteral("*.*") : filter;
+    // "*.*" means every file, also those without a dot, as on the systems that coined it.
+    bool all = pattern == QLatin1String("*.*") || pattern == QLatin1String("*");
+    QByteArray dir = platform::EncodeName(folder);
+    DIR* d = ::opendir(dir.constData());
+    if (!d)
+        return 0;
+    qint64 sum = 0;
+    while (dirent* e = ::readdir(d)) {
+        if (e->d_type == DT_DIR)
+            continue;
+        const char* n = e->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
+            continue;
+        if (!all && !MatchesWildcard(platform::DecodeName(QByteArray(n)), pattern))
+            continue;
+        struct stat st;
+        if (::fstatat(::dirfd(d), n, &st, 0) == 0 && !S_ISDIR(st.st_mode))
+            sum += qint64(st.st_size);
+    }
+    ::closedir(d);
+    return sum;
+}
+
+} // namespace corvane::explorer
