@@ -8,6 +8,8 @@ THeaderSortView::THeaderSortView(QWidget* parent) : QHeaderView(Qt::Horizontal, 
 {
     setSectionsClickable(true);
     setSortIndicatorShown(false);
+    // List columns are left-aligned unless the model says otherwise.
+    setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     // A click, a finished drag or resize may leave a stale indicator behind: repaint it all.
     connect(this, &QHeaderView::sectionClicked, this, [this] { viewport()->update(); });
     connect(this, &QHeaderView::sectionMoved, this, [this] { viewport()->update(); });

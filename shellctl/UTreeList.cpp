@@ -116,12 +116,11 @@ protected:
     bool viewportEvent(QEvent* event) override
     {
         if (event->type() == QEvent::ContextMenu) {
-            m_owner.viewportContextMenu(this, static_cast<QContextMenuEvent*>(event));
+            m_owner.viewportContextMenu(static_cast<QContextMenuEvent*>(event));
             return true;
         }
         return QListView::viewportEvent(event);
     }
-    void contextMenuEvent(QContextMenuEvent* event) override { m_owner.contextMenuMessage(this, event); }
     void mouseReleaseEvent(QMouseEvent* event) override
     {
         QListView::mouseReleaseEvent(event);
@@ -161,13 +160,12 @@ protected:
     bool viewportEvent(QEvent* event) override
     {
         if (event->type() == QEvent::ContextMenu) {
-            m_owner.viewportContextMenu(this, static_cast<QContextMenuEvent*>(event));
+            m_owner.viewportContextMenu(static_cast<QContextMenuEvent*>(event));
             return true;
         }
         return QTreeView::viewportEvent(event);
     }
     // Reaches the view from the column header.
-    void contextMenuEvent(QContextMenuEvent* event) override { m_owner.contextMenuMessage(this, event); }
     void mouseReleaseEvent(QMouseEvent* event) override
     {
         QTreeView::mouseReleaseEvent(event);
@@ -234,6 +232,8 @@ TCustomListView::TCustomListView(QWidget* parent)
     m_reportView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_iconView->setUniformItemSizes(true);
     m_iconView->setResizeMode(QListView::Adjust);
+    // Whole rows in both views, so a selection made in one style shows fully in details.
+    m_iconView->setSelectionBehavior(QAbstractItemView::SelectRows);
 
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_iconView),
                                     static_cast<QAbstractItemView*>(m_reportView)}) {
@@ -573,16 +573,17 @@ void TCustomListView::settleMenuShown()
         m_menuShown = false;
 }
 
-void TCustomListView::viewportContextMenu(QAbstractItemView* view, QContextMenuEvent* event)
+void TCustomListView::viewportContextMenu(QContextMenuEvent* event)
 {
     event->accept();
     if (event->reason() == QContextMenuEvent::Mouse)
         KeyboardContextMenu(event->pos());
     else
-        contextMenuMessage(view, event);
+        contextMenuEvent(event);
 }
 
-void TCustomListView::contextMenuMessage(QAbstractItemView* view, QContextMenuEvent* event)
+// Everything but a right click on the items: the keyboard, the column header.
+void TCustomListView::contextMenuEvent(QContextMenuEvent* event)
 {
     event->accept();
     const QItemSelectionModel* sel = SelectionModel();
@@ -591,7 +592,7 @@ void TCustomListView::contextMenuMessage(QAbstractItemView* view, QContextMenuEv
     if (event->reason() == QContextMenuEvent::Keyboard)
         KeyboardContextMenu(QPoint(0, 0));
     else
-        ItemContextMenu(view->viewport()->mapFromGlobal(event->globalPos()));
+        ItemContextMenu(CurrentView()->viewport()->mapFromGlobal(event->globalPos()));
 }
 
 // ---------------------------------------------------------------------------------------

@@ -118,12 +118,13 @@ protected:
     TCustomDraw& CustomDrawNotify(int stage, QPainter* canvas, const QRect& rect,
                                   const QModelIndex& index) override;
 
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
 private:
     friend class TLvIconView;
     friend class TLvReportView;
 
-    void viewportContextMenu(QAbstractItemView* view, QContextMenuEvent* event);
-    void contextMenuMessage(QAbstractItemView* view, QContextMenuEvent* event);
+    void viewportContextMenu(QContextMenuEvent* event);
     void rightButtonUp() { m_menuShown = false; }
     void popup(QMenu* menu, const QPoint& clientPoint);
     void settleMenuShown();
