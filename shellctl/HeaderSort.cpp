@@ -5,7 +5,7 @@
 namespace corvane::shellctl {
 
 namespace {
-// Right and bottom edges counted exclusively, as the header's drawing rules are stated.
+// Right and bottom edges counted exclusively, as the indicator's geometry is defined.
 int rightEx(const QRect& r) { return r.x() + r.width(); }
 int bottomEx(const QRect& r) { return r.y() + r.height(); }
 } // namespace

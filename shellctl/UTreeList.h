@@ -5,6 +5,7 @@
 #include "HeaderSort.h"
 #include "UTreeListDraw.h"
 
+#include <QAbstractItemModel>
 #include <QMenu>
 #include <QPointer>
 #include <QTreeWidget>
@@ -12,7 +13,6 @@
 #include <functional>
 #include <memory>
 
-class QAbstractItemModel;
 class QAbstractItemView;
 class QContextMenuEvent;
 class QItemSelectionModel;
@@ -132,7 +132,7 @@ private:
     void applyColor();
     QModelIndex firstSelected() const;
 
-    QAbstractItemModel* m_model = nullptr;
+    QPointer<QAbstractItemModel> m_model;
     QStackedLayout* m_stack;
     TLvIconView* m_iconView;
     TLvReportView* m_reportView;

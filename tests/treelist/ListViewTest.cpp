@@ -393,6 +393,21 @@ TEST(ListViewStyle, SwitchingKeepsSelectionAndFocus)
     EXPECT_EQ(list.IconView()->selectionModel(), list.ReportView()->selectionModel());
     EXPECT_EQ(list.SelectionModel()->model(), &other);
     EXPECT_TRUE(list.SelectedRows().isEmpty());
+
+    // A model that goes away first leaves an empty list, not a dangling one.
+    {
+        QStandardItemModel temporary;
+        fillModel(temporary, 3);
+        list.setModel(&temporary);
+        list.CurrentView()->setCurrentIndex(temporary.index(1, 0));
+    }
+    EXPECT_EQ(list.Model(), nullptr);
+    list.SetViewStyle(vsList);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(list.currentIndex().isValid());
+    EXPECT_TRUE(list.SelectedRows().isEmpty());
+    list.setModel(&other);
+    EXPECT_EQ(list.IconView()->selectionModel(), list.ReportView()->selectionModel());
 }
 
 TEST(ListViewStyle, StylesLayOutAsTheirNamesSay)
