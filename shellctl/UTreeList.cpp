@@ -1,0 +1,823 @@
+#include "UTreeList.h"
+
+#include "HeaderSortView.h"
+
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QListView>
+#include <QMenu>
+#include <QPainter>
+#include <QStackedLayout>
+#include <QTreeView>
+
+#include <algorithm>
+
+namespace corvane::shellctl {
+
+namespace {
+
+const char* const PopupComponentProperty = "corvanePopupComponent";
+
+// A sub-element of an item as the delegate lays it out; the whole item when it is empty.
+QRect itemSubRect(const QAbstractItemView* view, QStyleOptionViewItem opt, const TCustomDrawDelegate* delegate,
+                  const QModelIndex& index, QStyle::SubElement element)
+{
+    opt.rect = view->visualRect(index);
+    opt.widget = view;
+    delegate->InitOption(&opt, index);
+    const QRect r = view->style()->subElementRect(element, &opt, view);
+    return r.isEmpty() ? opt.rect : r;
+}
+
+void setPopupComponent(QMenu* menu, QObject* component)
+{
+    menu->setProperty(PopupComponentProperty, QVariant::fromValue(QPointer<QObject>(component)));
+}
+
+// The control's own pre-paint and post-paint stages, around a view's paint event.
+class TPaintStages
+{
+public:
+    TPaintStages(TCustomDrawHost& host, QWidget* viewport, const QRect& rect)
+        : m_host(host), m_viewport(viewport), m_rect(rect)
+    {
+        notify(TCustomDraw::cdPrePaint);
+    }
+    ~TPaintStages() { notify(TCustomDraw::cdPostPaint); }
+    TPaintStages(const TPaintStages&) = delete;
+    TPaintStages& operator=(const TPaintStages&) = delete;
+
+private:
+    void notify(int stage)
+    {
+        QPainter painter(m_viewport);
+        m_host.CustomDrawNotify(stage, &painter, m_rect, QModelIndex());
+    }
+
+    TCustomDrawHost& m_host;
+    QWidget* m_viewport;
+    QRect m_rect;
+};
+
+// A row of a tree-like view painted cell by cell: notified once, every cell painted with
+// the same changes.
+template <class PaintRow>
+void paintNotifiedRow(TCustomDrawHost& host, TCustomDrawDelegate& delegate, QPainter* painter, const QRect& rect,
+                      const QModelIndex& index, PaintRow paintRow)
+{
+    const TCustomDraw& cd = host.CustomDrawNotify(TCustomDraw::cdItemPrePaint, painter, rect, index);
+    if (!cd.SkipDefault()) {
+        delegate.BeginRow(&cd);
+        paintRow();
+        delegate.EndRow();
+    }
+    host.CustomDrawNotify(TCustomDraw::cdItemPostPaint, painter, rect, index);
+}
+
+} // namespace
+
+QObject* PopupComponent(const QMenu* menu)
+{
+    return menu ? menu->property(PopupComponentProperty).value<QPointer<QObject>>().data() : nullptr;
+}
+
+bool IsContextMenuKey(const QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    return (event->key() == Qt::Key_Menu && mods == Qt::NoModifier)
+           || (event->key() == Qt::Key_F10 && mods == Qt::ShiftModifier);
+}
+
+// ---------------------------------------------------------------------------------------
+// The two views of the list. They hand keys, context-menu events, the right button's
+// release and the paint stages to the owning control.
+
+class TLvIconView final : public QListView
+{
+public:
+    TLvIconView(TCustomListView& owner, QWidget* parent) : QListView(parent), m_owner(owner) {}
+
+    QStyleOptionViewItem ViewOption() const
+    {
+        QStyleOptionViewItem opt;
+        initViewItemOption(&opt);
+        return opt;
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (m_owner.KeyDown(event))
+            event->accept();
+        else
+            QListView::keyPressEvent(event);
+    }
+    bool viewportEvent(QEvent* event) override
+    {
+        if (event->type() == QEvent::ContextMenu) {
+            m_owner.viewportContextMenu(static_cast<QContextMenuEvent*>(event));
+            return true;
+        }
+        return QListView::viewportEvent(event);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        QListView::mouseReleaseEvent(event);
+        if (event->button() == Qt::RightButton)
+            m_owner.rightButtonUp();
+    }
+    void paintEvent(QPaintEvent* event) override
+    {
+        const TPaintStages stages(m_owner, viewport(), event->rect());
+        QListView::paintEvent(event);
+    }
+
+private:
+    TCustomListView& m_owner;
+};
+
+class TLvReportView final : public QTreeView
+{
+public:
+    TLvReportView(TCustomListView& owner, QWidget* parent) : QTreeView(parent), m_owner(owner) {}
+
+    QStyleOptionViewItem ViewOption() const
+    {
+        QStyleOptionViewItem opt;
+        initViewItemOption(&opt);
+        return opt;
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (m_owner.KeyDown(event))
+            event->accept();
+        else
+            QTreeView::keyPressEvent(event);
+    }
+    bool viewportEvent(QEvent* event) override
+    {
+        if (event->type() == QEvent::ContextMenu) {
+            m_owner.viewportContextMenu(static_cast<QContextMenuEvent*>(event));
+            return true;
+        }
+        return QTreeView::viewportEvent(event);
+    }
+    // Reaches the view from the column header.
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        QTreeView::mouseReleaseEvent(event);
+        if (event->button() == Qt::RightButton)
+            m_owner.rightButtonUp();
+    }
+    void paintEvent(QPaintEvent* event) override
+    {
+        const TPaintStages stages(m_owner, viewport(), event->rect());
+        QTreeView::paintEvent(event);
+    }
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        paintNotifiedRow(m_owner, *m_owner.m_delegate, painter, option.rect, index,
+                         [&] { QTreeView::drawRow(painter, option, index); });
+        if (m_owner.m_gridLines)
+            drawGridLines(painter, option.rect);
+    }
+
+private:
+    void drawGridLines(QPainter* painter, const QRect& row) const
+    {
+        painter->save();
+        painter->setPen(palette().color(QPalette::Midlight));
+        const QHeaderView* h = header();
+        int end = 0;
+        for (int visual = 0; visual < h->count(); ++visual) {
+            const int logical = h->logicalIndex(visual);
+            if (h->isSectionHidden(logical))
+                continue;
+            end = h->sectionViewportPosition(logical) + h->sectionSize(logical);
+            painter->drawLine(end - 1, row.top(), end - 1, row.bottom());
+        }
+        painter->drawLine(0, row.bottom(), end - 1, row.bottom());
+        painter->restore();
+    }
+
+    TCustomListView& m_owner;
+};
+
+// ---------------------------------------------------------------------------------------
+// TCustomListView
+
+TCustomListView::TCustomListView(QWidget* parent)
+    : QWidget(parent),
+      m_stack(new QStackedLayout(this)),
+      m_iconView(new TLvIconView(*this, this)),
+      m_reportView(new TLvReportView(*this, this)),
+      m_header(new THeaderSortView(m_reportView)),
+      m_delegate(new TCustomDrawDelegate(*this, this))
+{
+    m_stack->setContentsMargins(0, 0, 0, 0);
+    m_stack->addWidget(m_iconView);
+    m_stack->addWidget(m_reportView);
+
+    m_reportView->setHeader(m_header);
+    m_header->setSectionsMovable(true);
+    m_header->setStretchLastSection(false);
+    m_reportView->setRootIsDecorated(false);
+    m_reportView->setItemsExpandable(false);
+    // Huge folders: every row has the same height, so scrolling never measures rows.
+    m_reportView->setUniformRowHeights(true);
+    m_reportView->setAllColumnsShowFocus(true);
+    m_reportView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_iconView->setUniformItemSizes(true);
+    m_iconView->setResizeMode(QListView::Adjust);
+    // Whole rows in both views, so a selection made in one style shows fully in details.
+    m_iconView->setSelectionBehavior(QAbstractItemView::SelectRows);
+
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_iconView),
+                                    static_cast<QAbstractItemView*>(m_reportView)}) {
+        view->setItemDelegate(m_delegate);
+        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    }
+    connect(m_header, &QHeaderView::sectionClicked, this, [this](int column) { ColClick(column); });
+    applyViewStyle();
+}
+
+TCustomListView::~TCustomListView() = default;
+
+void TCustomListView::setModel(QAbstractItemModel* model)
+{
+    if (model == m_model)
+        return;
+    QItemSelectionModel* oldShared = m_reportView->selectionModel();
+    m_model = model;
+    m_reportView->setModel(model);
+    m_iconView->setModel(model);
+    QItemSelectionModel* iconOwn = m_iconView->selectionModel();
+    QItemSelectionModel* shared = m_reportView->selectionModel();
+    m_iconView->setSelectionModel(shared);
+    if (iconOwn != shared)
+        delete iconOwn;
+    if (oldShared != shared)
+        delete oldShared;
+}
+
+QItemSelectionModel* TCustomListView::SelectionModel() const
+{
+    return m_reportView->selectionModel();
+}
+
+void TCustomListView::SetViewStyle(TViewStyle style)
+{
+    if (style == m_viewStyle)
+        return;
+    m_viewStyle = style;
+    applyViewStyle();
+}
+
+QAbstractItemView* TCustomListView::CurrentView() const
+{
+    if (m_viewStyle == vsReport)
+        return m_reportView;
+    return m_iconView;
+}
+
+QListView* TCustomListView::IconView() const
+{
+    return m_iconView;
+}
+
+QTreeView* TCustomListView::ReportView() const
+{
+    return m_reportView;
+}
+
+void TCustomListView::applyViewStyle()
+{
+    QAbstractItemView* old = qobject_cast<QAbstractItemView*>(m_stack->currentWidget());
+    const bool hadFocus = old && old->hasFocus();
+    const int large = style()->pixelMetric(QStyle::PM_LargeIconSize, nullptr, this);
+    const int small = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+    const QFontMetrics fm(font());
+    const int rowHeight = std::max(small, fm.height()) + 4;
+    const int columnWidth =
+        m_listColumnWidth > 0 ? m_listColumnWidth : small + 8 + 20 * fm.averageCharWidth();
+
+    // Fixed grid cells: with uniform sizes the layout of a huge folder is arithmetic.
+    switch (m_viewStyle) {
+    case vsIcon:
+        m_iconView->setViewMode(QListView::IconMode);
+        m_iconView->setMovement(QListView::Static);
+        m_iconView->setIconSize(QSize(large, large));
+        m_iconView->setGridSize(
+            QSize(std::max(2 * large + 12, 12 * fm.averageCharWidth()), large + 2 * fm.lineSpacing() + 10));
+        m_iconView->setWordWrap(true);
+        break;
+    case vsSmallIcon:
+    case vsList:
+        m_iconView->setViewMode(QListView::ListMode);
+        m_iconView->setFlow(m_viewStyle == vsList ? QListView::TopToBottom : QListView::LeftToRight);
+        m_iconView->setWrapping(true);
+        m_iconView->setIconSize(QSize(small, small));
+        m_iconView->setGridSize(QSize(columnWidth, rowHeight));
+        m_iconView->setWordWrap(false);
+        break;
+    case vsReport:
+        m_reportView->setIconSize(QSize(small, small));
+        break;
+    }
+    m_iconView->setResizeMode(QListView::Adjust);
+    m_iconView->setTextElideMode(Qt::ElideRight);
+
+    QAbstractItemView* view = CurrentView();
+    m_stack->setCurrentWidget(view);
+    setFocusProxy(view);
+    if (hadFocus)
+        view->setFocus();
+    if (const QModelIndex current = currentIndex(); current.isValid())
+        view->scrollTo(current);
+}
+
+bool TCustomListView::MultiSelect() const
+{
+    return m_reportView->selectionMode() == QAbstractItemView::ExtendedSelection;
+}
+
+void TCustomListView::SetMultiSelect(bool multi)
+{
+    const auto mode = multi ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection;
+    m_iconView->setSelectionMode(mode);
+    m_reportView->setSelectionMode(mode);
+}
+
+void TCustomListView::SetGridLines(bool on)
+{
+    m_gridLines = on;
+    m_reportView->viewport()->update();
+}
+
+bool TCustomListView::ColumnClick() const
+{
+    return m_header->sectionsClickable();
+}
+
+void TCustomListView::SetColumnClick(bool on)
+{
+    m_header->setSectionsClickable(on);
+}
+
+void TCustomListView::SetListColumnWidth(int width)
+{
+    m_listColumnWidth = width;
+    applyViewStyle();
+}
+
+QModelIndex TCustomListView::currentIndex() const
+{
+    const QItemSelectionModel* sel = SelectionModel();
+    if (!sel)
+        return {};
+    const QModelIndex current = sel->currentIndex();
+    return current.isValid() && current.column() != 0 ? current.siblingAtColumn(0) : current;
+}
+
+void TCustomListView::setCurrentIndex(const QModelIndex& index)
+{
+    CurrentView()->setCurrentIndex(index);
+}
+
+bool TCustomListView::IsSelected(const QModelIndex& index) const
+{
+    const QItemSelectionModel* sel = SelectionModel();
+    return sel && index.isValid() && sel->isSelected(index.siblingAtColumn(0));
+}
+
+QList<int> TCustomListView::SelectedRows() const
+{
+    QList<int> rows;
+    const QItemSelectionModel* sel = SelectionModel();
+    if (!sel)
+        return rows;
+    for (const QItemSelectionRange& range : sel->selection()) {
+        if (range.left() > 0)
+            continue;
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.append(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+int TCustomListView::SelCount() const
+{
+    return int(SelectedRows().size());
+}
+
+QModelIndex TCustomListView::firstSelected() const
+{
+    const QItemSelectionModel* sel = SelectionModel();
+    if (!sel || !m_model)
+        return {};
+    int first = -1;
+    for (const QItemSelectionRange& range : sel->selection()) {
+        if (range.left() == 0 && (first < 0 || range.top() < first))
+            first = range.top();
+    }
+    return first < 0 ? QModelIndex() : m_model->index(first, 0);
+}
+
+QRect TCustomListView::ItemIconRect(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return {};
+    const QModelIndex item = index.siblingAtColumn(0);
+    if (m_viewStyle == vsReport)
+        return itemSubRect(m_reportView, m_reportView->ViewOption(), m_delegate, item,
+                           QStyle::SE_ItemViewItemDecoration);
+    return itemSubRect(m_iconView, m_iconView->ViewOption(), m_delegate, item, QStyle::SE_ItemViewItemDecoration);
+}
+
+void TCustomListView::SetColor(const QColor& color)
+{
+    m_color = color;
+    applyColor();
+}
+
+void TCustomListView::applyColor()
+{
+    QPalette pal;
+    if (m_color.isValid())
+        pal.setColor(QPalette::Base, m_color);
+    m_iconView->setPalette(pal);
+    m_reportView->setPalette(pal);
+}
+
+TLvHeaderSortDisplayMode TCustomListView::HeaderSortDisplayMode() const
+{
+    return m_header->DisplayMode();
+}
+
+void TCustomListView::SetHeaderSortDisplayMode(TLvHeaderSortDisplayMode mode)
+{
+    m_header->SetDisplayMode(mode);
+}
+
+int TCustomListView::HeaderSortColumn() const
+{
+    return m_header->SortColumn();
+}
+
+void TCustomListView::SetHeaderSortColumn(int column)
+{
+    m_header->SetSortColumn(column);
+}
+
+Qt::SortOrder TCustomListView::HeaderSortDirection() const
+{
+    return m_header->SortDirection();
+}
+
+void TCustomListView::SetHeaderSortDirection(Qt::SortOrder direction)
+{
+    m_header->SetSortDirection(direction);
+}
+
+std::unique_ptr<TLvCustomDraw> TCustomListView::CreateCustomDraw()
+{
+    return std::make_unique<TLvCustomDraw>();
+}
+
+void TCustomListView::DoCustomDraw(TLvCustomDraw&)
+{
+}
+
+TCustomDraw& TCustomListView::CustomDrawNotify(int stage, QPainter* canvas, const QRect& rect,
+                                               const QModelIndex& index)
+{
+    if (!m_customDraw)
+        m_customDraw = CreateCustomDraw();
+    const QAbstractItemView* view = CurrentView();
+    const QPalette& pal = view->palette();
+    m_customDraw->Begin(stage, canvas, rect, view->font(), pal.color(QPalette::Text), pal.color(QPalette::Base));
+    m_customDraw->SetItem(index.isValid() && index.column() != 0 ? index.siblingAtColumn(0) : index);
+    DoCustomDraw(*m_customDraw);
+    return *m_customDraw;
+}
+
+void TCustomListView::KeyboardContextMenu(QPoint point)
+{
+    const QModelIndex focused = currentIndex();
+    QModelIndex anchor;
+    if (focused.isValid())
+        anchor = IsSelected(focused) ? focused : firstSelected();
+    if (!anchor.isValid()) {
+        if (m_popupMenu)
+            popup(m_popupMenu, point);
+        return;
+    }
+    // A menu at an item scrolled out of sight would open far from the list.
+    CurrentView()->scrollTo(anchor);
+    point = ItemIconRect(anchor).center();
+    ItemContextMenu(point);
+}
+
+void TCustomListView::ItemContextMenu(QPoint point)
+{
+    QMenu* menu = m_popupMenu;
+    ItemHook(currentIndex(), point, menu);
+    m_menuShown = true;
+    if (menu)
+        popup(menu, point);
+    settleMenuShown();
+}
+
+void TCustomListView::ItemHook(const QModelIndex& item, const QPoint& point, QMenu*& menu)
+{
+    if (OnItemContextMenu)
+        OnItemContextMenu(this, item, point, menu);
+}
+
+void TCustomListView::PopupAt(QMenu* menu, const QPoint& globalPos)
+{
+    menu->exec(globalPos);
+}
+
+bool TCustomListView::KeyDown(QKeyEvent* event)
+{
+    if (!IsContextMenuKey(event))
+        return false;
+    KeyboardContextMenu(QPoint(0, 0));
+    return true;
+}
+
+void TCustomListView::ColClick(int column)
+{
+    if (OnColumnClick)
+        OnColumnClick(this, column);
+}
+
+void TCustomListView::popup(QMenu* menu, const QPoint& clientPoint)
+{
+    setPopupComponent(menu, this);
+    PopupAt(menu, CurrentView()->viewport()->mapToGlobal(clientPoint));
+}
+
+void TCustomListView::settleMenuShown()
+{
+    // The popup takes the right button's release for itself: once the menu is closed and
+    // the button is up, no release will reach the list to clear the flag.
+    if (!(QGuiApplication::mouseButtons() & Qt::RightButton))
+        m_menuShown = false;
+}
+
+void TCustomListView::viewportContextMenu(QContextMenuEvent* event)
+{
+    event->accept();
+    if (event->reason() == QContextMenuEvent::Mouse)
+        KeyboardContextMenu(event->pos());
+    else
+        contextMenuEvent(event);
+}
+
+// Everything but a right click on the items: the keyboard, the column header.
+void TCustomListView::contextMenuEvent(QContextMenuEvent* event)
+{
+    event->accept();
+    const QItemSelectionModel* sel = SelectionModel();
+    if (m_menuShown || !sel || !sel->hasSelection() || !currentIndex().isValid())
+        return;
+    if (event->reason() == QContextMenuEvent::Keyboard)
+        KeyboardContextMenu(QPoint(0, 0));
+    else
+        ItemContextMenu(CurrentView()->viewport()->mapFromGlobal(event->globalPos()));
+}
+
+// ---------------------------------------------------------------------------------------
+// TCustomTreeView
+
+TCustomTreeView::TCustomTreeView(QWidget* parent)
+    : QTreeWidget(parent), m_delegate(new TCustomDrawDelegate(*this, this))
+{
+    setItemDelegate(m_delegate);
+    setColumnCount(1);
+    setHeaderHidden(true);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    QAbstractItemModel* m = model();
+    connect(m, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex& parent, int first, int last) {
+                QTreeWidgetItem* p = parent.isValid() ? itemFromIndex(parent) : invisibleRootItem();
+                for (int row = first; p && row <= last; ++row)
+                    notifyDeleted(p->child(row));
+            });
+    connect(m, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        QTreeWidgetItem* root = invisibleRootItem();
+        for (int row = 0; row < root->childCount(); ++row)
+            notifyDeleted(root->child(row));
+    });
+}
+
+TCustomTreeView::~TCustomTreeView()
+{
+    // The nodes go with the base class, when this part of the object is already gone.
+    disconnect(model(), nullptr, this, nullptr);
+}
+
+void TCustomTreeView::notifyDeleted(QTreeWidgetItem* node)
+{
+    if (!node)
+        return;
+    for (int i = 0; i < node->childCount(); ++i)
+        notifyDeleted(node->child(i));
+    Delete(node);
+}
+
+QTreeWidgetItem* TCustomTreeView::Selected() const
+{
+    QTreeWidgetItem* current = currentItem();
+    if (current && current->isSelected())
+        return current;
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+QRect TCustomTreeView::NodeTextRect(QTreeWidgetItem* node) const
+{
+    if (!node)
+        return {};
+    QStyleOptionViewItem opt;
+    initViewItemOption(&opt);
+    return itemSubRect(this, opt, m_delegate, indexFromItem(node, 0), QStyle::SE_ItemViewItemText);
+}
+
+void TCustomTreeView::SetColor(const QColor& color)
+{
+    m_color = color;
+    applyColors();
+}
+
+void TCustomTreeView::SetFontColor(const QColor& color)
+{
+    m_fontColor = color;
+    applyColors();
+}
+
+void TCustomTreeView::applyColors()
+{
+    // Roles left unset keep following the system palette and its changes.
+    QPalette pal;
+    if (m_color.isValid())
+        pal.setColor(QPalette::Base, m_color);
+    if (m_fontColor.isValid())
+        pal.setColor(QPalette::Text, m_fontColor);
+    setPalette(pal);
+}
+
+std::unique_ptr<TTvCustomDraw> TCustomTreeView::CreateCustomDraw()
+{
+    return std::make_unique<TTvCustomDraw>();
+}
+
+void TCustomTreeView::DoCustomDraw(TTvCustomDraw&)
+{
+}
+
+void TCustomTreeView::Delete(QTreeWidgetItem*)
+{
+}
+
+TCustomDraw& TCustomTreeView::CustomDrawNotify(int stage, QPainter* canvas, const QRect& rect,
+                                               const QModelIndex& index)
+{
+    if (!m_customDraw)
+        m_customDraw = CreateCustomDraw();
+    const QPalette& pal = palette();
+    m_customDraw->Begin(stage, canvas, rect, font(), pal.color(QPalette::Text), pal.color(QPalette::Base));
+    m_customDraw->SetNode(index.isValid() ? itemFromIndex(index) : nullptr);
+    DoCustomDraw(*m_customDraw);
+    return *m_customDraw;
+}
+
+void TCustomTreeView::KeyboardContextMenu()
+{
+    QTreeWidgetItem* node = Selected();
+    if (!node) {
+        if (m_popupMenu)
+            popup(m_popupMenu, QPoint(0, 0));
+        return;
+    }
+    scrollToItem(node);
+    NodeContextMenu(node, NodeTextRect(node).center());
+}
+
+void TCustomTreeView::NodeContextMenu(QTreeWidgetItem* node, QPoint point)
+{
+    QMenu* menu = m_popupMenu;
+    NodeHook(node, point, menu);
+    if (menu)
+        popup(menu, point);
+}
+
+void TCustomTreeView::NodeHook(QTreeWidgetItem* node, QPoint& point, QMenu*& menu)
+{
+    if (OnNodeContextMenu)
+        OnNodeContextMenu(this, node, point, menu);
+}
+
+void TCustomTreeView::PopupAt(QMenu* menu, const QPoint& globalPos)
+{
+    menu->exec(globalPos);
+}
+
+bool TCustomTreeView::KeyDown(QKeyEvent* event)
+{
+    if (!IsContextMenuKey(event))
+        return false;
+    KeyboardContextMenu();
+    return true;
+}
+
+void TCustomTreeView::popup(QMenu* menu, const QPoint& clientPoint)
+{
+    setPopupComponent(menu, this);
+    PopupAt(menu, viewport()->mapToGlobal(clientPoint));
+}
+
+void TCustomTreeView::settleMenuShown()
+{
+    // As for the list: the popup keeps the right button's release.
+    if (!(QGuiApplication::mouseButtons() & Qt::RightButton))
+        m_menuShown = false;
+}
+
+void TCustomTreeView::keyPressEvent(QKeyEvent* event)
+{
+    if (KeyDown(event))
+        event->accept();
+    else
+        QTreeWidget::keyPressEvent(event);
+}
+
+bool TCustomTreeView::viewportEvent(QEvent* event)
+{
+    if (event->type() != QEvent::ContextMenu)
+        return QTreeWidget::viewportEvent(event);
+    auto* e = static_cast<QContextMenuEvent*>(event);
+    e->accept();
+    if (e->reason() == QContextMenuEvent::Mouse) {
+        QPoint point = e->pos();
+        if (QTreeWidgetItem* node = itemAt(point)) {
+            QMenu* menu = m_popupMenu;
+            NodeHook(node, point, menu);
+            m_menuShown = true;
+            if (menu)
+                popup(menu, point);
+            settleMenuShown();
+            return true;
+        }
+    }
+    contextMenuMessage(e);
+    return true;
+}
+
+void TCustomTreeView::contextMenuEvent(QContextMenuEvent* event)
+{
+    event->accept();
+    contextMenuMessage(event);
+}
+
+void TCustomTreeView::contextMenuMessage(QContextMenuEvent* event)
+{
+    if (m_menuShown || Selected())
+        return;
+    if (event->reason() == QContextMenuEvent::Keyboard)
+        KeyboardContextMenu();
+    else
+        NodeContextMenu(nullptr, viewport()->mapFromGlobal(event->globalPos()));
+}
+
+void TCustomTreeView::mouseReleaseEvent(QMouseEvent* event)
+{
+    QTreeWidget::mouseReleaseEvent(event);
+    if (event->button() == Qt::RightButton)
+        m_menuShown = false;
+}
+
+void TCustomTreeView::paintEvent(QPaintEvent* event)
+{
+    const TPaintStages stages(*this, viewport(), event->rect());
+    QTreeWidget::paintEvent(event);
+}
+
+void TCustomTreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    // Painting is const in Qt, notifying is not: the hooks may change the reused object.
+    auto& self = const_cast<TCustomTreeView&>(*this);
+    paintNotifiedRow(self, *m_delegate, painter, option.rect, index,
+                     [&] { QTreeWidget::drawRow(painter, option, index); });
+}
+
+} // namespace corvane::shellctl
