@@ -470,8 +470,9 @@ void TfrmMain::actNewWindowExecute()
         ArrangeChildren();
     }
     child->Tree1->SelectPath(QStringLiteral("/"));
-    child->Tree1->ExpandSelected();
-    child->Tree1->ScrollToTop();
+    if (QTreeWidgetItem* node = child->Tree1->currentItem())
+        node->setExpanded(true);
+    child->Tree1->scrollToTop();
     actNewWindow->setEnabled(ExplorerCount() < 4);
     m_mdi->setActiveSubWindow(sub);
     setUpdatesEnabled(true);
@@ -588,6 +589,13 @@ void TfrmMain::SetSelectionCommandsEnabled(bool on)
 {
     for (QAction* a : {OpenWithAssociate1, ChangeDateTime1, Encrypt1, Decrypt1, Destroy1, actZip, actUnzip, actConvert})
         a->setEnabled(on && !m_unbuilt.contains(a));
+}
+
+void TfrmMain::SelectionNarrowed(bool openWith, bool unzip, bool convert)
+{
+    OpenWithAssociate1->setEnabled(openWith && !m_unbuilt.contains(OpenWithAssociate1));
+    actUnzip->setEnabled(unzip && !m_unbuilt.contains(actUnzip));
+    actConvert->setEnabled(convert && !m_unbuilt.contains(actConvert));
 }
 
 void TfrmMain::SetNewFolderEnabled(bool on)

@@ -40,6 +40,8 @@ public:
     void UpdateHistoryButtons();
     void SetSelectionCommandsEnabled(bool on);
     void SetNewFolderEnabled(bool on);
+    // An item became selected in the list: what it is decides Open With, Unzip and Convert.
+    void SelectionNarrowed(bool openWith, bool unzip, bool convert);
     void ChildClosed(explorer::TfrmChild* child);
 
     // The application's help file (the manual's contents page).

@@ -2,6 +2,7 @@
 
 #include "ExplorerConsts.h"
 #include "History.h"
+#include "ListingRules.h"
 #include "StatusBar.h"
 #include "app/Globals.h"
 #include "app/Mainform.h"
@@ -15,6 +16,7 @@
 #include <QLocale>
 #include <QSplitter>
 #include <cmath>
+#include <sys/stat.h>
 
 namespace corvane::explorer {
 
@@ -38,16 +40,25 @@ TfrmChild::TfrmChild(QWidget* parent)
     Splitter1->setChildrenCollapsible(false);
     Splitter1->setSizes({app::Scaled(215), app::Scaled(710 - 215)});
     Splitter1->setStretchFactor(1, 1);
-    Tree1->SetShellList(List1);
+    Tree1->setRootIsDecorated(false);
+    Tree1->setIndentation(19);
     Tree1->OnChange = [this](QObject*, TShTreeNode* node) { Tree1Change(node); };
     Tree1->OnEnter = [this](QObject*) { Tree1Enter(); };
-    Tree1->OnAddItem = [](QObject*, const ShellFolderPtr& folder, const PItemIDList& rel, bool& accept) {
-        accept = GetDisplayName(folder, rel, dnNormal) != QLatin1String(texts::RefusedTreeItem);
-    };
-    List1->SetTree(Tree1);
+    Tree1->OnAddItem = [](QObject*, const ShellFolderPtr& folder, const PItemIDList&, const PItemIDList& rel, std::uint32_t,
+                          bool& accept) { accept = GetDisplayName(folder, rel, dnNormal) != QLatin1String(texts::RefusedTreeItem); };
+    List1->SetOptions(List1->Options() | sloDesignInteractive);
+    List1->SetViewStyle(vsReport);
+    List1->SetMultiSelect(true);
     List1->OnEnter = [this](QObject*) { List1Enter(); };
     List1->OnExit = [this](QObject*) { List1Exit(); };
+    List1->OnAddItem = [this](QObject*, const ShellFolderPtr& folder, const PItemIDList&, const PItemIDList& rel,
+                              std::uint32_t, bool& allow) { List1AddItem(folder, rel, allow); };
+    List1->OnCompare = [](QObject*, TShListData* a, TShListData* b) { return CompareExtensions(a->Path(), b->Path()); };
     List1->OnFillComplete = [this](QObject*) { List1FillComplete(); };
+    List1->OnSelectItem = [this](QObject*, int row, bool selected) { List1SelectItem(row, selected); };
+    List1->OnDeleteItem = [this](QObject*, int, TShListData*) { List1DeleteItem(); };
+    List1->OnColumnRightClick = [this](QObject*, int column) { ListColumnRightClick(column); };
+    Tree1->SetShellList(List1);
     app::SelectedBytes = 0;
     LayoutPanes();
     ShowDiskFree();
@@ -262,9 +273,68 @@ void TfrmChild::List1Exit()
     app::SelectedBytes = 0;
 }
 
+void TfrmChild::List1AddItem(const ShellFolderPtr& folder, const PItemIDList& rel, bool& allow)
+{
+    if (Exclusions.isEmpty())
+        return;
+    QString parsing = GetDisplayName(folder, rel, dnForParsing);
+    QString name = parsing.mid(parsing.lastIndexOf(QLatin1Char('/')) + 1);
+    for (const QString& pattern : Exclusions) {
+        if (MatchesWildcard(name, pattern)) {
+            allow = false;
+            return;
+        }
+    }
+}
+
+void TfrmChild::ListColumnRightClick(int column)
+{
+    // The Name column's right click sorts by extension.
+    if (column == 0)
+        List1->SetSortKey(0);
+}
+
 void TfrmChild::List1FillComplete()
 {
+    qint64 bytes = FolderFileBytes(Tree1->SelectedPath(), List1->FileFilter());
+    Status1->SetPanelText(0, TotalsText(List1->Count(), bytes));
     ShowDiskFree();
+}
+
+void TfrmChild::List1SelectItem(int row, bool selected)
+{
+    TShListData* d = List1->DataOfIndex(row);
+    if (!d)
+        return;
+    QString path = d->Path();
+    bool folder = d->IsFolder();
+    if (selected && frmMain)
+        frmMain->SelectionNarrowed(!folder, app::FileExtension(path) == QLatin1String(".ZIP"),
+                                   app::ExtensionInList(path, QString::fromLatin1(GraphicExtensions)));
+    // The size comes from the item's own path: its caption may not name the file exactly.
+    qint64 size = 0;
+    if (!folder) {
+        struct stat st;
+        if (::stat(platform::EncodeName(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode))
+            size = qint64(st.st_size);
+    }
+    app::SelectedBytes = qMax<qint64>(0, app::SelectedBytes + (selected ? size : -size));
+    Status1->SetPanelText(1, SelectionText(List1->SelCount(), app::SelectedBytes));
+    fitPanels();
+}
+
+void TfrmChild::List1DeleteItem()
+{
+    if (app::frmPreview)
+        Status1->SetPanelText(1, {});
+    // Emptying a list of 100,000 items asks once, not once per item.
+    if (!m_diskFreeQueued) {
+        m_diskFreeQueued = true;
+        QMetaObject::invokeMethod(this, [this] {
+            m_diskFreeQueued = false;
+            ShowDiskFree();
+        }, Qt::QueuedConnection);
+    }
 }
 
 } // namespace corvane::explorer

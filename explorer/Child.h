@@ -1,5 +1,7 @@
 #pragma once
 // An explorer window: location combo, folder tree, file list and status bar.
+#include "platform/Namespace.h"
+
 #include <QStringList>
 #include <array>
 #include <QWidget>
@@ -60,6 +62,7 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    bool m_diskFreeQueued = false;
     void fitPanels();
     void Tree1Change(shellctl::TShTreeNode* node);
     void Tree1Enter();
@@ -67,6 +70,10 @@ private:
     void List1Enter();
     void List1Exit();
     void List1FillComplete();
+    void List1AddItem(const platform::ShellFolderPtr& folder, const platform::PItemIDList& rel, bool& allow);
+    void List1SelectItem(int row, bool selected);
+    void List1DeleteItem();
+    void ListColumnRightClick(int column);
 };
 
 } // namespace corvane::explorer

@@ -13,8 +13,9 @@ public:
     const QStringList& Items() const { return m_items; }
     int ItemIndex() const { return m_index; }
     void SetItemIndex(int i) { m_index = (i >= -1 && i < m_items.size()) ? i : m_index; }
-    // Records a folder: entries after the current one are dropped, the folder becomes current.
+    // Appends a folder; the log keeps every entry, also after moving back.
     void Record(const QString& path);
+    int Count() const { return int(m_items.size()); }
 
 private:
     QStringList m_items;

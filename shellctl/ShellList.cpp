@@ -1,0 +1,886 @@
+#include "ShellList.h"
+
+#include "HeaderSortView.h"
+#include "ShellCombo.h"
+#include "ShellKeys.h"
+#include "ShellTree.h"
+#include "UShConsts.h"
+#include "platform/IconTable.h"
+#include "platform/IdListFormat.h"
+#include "platform/NameCodec.h"
+
+#include <QApplication>
+#include <QCollator>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QListView>
+#include <QTimer>
+#include <QTreeView>
+#include <QUrl>
+#include <algorithm>
+#include <array>
+#include <numeric>
+#include <sys/stat.h>
+
+namespace corvane::shellctl {
+
+using namespace platform;
+
+namespace {
+
+constexpr std::uint32_t AdmissionMask = 0xF20B0000;
+
+struct BusyCursor {
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+struct Counter {
+    int& c;
+    explicit Counter(int& counter) : c(counter) { ++c; }
+    ~Counter() { --c; }
+};
+
+// Column widths carried from list to list for the whole run.
+std::vector<int>& widthStream()
+{
+    static std::vector<int> widths;
+    return widths;
+}
+
+QCollator makeCollator()
+{
+    QLocale loc;
+    QCollator col(loc.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates) : loc);
+    col.setNumericMode(true);
+    col.setCaseSensitivity(Qt::CaseInsensitive);
+    return col;
+}
+
+} // namespace
+
+// ---- TShellListModel ----
+
+TShellListModel::TShellListModel(TCustomShellList* list)
+    : QAbstractTableModel(list), m_list(list)
+{
+}
+
+QVariant TShellListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= int(m_items.size()))
+        return {};
+    const Item& item = m_items[size_t(index.row())];
+    TShListData* d = item.Data.get();
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return index.column() == 0 ? d->DisplayName() : d->ColumnText(index.column());
+    case Qt::DecorationRole: {
+        if (index.column() != 0)
+            return {};
+        int& icon = const_cast<Item&>(item).Icon;
+        if (icon < 0)
+            icon = SysIconIndex(d->AbsIdList(), 1);
+        IconTable::Overlay ov = (item.Attributes & SFGAO_LINK) ? IconTable::LinkOverlay
+                                : (item.Attributes & SFGAO_SHARE) ? IconTable::ShareOverlay : IconTable::NoOverlay;
+        return IconTable::instance().pixmap(icon, LargeIcons, ov);
+    }
+    case Qt::ForegroundRole:
+        if (item.Attributes & SFGAO_GHOSTED)
+            return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+        return {};
+    case Qt::TextAlignmentRole:
+        return index.column() == 1 ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+    default:
+        return {};
+    }
+}
+
+bool TShellListModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || index.column() != 0)
+        return false;
+    return m_list->renameItem(index.row(), value.toString());
+}
+
+Qt::ItemFlags TShellListModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == 0)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+QVariant TShellListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::TextAlignmentRole)
+        return section == 1 ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole)
+        return {};
+    static const char* const names[] = {texts::ColName, texts::ColSize, texts::ColType, texts::ColModified};
+    return section >= 0 && section < 4 ? QString::fromLatin1(names[section]) : QVariant();
+}
+
+void TShellListModel::Reset(std::vector<Item> items)
+{
+    beginResetModel();
+    m_items = std::move(items);
+    endResetModel();
+}
+
+void TShellListModel::Append(std::vector<Item> items)
+{
+    if (items.empty())
+        return;
+    int first = int(m_items.size());
+    beginInsertRows({}, first, first + int(items.size()) - 1);
+    for (Item& i : items)
+        m_items.push_back(std::move(i));
+    endInsertRows();
+}
+
+void TShellListModel::RemoveRows(const std::vector<int>& rows)
+{
+    // From the end, one run of consecutive rows at a time.
+    size_t k = rows.size();
+    while (k > 0) {
+        size_t end = k - 1, start = end;
+        while (start > 0 && rows[start - 1] == rows[start] - 1)
+            --start;
+        beginRemoveRows({}, rows[start], rows[end]);
+        m_items.erase(m_items.begin() + rows[start], m_items.begin() + rows[end] + 1);
+        endRemoveRows();
+        k = start;
+    }
+}
+
+void TShellListModel::Reorder(const std::vector<int>& order)
+{
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newRowOf(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        newRowOf[size_t(order[i])] = int(i);
+    std::vector<Item> sorted;
+    sorted.reserve(m_items.size());
+    for (int old : order)
+        sorted.push_back(std::move(m_items[size_t(old)]));
+    m_items = std::move(sorted);
+    QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& i : from)
+        to.append(index(newRowOf[size_t(i.row())], i.column()));
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void TShellListModel::RowChanged(int row)
+{
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+// ---- TCustomShellList ----
+
+TCustomShellList::TCustomShellList(QWidget* parent)
+    : TCustomListView(parent), m_model(new TShellListModel(this)), m_timer(new QTimer(this))
+{
+    setModel(m_model);
+    SetMultiSelect(true);
+    SetViewStyle(vsIcon);
+    m_timer->setSingleShot(true);
+    connect(m_timer, &QTimer::timeout, this, &TCustomShellList::timerFired);
+    m_folder.OnChange = [this](TShellLocator&) { folderChanged(); };
+    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(IconView()), static_cast<QAbstractItemView*>(ReportView())}) {
+        v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        v->installEventFilter(this);
+        v->viewport()->installEventFilter(this);
+        connect(v, &QAbstractItemView::doubleClicked, this, [this] { OpenSelected(); });
+    }
+    Header()->installEventFilter(this);
+    connect(SelectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected, const QItemSelection& deselected) {
+                if (!OnSelectItem)
+                    return;
+                for (const QItemSelectionRange& r : deselected) {
+                    for (int row = r.top(); row <= r.bottom(); ++row)
+                        OnSelectItem(this, row, false);
+                }
+                for (const QItemSelectionRange& r : selected) {
+                    for (int row = r.top(); row <= r.bottom(); ++row)
+                        OnSelectItem(this, row, true);
+                }
+            });
+}
+
+TCustomShellList::~TCustomShellList()
+{
+    Counter c(m_updating);
+    if (m_model->rowCount() > 0) {
+        std::vector<int>& stream = widthStream();
+        stream.clear();
+        for (int i = 0; i < m_model->columnCount(); ++i)
+            stream.push_back(ReportView()->columnWidth(i));
+    }
+    removeAll();
+}
+
+void TCustomShellList::SetOptions(TShellListOptions o)
+{
+    TShellListOptions changed = o ^ m_options;
+    m_options = o;
+    if (changed & (sloHideFoldersWhenLinkedToTree | sloShowHidden))
+        RefreshList();
+}
+
+void TCustomShellList::SetFileFilter(const QString& filter)
+{
+    if (filter == m_fileFilter)
+        return;
+    m_fileFilter = filter;
+    m_filterPatterns.clear();
+    for (const QString& p : filter.split(QLatin1Char(';'))) {
+        if (!p.isEmpty())
+            m_filterPatterns << p;
+    }
+    if (m_options & sloAutoFill)
+        FillList();
+}
+
+void TCustomShellList::SetLinkedTree(TCustomShellTree* tree)
+{
+    m_tree = tree;
+    if (tree)
+        m_combo = nullptr;
+}
+
+void TCustomShellList::SetLinkedCombo(TCustomShellCombo* combo)
+{
+    m_combo = combo;
+    if (combo)
+        m_tree = nullptr;
+}
+
+int TCustomShellList::Count() const
+{
+    return m_model->rowCount();
+}
+
+TShListData* TCustomShellList::DataOfIndex(int row) const
+{
+    return row >= 0 && row < Count() ? m_model->At(row).Data.get() : nullptr;
+}
+
+TShListData* TCustomShellList::SelectedData() const
+{
+    QList<int> rows = SelectedRows();
+    return rows.isEmpty() ? nullptr : DataOfIndex(rows.first());
+}
+
+int TCustomShellList::SelectedShellCount() const
+{
+    return int(SelectedRows().size());
+}
+
+std::vector<TShListData*> TCustomShellList::SelectedItems() const
+{
+    std::vector<TShListData*> out;
+    for (int row : SelectedRows())
+        out.push_back(DataOfIndex(row));
+    return out;
+}
+
+void TCustomShellList::SelectAll()
+{
+    CurrentView()->selectAll();
+}
+
+void TCustomShellList::folderChanged()
+{
+    if (m_updating == 0) {
+        Counter c(m_updating);
+        PItemIDList id = m_folder.IdList();
+        if (m_tree)
+            m_tree->SelectIdList(id.isNull() ? EmptyIdList() : id);
+        else if (m_combo)
+            m_combo->Location().SetIdList(id);
+        FillList();
+    }
+    if (OnFolderChanged)
+        OnFolderChanged(this);
+}
+
+void TCustomShellList::SetFolderFromNode(TShTreeNode* node)
+{
+    if (node && node->Data() && m_tree && node == m_tree->SelectedNode())
+        m_folder.SetIdList(node->Data()->AbsIdList());
+}
+
+void TCustomShellList::NavigateTo(const PItemIDList& abs)
+{
+    if (m_options & sloDontChangeFolder)
+        return;
+    removeAll();
+    if (m_tree)
+        m_tree->CurrentFolder().SetIdList(abs);
+    else if (m_combo)
+        m_combo->Location().SetIdList(abs);
+    else
+        m_folder.SetIdList(abs);
+}
+
+void TCustomShellList::removeAll()
+{
+    if (OnDeleteItem) {
+        for (int row = 0; row < Count(); ++row)
+            OnDeleteItem(this, row, DataOfIndex(row));
+    }
+    m_model->Reset({});
+}
+
+bool TCustomShellList::Editing() const
+{
+    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(IconView()), static_cast<QAbstractItemView*>(ReportView())}) {
+        for (QLineEdit* e : v->viewport()->findChildren<QLineEdit*>()) {
+            if (e->isVisible())
+                return true;
+        }
+    }
+    return false;
+}
+
+void TCustomShellList::FillList()
+{
+    if (Editing()) {
+        m_refreshDue = true;
+        return;
+    }
+    BusyCursor busy;
+    removeAll();
+    PItemIDList id = m_folder.IdList();
+    PItemIDList abs = id.isNull() ? EmptyIdList() : id;
+    ShellFolderPtr folder;
+    HResult hr = BindToFolder(abs, folder);
+    if (Failed(hr)) {
+        if (OnFillStart)
+            OnFillStart(this);
+        if (OnFillComplete)
+            OnFillComplete(this);
+        CheckResult(hr);
+    }
+    prepareFilter();
+    try {
+        fill(folder, abs);
+    } catch (...) {
+        m_admitted.reset();
+        throw;
+    }
+    m_admitted.reset();
+}
+
+void TCustomShellList::prepareFilter()
+{
+    m_admitted.reset();
+    PItemIDList id = m_folder.IdList();
+    if (id.isNull())
+        id = EmptyIdList();
+    if (PathFromIdList(id).isEmpty() || m_fileFilter.isEmpty() || m_fileFilter == QLatin1String("*")
+        || m_fileFilter == QLatin1String("*.*"))
+        return;
+    m_admitted = std::make_unique<QSet<QString>>();
+    ShellFolderPtr folder;
+    std::unique_ptr<IEnumIDList> e;
+    if (Failed(BindToFolder(id, folder)) || Failed(folder->EnumObjects(SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN, e)))
+        return;
+    QStringList names;
+    PItemIDList rel;
+    while (e->Next(rel) == S_OK) {
+        QString n;
+        if (Succeeded(folder->GetDisplayNameOf(rel, SHGDN_INFOLDER | SHGDN_FORPARSING, n)))
+            names << n;
+    }
+    // Each pattern adds the names it finds, as a file search would.
+    for (const QString& pattern : m_filterPatterns) {
+        for (const QString& n : names) {
+            if (FileSpecMatches(n, pattern))
+                m_admitted->insert(n.toUpper());
+        }
+    }
+}
+
+bool TCustomShellList::admit(TShListData& data, std::uint32_t& attrs)
+{
+    attrs = AdmissionMask;
+    std::array<PItemIDList, 1> one{data.RelIdList()};
+    if (!m_currentFolder || Failed(m_currentFolder->GetAttributesOf(one, attrs)))
+        attrs = 0;
+    bool candidate = (m_options & sloNonFilesystemAncestors) || (attrs & (SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR));
+    if (candidate && (m_options & sloHideFoldersWhenLinkedToTree) && m_tree && (attrs & SFGAO_FOLDER)
+        && (attrs & SFGAO_FILESYSTEM) && !(attrs & SFGAO_FILESYSANCESTOR))
+        candidate = false;
+    if (!candidate)
+        return false;
+    bool allow = true;
+    if (m_admitted && !(attrs & SFGAO_FOLDER)) {
+        QString n;
+        m_currentFolder->GetDisplayNameOf(data.RelIdList(), SHGDN_INFOLDER | SHGDN_FORPARSING, n);
+        allow = m_admitted->contains(n.toUpper());
+    }
+    if (allow && OnAddItem)
+        OnAddItem(this, m_currentFolder, m_currentAbs, data.RelIdList(), attrs, allow);
+    return allow;
+}
+
+void TCustomShellList::fill(const ShellFolderPtr& folder, const PItemIDList& abs)
+{
+    setUpdatesEnabled(false);
+    if (OnFillStart)
+        OnFillStart(this);
+    struct Done {
+        TCustomShellList* l;
+        ~Done()
+        {
+            l->setUpdatesEnabled(true);
+            if (l->OnFillComplete)
+                l->OnFillComplete(l);
+        }
+    } done{this};
+
+    PItemIDList previousAbs = m_currentAbs;
+    ShellFolderPtr previousFolder = m_currentFolder;
+    m_currentAbs = abs;
+    m_currentFolder = folder;
+    m_listFolder = std::make_shared<TShListFolder>(TShListFolder{folder, abs});
+    try {
+        // Columns: the widths users set carry over from list to list.
+        const std::vector<int>& stream = widthStream();
+        for (size_t i = 0; i < stream.size() && int(i) < m_model->columnCount(); ++i)
+            ReportView()->setColumnWidth(int(i), stream[i]);
+        int k = m_sortKey;
+        if (k > m_model->columnCount())
+            k = 1;
+        SetSortKey(k);
+
+        std::uint32_t flags = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | ((m_options & sloShowHidden) ? std::uint32_t(SHCONTF_INCLUDEHIDDEN) : 0u);
+        std::unique_ptr<IEnumIDList> e;
+        if (Failed(folder->EnumObjects(flags, e)))
+            return;  // a listing that cannot start leaves the list empty, without a word
+        std::vector<PItemIDList> read;
+        read.reserve(500);
+        PItemIDList rel;
+        HResult hr;
+        while ((hr = e->Next(rel)) == S_OK)
+            read.push_back(rel);
+        if (hr != S_FALSE)
+            CheckResult(hr);
+        std::vector<TShellListModel::Item> items;
+        items.reserve(read.size());
+        for (const PItemIDList& r : read) {
+            auto data = std::make_unique<TShListData>(m_listFolder, r);
+            std::uint32_t attrs = 0;
+            if (admit(*data, attrs))
+                items.push_back({std::move(data), attrs, -1});
+        }
+        m_model->Reset(std::move(items));
+        sort();
+        if (Count() > 0)
+            SelectionModel()->setCurrentIndex(m_model->index(0, 0), QItemSelectionModel::NoUpdate);
+    } catch (...) {
+        m_currentAbs = previousAbs;
+        m_currentFolder = previousFolder;
+        throw;
+    }
+}
+
+void TCustomShellList::SetSortKey(int key)
+{
+    SetHeaderSortColumn(key == 0 ? -1 : std::abs(key) - 1);
+    SetHeaderSortDirection(key < 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
+    m_keyWasSet = true;
+    if (key == m_sortKey)
+        return;
+    m_sortKey = key;
+    sort();
+}
+
+void TCustomShellList::sort()
+{
+    const int n = Count();
+    if (n < 2)
+        return;
+    std::vector<int> order(static_cast<size_t>(n));
+    std::iota(order.begin(), order.end(), 0);
+    const int k = m_sortKey;
+    auto& items = m_model->Items();
+    if (k == 0) {
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            TShListData* da = items[size_t(a)].Data.get();
+            TShListData* db = items[size_t(b)].Data.get();
+            if (OnCompare)
+                return OnCompare(this, da, db) < 0;
+            return da->DisplayName() < db->DisplayName();
+        });
+    } else if (PathFromIdList(m_currentAbs).isEmpty()) {
+        // Few items outside the file system: the folder's own comparison.
+        const int column = std::abs(k) - 1;
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            int r = CompareResultOrder(m_currentFolder->CompareIDs(column, items[size_t(a)].Data->RelIdList(), items[size_t(b)].Data->RelIdList()));
+            return k < 0 ? r > 0 : r < 0;
+        });
+    } else {
+        // The folder's order for its columns, from keys computed once per item.
+        const int column = std::abs(k) - 1;
+        QCollator col = makeCollator();
+        struct Key {
+            bool folder;
+            qint64 number = 0;
+            QCollatorSortKey text;
+            QCollatorSortKey name;
+            QByteArray raw;
+        };
+        std::vector<Key> keys;
+        keys.reserve(size_t(n));
+        for (int i = 0; i < n; ++i) {
+            TShListData* d = items[size_t(i)].Data.get();
+            bool folder = items[size_t(i)].Attributes & SFGAO_FOLDER;
+            QByteArray raw = IdListBody(d->RelIdList()).toByteArray();
+            qint64 number = 0;
+            QString text;
+            if (column == 1 || column == 3) {
+                struct stat st;
+                if (::stat(PathBytesFromIdList(d->AbsIdList()).constData(), &st) == 0)
+                    number = column == 1 ? (folder ? 0 : qint64(st.st_size)) : qint64(st.st_mtim.tv_sec);
+            } else if (column == 2) {
+                text = folder ? QString() : d->TypeText();
+            }
+            keys.push_back({folder, number, col.sortKey(text), col.sortKey(d->DisplayName()), raw});
+        }
+        auto cmp = [&](int a, int b) {
+            const Key& x = keys[size_t(a)];
+            const Key& y = keys[size_t(b)];
+            if (x.folder != y.folder)
+                return x.folder ? -1 : 1;
+            if (x.number != y.number)
+                return x.number < y.number ? -1 : 1;
+            if (column == 2) {
+                int t = x.text.compare(y.text);
+                if (t != 0)
+                    return t;
+            }
+            int r = x.name.compare(y.name);
+            if (r != 0)
+                return r;
+            return x.raw == y.raw ? 0 : (x.raw < y.raw ? -1 : 1);
+        };
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            int r = cmp(a, b);
+            return k < 0 ? r > 0 : r < 0;
+        });
+    }
+    m_model->Reorder(order);
+}
+
+void TCustomShellList::ColClick(int column)
+{
+    m_keyWasSet = false;
+    TCustomListView::ColClick(column);
+    if (m_keyWasSet)
+        return;
+    SetSortKey(column + 1 == m_sortKey ? -m_sortKey : column + 1);
+}
+
+void TCustomShellList::RefreshList()
+{
+    if (Editing()) {
+        m_refreshDue = true;
+        return;
+    }
+    if (Count() == 0) {
+        FillList();
+        return;
+    }
+    BusyCursor busy;
+    if (OnFillStart)
+        OnFillStart(this);
+    prepareFilter();
+    TPidlList known, fresh;
+    known.SetCapacity(Count());
+    fresh.SetCapacity(Count());
+    // Outside the file system the folder compares; inside, the bytes are the name.
+    if (PathFromIdList(m_currentAbs).isEmpty())
+        known.SetFolder(m_currentFolder);
+    known.SetDuplicates(TPidlList::dupAccept);
+    for (int row = 0; row < Count(); ++row)
+        known.Add(DataOfIndex(row)->RelIdList(), reinterpret_cast<void*>(quintptr(row)));
+    known.SetSorted(true);
+    std::uint32_t flags = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | ((m_options & sloShowHidden) ? std::uint32_t(SHCONTF_INCLUDEHIDDEN) : 0u);
+    std::unique_ptr<IEnumIDList> e;
+    if (m_currentFolder && Succeeded(m_currentFolder->EnumObjects(flags, e))) {
+        PItemIDList rel;
+        while (e->Next(rel) == S_OK)
+            fresh.Add(rel);
+    }
+    for (int n = fresh.Count() - 1; n >= 0; --n) {
+        int at = known.IndexOf(fresh.IdList(n));
+        if (at >= 0) {
+            known.Delete(at);
+            fresh.Delete(n);
+        }
+    }
+    setUpdatesEnabled(false);
+    std::vector<int> gone;
+    for (int i = 0; i < known.Count(); ++i)
+        gone.push_back(int(reinterpret_cast<quintptr>(known.Data(i))));
+    std::sort(gone.begin(), gone.end());
+    if (OnDeleteItem) {
+        for (int row : gone)
+            OnDeleteItem(this, row, DataOfIndex(row));
+    }
+    m_model->RemoveRows(gone);
+    std::vector<TShellListModel::Item> added;
+    for (int i = 0; i < fresh.Count(); ++i) {
+        try {
+            auto data = std::make_unique<TShListData>(m_listFolder, fresh.IdList(i));
+            std::uint32_t attrs = 0;
+            if (admit(*data, attrs))
+                added.push_back({std::move(data), attrs, -1});
+        } catch (const EShellError&) {
+            ShellWarning(QString::fromLatin1(texts::AddNewShellItemFailed));
+            m_admitted.reset();
+            setUpdatesEnabled(true);
+            throw;
+        }
+    }
+    m_model->Append(std::move(added));
+    m_admitted.reset();
+    setUpdatesEnabled(true);
+    if (OnFillComplete)
+        OnFillComplete(this);
+}
+
+void TCustomShellList::GoUp(int levels)
+{
+    if (m_options & sloDontChangeFolder)
+        return;
+    if (m_tree) {
+        m_tree->GoUp(levels);
+        return;
+    }
+    if (m_combo) {
+        m_combo->GoUp(levels);
+        return;
+    }
+    PItemIDList id = m_folder.IdList();
+    TIdListArray parts(id.isNull() ? EmptyIdList() : id);
+    if (parts.Count() >= 1)
+        m_folder.SetIdList(levels >= parts.Count() ? EmptyIdList() : parts.Head(levels));
+}
+
+void TCustomShellList::OpenItem(int row)
+{
+    FlushPendingChange(true);
+    TShListData* d = DataOfIndex(row);
+    bool handled = false;
+    if (d) {
+        BusyCursor busy;
+        PItemIDList abs = ConcatIdLists(m_currentAbs, d->RelIdList());
+        std::uint32_t attrs = SFGAO_FOLDER;
+        std::array<PItemIDList, 1> one{d->RelIdList()};
+        if (m_currentFolder && Succeeded(m_currentFolder->GetAttributesOf(one, attrs)) && (attrs & SFGAO_FOLDER)) {
+            NavigateTo(abs);
+            return;
+        }
+        TLinkData link;
+        PItemIDList target;
+        if (d->IsLink() && Succeeded(ReadShortcut(d->Path(), false, link)) && (link.FindData.Attributes & SFGAO_FOLDER)
+            && Succeeded(IdListFromPath(link.Path, target))) {
+            NavigateTo(target);
+            return;
+        }
+    }
+    if (OnDblClickOpen)
+        OnDblClickOpen(this, handled);
+    if (!handled && d) {
+        // The default command: the file's default application, until the shell's verbs exist.
+        QString path = d->Path();
+        if (!path.isEmpty())
+            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
+}
+
+void TCustomShellList::OpenSelected()
+{
+    FlushPendingChange(true);
+    QList<int> rows = SelectedRows();
+    if (rows.size() < 2) {
+        if (!rows.isEmpty())
+            OpenItem(rows.first());
+        return;
+    }
+    bool handled = false;
+    if (OnDblClickOpen)
+        OnDblClickOpen(this, handled);
+    if (handled)
+        return;
+    for (int row : rows) {
+        QString path = DataOfIndex(row)->Path();
+        if (!path.isEmpty())
+            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
+}
+
+void TCustomShellList::FlushPendingChange(bool alsoLinked)
+{
+    if (alsoLinked) {
+        if (m_tree)
+            m_tree->FlushPendingChange(false);
+        if (m_combo)
+            m_combo->FlushPendingChange(false);
+    }
+    if (m_timer->isActive()) {
+        m_timer->stop();
+        timerFired();
+    }
+}
+
+void TCustomShellList::timerFired()
+{
+    RefreshList();
+}
+
+bool TCustomShellList::EditCaption(int row)
+{
+    TShListData* d = DataOfIndex(row);
+    if (!d || !d->CanRename())
+        return false;
+    QModelIndex index = m_model->index(row, 0);
+    CurrentView()->scrollTo(index);
+    CurrentView()->edit(index);
+    return true;
+}
+
+bool TCustomShellList::renameItem(int row, const QString& text)
+{
+    TShListData* d = DataOfIndex(row);
+    if (!d || !m_currentFolder || text == d->DisplayName())
+        return false;
+    BusyCursor busy;
+    m_ignoreNextChange = true;
+    PItemIDList renamed;
+    HResult hr = m_currentFolder->SetNameOf(d->RelIdList(), text.left(260), SHGDN_INFOLDER, renamed);
+    if (Failed(hr)) {
+        ShellWarning(SystemMessage(hr));
+        return false;
+    }
+    d->SetRelIdList(renamed);
+    m_model->Items()[size_t(row)].Icon = -1;
+    m_model->RowChanged(row);
+    if (m_refreshDue) {
+        m_refreshDue = false;
+        QTimer::singleShot(0, this, &TCustomShellList::RefreshList);
+    }
+    return true;
+}
+
+void TCustomShellList::InvokeSelectionVerb(const QString&)
+{
+}
+
+void TCustomShellList::InvokeFolderVerb(const QString&)
+{
+}
+
+bool TCustomShellList::KeyDown(QKeyEvent* event)
+{
+    if (TCustomListView::KeyDown(event))
+        return true;
+    if (OnKeyDown)
+        OnKeyDown(this, event);
+    if (!(m_options & sloDefaultKeyHandling) || Editing())
+        return false;
+    switch (MatchDefaultKey(event)) {
+    case dkSelectAll:
+        SelectAll();
+        return true;
+    case dkDelete:
+        InvokeSelectionVerb(QStringLiteral("delete"));
+        return true;
+    case dkCopy:
+        InvokeSelectionVerb(QStringLiteral("copy"));
+        return true;
+    case dkCut:
+        InvokeSelectionVerb(QStringLiteral("cut"));
+        return true;
+    case dkPaste:
+        InvokeFolderVerb(QStringLiteral("paste"));
+        return true;
+    case dkRefresh:
+        FillList();
+        return true;
+    case dkRename:
+        EditCaption(currentIndex().row());
+        return true;
+    default:
+        break;
+    }
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        if (event->key() == Qt::Key_Backspace) {
+            GoUp(1);
+            return true;
+        }
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            OpenSelected();
+            return true;
+        }
+    }
+    return false;
+}
+
+void TCustomShellList::DoCustomDraw(TLvCustomDraw& aCD)
+{
+    int row = aCD.Item().isValid() ? aCD.Item().row() : -1;
+    TShListData* d = DataOfIndex(row);
+    if (OnCustomDrawShEx)
+        OnCustomDrawShEx(this, aCD, row, d);
+    if (OnCustomDrawSh && aCD.Stage() == TCustomDraw::cdItemPrePaint)
+        OnCustomDrawSh(this, aCD, row, d);
+}
+
+bool TCustomShellList::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Header() && event->type() == QEvent::ContextMenu) {
+        auto* ce = static_cast<QContextMenuEvent*>(event);
+        if (OnColumnRightClick)
+            OnColumnRightClick(this, Header()->logicalIndexAt(ce->pos()));
+        return true;
+    }
+    if (watched == IconView() || watched == ReportView()) {
+        if (event->type() == QEvent::FocusIn && OnEnter)
+            OnEnter(this);
+        else if (event->type() == QEvent::FocusOut && OnExit)
+            OnExit(this);
+    }
+    return TCustomListView::eventFilter(watched, event);
+}
+
+int TCustomShellList::ClientWidth() const
+{
+    return ReportView()->viewport()->width();
+}
+
+void TCustomShellList::SetColumnWidth(int column, int width)
+{
+    ReportView()->setColumnWidth(column, width);
+}
+
+int TCustomShellList::ColumnWidth(int column) const
+{
+    return ReportView()->columnWidth(column);
+}
+
+} // namespace corvane::shellctl

@@ -1,0 +1,182 @@
+#pragma once
+// The file list: the items of one shell folder in four view styles, filled, refreshed,
+// sorted, opened and renamed as the explorer window needs.
+#include "ShellRecords.h"
+#include "UTreeList.h"
+
+#include <QAbstractTableModel>
+#include <QSet>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QTimer;
+
+namespace corvane::shellctl {
+
+class TCustomShellTree;
+class TCustomShellCombo;
+class TShTreeNode;
+class TCustomShellList;
+
+enum TShellListOption : unsigned {
+    sloAutoFill = 1u << 0,
+    sloNonFilesystemAncestors = 1u << 1,
+    sloDesignInteractive = 1u << 2,
+    sloDefaultKeyHandling = 1u << 3,
+    sloContextMenus = 1u << 4,
+    sloDontChangeFolder = 1u << 5,
+    sloDontGoBelowBase = 1u << 6,
+    sloDynamicRefresh = 1u << 7,
+    sloHideFoldersWhenLinkedToTree = 1u << 8,
+    sloOleDrag = 1u << 9,
+    sloOleDrop = 1u << 10,
+    sloFolderContextMenu = 1u << 11,
+    sloShowHidden = 1u << 12,
+};
+using TShellListOptions = unsigned;
+inline constexpr TShellListOptions DefaultShellListOptions = sloAutoFill | sloNonFilesystemAncestors | sloDefaultKeyHandling
+                                                             | sloContextMenus | sloDynamicRefresh | sloOleDrag | sloOleDrop
+                                                             | sloFolderContextMenu | sloShowHidden;
+
+// The items of the list, in view order. Texts and icons are computed when first shown.
+class TShellListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    struct Item {
+        std::unique_ptr<TShListData> Data;
+        std::uint32_t Attributes = 0;
+        int Icon = -1;
+    };
+
+    explicit TShellListModel(TCustomShellList* list);
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : int(m_items.size()); }
+    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 4; }
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    std::vector<Item>& Items() { return m_items; }
+    const Item& At(int row) const { return m_items[size_t(row)]; }
+    void Reset(std::vector<Item> items);
+    void Append(std::vector<Item> items);
+    // Removes rows given ascending, in runs.
+    void RemoveRows(const std::vector<int>& rows);
+    void Reorder(const std::vector<int>& order);
+    void RowChanged(int row);
+    bool LargeIcons = false;
+
+private:
+    TCustomShellList* m_list;
+    std::vector<Item> m_items;
+};
+
+class TCustomShellList : public TCustomListView
+{
+    Q_OBJECT
+public:
+    explicit TCustomShellList(QWidget* parent = nullptr);
+    ~TCustomShellList() override;
+
+    TShellLocator& Folder() { return m_folder; }
+    TShellListOptions Options() const { return m_options; }
+    void SetOptions(TShellListOptions o);
+    QString FileFilter() const { return m_fileFilter; }
+    void SetFileFilter(const QString& filter);
+    void SetLinkedTree(TCustomShellTree* tree);
+    void SetLinkedCombo(TCustomShellCombo* combo);
+    TCustomShellTree* LinkedTree() const { return m_tree; }
+
+    void FillList();
+    void RefreshList();
+    void GoUp(int levels);
+    void OpenItem(int row);
+    void OpenSelected();
+    void SelectAll();
+    int SortKey() const { return m_sortKey; }
+    void SetSortKey(int key);
+    TShListData* SelectedData() const;
+    TShListData* DataOfIndex(int row) const;
+    int Count() const;
+    int SelectedShellCount() const;
+    std::vector<TShListData*> SelectedItems() const;
+    void FlushPendingChange(bool alsoLinked);
+    void SetFolderFromNode(TShTreeNode* node);
+    // Starts editing the focused item's caption when it may be renamed.
+    bool EditCaption(int row);
+    bool Editing() const;
+    // The current folder's absolute list and folder object.
+    const PItemIDList& CurrentIdList() const { return m_currentAbs; }
+    ShellFolderPtr CurrentFolder() const { return m_currentFolder; }
+    TShellListModel* ShellModel() const { return m_model; }
+    // The width the details columns share.
+    int ClientWidth() const;
+    void SetColumnWidth(int column, int width);
+    int ColumnWidth(int column) const;
+    // Verbs come with the shell's context menus; until then they do nothing.
+    virtual void InvokeSelectionVerb(const QString& verb);
+    virtual void InvokeFolderVerb(const QString& verb);
+
+    // Events.
+    std::function<void(QObject*, const ShellFolderPtr&, const PItemIDList&, const PItemIDList&, std::uint32_t, bool&)> OnAddItem;
+    std::function<void(QObject*, int, TShListData*)> OnDeleteItem;
+    std::function<void(QObject*)> OnFillStart;
+    std::function<void(QObject*)> OnFillComplete;
+    std::function<void(QObject*)> OnFolderChanged;
+    std::function<void(QObject*, bool&)> OnDblClickOpen;
+    std::function<int(QObject*, TShListData*, TShListData*)> OnCompare;
+    std::function<void(QObject*, int, bool)> OnSelectItem;
+    std::function<void(QObject*, int)> OnColumnRightClick;
+    std::function<void(QObject*)> OnEnter;
+    std::function<void(QObject*)> OnExit;
+    std::function<void(QObject*, QKeyEvent*)> OnKeyDown;
+    std::function<void(QObject*, TCustomDraw&, int, TShListData*)> OnCustomDrawSh;
+    std::function<void(QObject*, TCustomDraw&, int, TShListData*)> OnCustomDrawShEx;
+
+protected:
+    bool KeyDown(QKeyEvent* event) override;
+    void ColClick(int column) override;
+    void DoCustomDraw(TLvCustomDraw& aCD) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend class TShellListModel;
+    void folderChanged();
+    void NavigateTo(const PItemIDList& abs);
+    void fill(const ShellFolderPtr& folder, const PItemIDList& abs);
+    bool admit(TShListData& data, std::uint32_t& attrs);
+    void prepareFilter();
+    void sort();
+    bool renameItem(int row, const QString& text);
+    void removeAll();
+    void timerFired();
+
+    TShellListModel* m_model;
+    TShellLocator m_folder;
+    TShellListOptions m_options = DefaultShellListOptions;
+    QString m_fileFilter;
+    QStringList m_filterPatterns;
+    std::unique_ptr<QSet<QString>> m_admitted;
+    TCustomShellTree* m_tree = nullptr;
+    TCustomShellCombo* m_combo = nullptr;
+    ShellFolderPtr m_currentFolder;
+    PItemIDList m_currentAbs;
+    std::shared_ptr<TShListFolder> m_listFolder;
+    int m_sortKey = 1;
+    bool m_keyWasSet = false;
+    int m_updating = 0;
+    bool m_refreshDue = false;
+    bool m_ignoreNextChange = false;
+    QTimer* m_timer;
+};
+
+class TShellList : public TCustomShellList
+{
+    Q_OBJECT
+public:
+    using TCustomShellList::TCustomShellList;
+};
+
+} // namespace corvane::shellctl

@@ -1,0 +1,734 @@
+#include "ShellTree.h"
+
+#include "ShellCombo.h"
+#include "ShellKeys.h"
+#include "ShellList.h"
+#include "UShConsts.h"
+#include "platform/IconTable.h"
+#include "platform/IdListFormat.h"
+#include "platform/NameCodec.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace corvane::shellctl {
+
+using namespace platform;
+
+namespace {
+
+constexpr std::uint32_t AdmissionMask = 0xF20B0000;
+constexpr std::uint32_t RefreshMask = 0xF3000000;
+constexpr int TagHandOver = 1;
+constexpr int TagRefresh = 2;
+
+struct BusyCursor {
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+struct Counter {
+    int& c;
+    explicit Counter(int& counter) : c(counter) { ++c; }
+    ~Counter() { --c; }
+};
+
+QPixmap nodeIcon(const PItemIDList& abs, bool open, std::uint32_t attrs)
+{
+    IconTable::Overlay ov = (attrs & SFGAO_LINK) ? IconTable::LinkOverlay
+                            : (attrs & SFGAO_SHARE) ? IconTable::ShareOverlay : IconTable::NoOverlay;
+    return IconTable::instance().pixmap(SysIconIndex(abs, open ? 3 : 1), false, ov);
+}
+
+} // namespace
+
+// Renames go through the namespace; the text changes only when the folder accepts it.
+class TShTreeEditDelegate : public QStyledItemDelegate
+{
+public:
+    explicit TShTreeEditDelegate(TCustomShellTree* tree) : QStyledItemDelegate(tree), m_tree(tree) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        m_tree->m_editing = true;
+        return QStyledItemDelegate::createEditor(parent, option, index);
+    }
+    void destroyEditor(QWidget* editor, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::destroyEditor(editor, index);
+        m_tree->m_editing = false;
+        if (m_tree->m_refreshDue) {
+            m_tree->m_refreshDue = false;
+            QTimer::singleShot(0, m_tree, &TCustomShellTree::RefreshTree);
+        }
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
+    {
+        auto* edit = qobject_cast<QLineEdit*>(editor);
+        auto* node = static_cast<TShTreeNode*>(m_tree->itemFromIndex(index));
+        if (edit && node)
+            m_tree->nodeEdited(node, edit->text());
+    }
+
+private:
+    TCustomShellTree* m_tree;
+};
+
+TCustomShellTree::TCustomShellTree(QWidget* parent)
+    : TCustomTreeView(parent), m_timer(new QTimer(this))
+{
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setUniformRowHeights(true);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setItemDelegate(new TShTreeEditDelegate(this));
+    m_timer->setSingleShot(true);
+    connect(m_timer, &QTimer::timeout, this, &TCustomShellTree::timerFired);
+    m_baseFolder.SetSpecialFolder(CSIDL_DESKTOP);
+    m_baseFolder.OnChange = [this](TShellLocator&) { baseFolderChanged(); };
+    m_current.OnChange = [this](TShellLocator& loc) {
+        if (topLevelItemCount() > 0)
+            SelectIdList(loc.IdList().isNull() ? EmptyIdList() : loc.IdList());
+    };
+    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
+        auto* node = static_cast<TShTreeNode*>(item);
+        if (!node->Filled && node->Data()) {
+            BusyCursor busy;
+            FillNode(node->Data()->IShf(), node);
+        }
+    });
+    connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* cur) { selectionChanged(cur); });
+}
+
+TCustomShellTree::~TCustomShellTree()
+{
+    Counter c(m_updating);
+    while (topLevelItemCount() > 0)
+        deleteNode(topLevelItem(0));
+}
+
+void TCustomShellTree::SetShellList(TCustomShellList* list)
+{
+    if (m_list == list)
+        return;
+    if (m_list)
+        m_list->SetLinkedTree(nullptr);
+    m_list = list;
+    if (m_list) {
+        m_list->SetLinkedTree(this);
+        PItemIDList cur = m_current.IdList();
+        m_list->Folder().SetIdList(cur.isNull() ? EmptyIdList() : cur);
+    }
+}
+
+TShTreeData* TCustomShellTree::NodeData(QTreeWidgetItem* node)
+{
+    return node ? static_cast<TShTreeNode*>(node)->Data() : nullptr;
+}
+
+TShTreeNode* TCustomShellTree::RootNode() const
+{
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        if (NodeData(topLevelItem(i)))
+            return static_cast<TShTreeNode*>(topLevelItem(i));
+    }
+    return nullptr;
+}
+
+TShTreeNode* TCustomShellTree::SelectedNode() const
+{
+    return static_cast<TShTreeNode*>(currentItem());
+}
+
+QString TCustomShellTree::SelectedPath() const
+{
+    TShTreeData* d = NodeData(currentItem());
+    return d ? d->Path() : QString();
+}
+
+void TCustomShellTree::ensureIcons(TShTreeNode* node)
+{
+    if (node->IconsSet || !node->Data())
+        return;
+    node->IconsSet = true;
+    QIcon icon(nodeIcon(node->Data()->AbsIdList(), false, node->Attributes));
+    icon.addPixmap(nodeIcon(node->Data()->AbsIdList(), true, node->Attributes), QIcon::Selected);
+    node->setIcon(0, icon);
+}
+
+HResult TCustomShellTree::AddShellNode(const ShellFolderPtr& folder, const PItemIDList& rel, TShTreeNode* parent,
+                                       const PItemIDList& parentAbs)
+{
+    std::uint32_t attrs = AdmissionMask;
+    std::array<PItemIDList, 1> one{rel};
+    HResult hr = folder ? folder->GetAttributesOf(one, attrs) : E_FAIL;
+    if (Failed(hr))
+        return hr;
+    bool candidate = (m_options & stoVirtualFolders) || (attrs & (SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR));
+    if (!candidate)
+        return S_OK;
+    bool allow = true;
+    if (OnAddItem)
+        OnAddItem(this, folder, parentAbs, rel, attrs, allow);
+    if (!allow)
+        return S_OK;
+    auto* node = new TShTreeNode(std::make_unique<TShTreeData>(this, parent ? parent->Data() : nullptr, rel));
+    node->Attributes = attrs;
+    node->setText(0, GetDisplayName(folder, rel, dnInFolder));
+    bool expandable = (m_options & stoIncludeNonFolders) ? (attrs & (SFGAO_HASSUBFOLDER | SFGAO_FOLDER)) != 0
+                                                          : (attrs & SFGAO_HASSUBFOLDER) && (attrs & SFGAO_FOLDER);
+    node->setChildIndicatorPolicy(expandable ? QTreeWidgetItem::ShowIndicator : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    if (attrs & SFGAO_GHOSTED)
+        node->setForeground(0, palette().brush(QPalette::Disabled, QPalette::Text));
+    node->setFlags(node->flags() | Qt::ItemIsEditable);
+    if (parent)
+        parent->addChild(node);
+    else
+        addTopLevelItem(node);
+    ensureIcons(node);
+    m_lastInserted = node;
+    if (OnInsertItem)
+        OnInsertItem(this, node);
+    return S_OK;
+}
+
+void TCustomShellTree::sortChildren(TShTreeNode* node)
+{
+    ShellFolderPtr folder = node ? node->Data()->IShf() : SHGetDesktopFolder();
+    QList<QTreeWidgetItem*> kids = node ? node->takeChildren() : QList<QTreeWidgetItem*>();
+    if (!node)
+        return;
+    std::stable_sort(kids.begin(), kids.end(), [&](QTreeWidgetItem* a, QTreeWidgetItem* b) {
+        TShTreeData* da = NodeData(a);
+        TShTreeData* db = NodeData(b);
+        if (!da || !db || !folder)
+            return false;
+        HResult hr = folder->CompareIDs(0, da->RelIdList(), db->RelIdList());
+        return Succeeded(hr) && CompareResultOrder(hr) < 0;
+    });
+    node->addChildren(kids);
+}
+
+void TCustomShellTree::FillNode(const ShellFolderPtr& folder, TShTreeNode* node)
+{
+    if (OnFillStart)
+        OnFillStart(this);
+    struct Done {
+        TCustomShellTree* t;
+        ~Done()
+        {
+            if (t->OnFillComplete)
+                t->OnFillComplete(t);
+        }
+    } done{this};
+
+    if (!node) {
+        PItemIDList base = m_baseFolder.IdList();
+        PItemIDList list = IdListSize(base) > 2 ? CopyIdList(base) : EmptyIdList();
+        auto data = std::make_unique<TShTreeData>(this, nullptr, list);
+        data->SetIShf(folder);
+        node = new TShTreeNode(std::move(data));
+        node->setText(0, SHGetDisplayName(list));
+        node->Attributes = SFGAO_FOLDER;
+        node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        addTopLevelItem(node);
+        ensureIcons(node);
+        FillNode(folder, node);
+        node->setExpanded(true);
+        return;
+    }
+    node->Filled = true;
+    std::uint32_t flags = SHCONTF_FOLDERS | ((m_options & stoIncludeNonFolders) ? std::uint32_t(SHCONTF_NONFOLDERS) : 0u)
+                          | ((m_options & stoShowHidden) ? std::uint32_t(SHCONTF_INCLUDEHIDDEN) : 0u);
+    std::unique_ptr<IEnumIDList> e;
+    // A folder whose listing cannot start keeps its expand button and shows nothing.
+    if (!folder || Failed(folder->EnumObjects(flags, e)))
+        return;
+    PItemIDList abs = node->Data()->AbsIdList();
+    PItemIDList rel;
+    HResult hr;
+    setUpdatesEnabled(false);
+    while ((hr = e->Next(rel)) == S_OK)
+        AddShellNode(folder, rel, node, abs);
+    sortChildren(node);
+    setUpdatesEnabled(true);
+    if (node->childCount() == 0)
+        node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+    if (hr != S_FALSE)
+        CheckResult(hr);
+}
+
+TShTreeNode* TCustomShellTree::FindChildNode(TShTreeNode* node, const PItemIDList& rel) const
+{
+    if (!node)
+        return RootNode();
+    ShellFolderPtr folder = node->Data() ? node->Data()->IShf() : nullptr;
+    if (!folder)
+        return nullptr;
+    for (int i = 0; i < node->childCount(); ++i) {
+        TShTreeData* d = NodeData(node->child(i));
+        if (!d)
+            continue;
+        HResult hr = folder->CompareIDs(0, d->RelIdList(), rel);
+        if (Succeeded(hr) && CompareResultOrder(hr) == 0)
+            return static_cast<TShTreeNode*>(node->child(i));
+    }
+    return nullptr;
+}
+
+void TCustomShellTree::SelectIdList(const PItemIDList& target)
+{
+    if (m_updating > 0)
+        return;
+    m_immediate = true;
+    if (topLevelItemCount() == 0)
+        ResetTree();
+    TIdListArray base(m_baseFolder.IdList().isNull() ? EmptyIdList() : m_baseFolder.IdList());
+    TIdListArray path(target);
+    TShTreeNode* root = RootNode();
+    if (!root)
+        return;
+    if (path.Count() == 0) {
+        setCurrentItem(root);
+        return;
+    }
+    int i = base.Count();
+    if (i >= path.Count()) {
+        setCurrentItem(root);
+        root->setExpanded(true);
+        return;
+    }
+    bool hideFolders = m_list && (m_list->Options() & sloHideFoldersWhenLinkedToTree);
+    TShTreeNode* node = root;
+    node->setExpanded(true);
+    if (!node->Filled)
+        FillNode(node->Data()->IShf(), node);
+    while (i < path.Count()) {
+        PItemIDList item = path.Item(i);
+        TShTreeNode* child = FindChildNode(node, item);
+        if (!child) {
+            m_lastInserted = nullptr;
+            // Folders the fill left out (hidden ones) are added on the way.
+            if (Failed(AddShellNode(node->Data()->IShf(), item, node, node->Data()->AbsIdList())) || !m_lastInserted
+                || m_lastInserted->parent() != node) {
+                ShellBeep();
+                break;
+            }
+            child = m_lastInserted;
+        }
+        if (i < path.Count() - 1 || hideFolders) {
+            child->setExpanded(true);
+            if (!child->Filled && child->Data()->IShf())
+                FillNode(child->Data()->IShf(), child);
+        }
+        ++i;
+        node = child;
+    }
+    setCurrentItem(node);
+    scrollToItem(node);
+}
+
+void TCustomShellTree::SelectPath(const QString& path)
+{
+    if (m_updating > 0)
+        return;
+    // A hand-over still waiting would leave the current folder one step behind.
+    FlushPendingChange(false);
+    m_current.SetPath(path);
+}
+
+void TCustomShellTree::SetCurrentFolder(const TShellLocator& locator)
+{
+    if (m_updating > 0) {
+        if (m_list)
+            m_list->Folder().Assign(&locator);
+        return;
+    }
+    m_current.Assign(&locator);
+}
+
+void TCustomShellTree::GoUp(int levels)
+{
+    QTreeWidgetItem* node = currentItem();
+    if (!node || !node->parent())
+        return;
+    for (int i = 0; i < levels && node->parent(); ++i)
+        node = node->parent();
+    m_immediate = true;
+    setCurrentItem(node);
+}
+
+void TCustomShellTree::selectionChanged(QTreeWidgetItem* current)
+{
+    auto* node = static_cast<TShTreeNode*>(current);
+    if (m_updating > 0) {
+        if (node && node->Data()) {
+            Counter c(m_updating);
+            m_current.SetIdList(node->Data()->AbsIdList());
+        }
+        return;
+    }
+    if (OnChange)
+        OnChange(this, node);
+    if (!node || !node->Data() || node != currentItem())
+        return;
+    if (m_immediate || !m_list) {
+        handOver(node);
+    } else {
+        m_timerTag = TagHandOver;
+        m_timer->start(HandOverDelay);
+    }
+}
+
+void TCustomShellTree::handOver(TShTreeNode* node)
+{
+    if (node && node->Data()) {
+        Counter c(m_updating);
+        m_current.SetIdList(node->Data()->AbsIdList());
+        if (m_list)
+            m_list->SetFolderFromNode(node);
+        if (m_combo)
+            m_combo->TakeNode(node);
+    }
+    m_immediate = false;
+}
+
+void TCustomShellTree::timerFired()
+{
+    int tag = m_timerTag;
+    m_timerTag = 0;
+    if (tag == TagHandOver)
+        handOver(SelectedNode());
+    else if (tag == TagRefresh)
+        RefreshTree();
+}
+
+void TCustomShellTree::FlushPendingChange(bool alsoLinked)
+{
+    if (alsoLinked) {
+        if (m_list)
+            m_list->FlushPendingChange(false);
+        if (m_combo)
+            m_combo->FlushPendingChange(false);
+    }
+    if (m_timer->isActive()) {
+        m_timer->stop();
+        timerFired();
+    }
+}
+
+void TCustomShellTree::deleteNode(QTreeWidgetItem* node)
+{
+    deleteChildren(node);
+    if (TShTreeData* d = NodeData(node); d && OnDeleteItem)
+        OnDeleteItem(this, static_cast<TShTreeNode*>(node), d);
+    delete node;
+}
+
+void TCustomShellTree::deleteChildren(QTreeWidgetItem* node)
+{
+    while (node->childCount() > 0)
+        deleteNode(node->child(node->childCount() - 1));
+}
+
+void TCustomShellTree::ResetTree()
+{
+    if (m_editing) {
+        m_refreshDue = true;
+        return;
+    }
+    BusyCursor busy;
+    {
+        Counter c(m_updating);
+        setCurrentItem(nullptr);
+        while (topLevelItemCount() > 0)
+            deleteNode(topLevelItem(0));
+    }
+    ShellFolderPtr folder;
+    PItemIDList base = m_baseFolder.IdList();
+    CheckResult(BindToFolder(IdListSize(base) > 2 ? base : EmptyIdList(), folder));
+    FillNode(folder, nullptr);
+    PItemIDList cur = m_current.IdList();
+    if (!cur.isNull())
+        SelectIdList(cur);
+    else if (topLevelItemCount() > 0)
+        setCurrentItem(topLevelItem(0));
+    FlushPendingChange(false);
+}
+
+void TCustomShellTree::baseFolderChanged()
+{
+    {
+        Counter c(m_updating);
+        m_current.Clear();
+    }
+    if (m_options & stoAutoFill) {
+        m_immediate = true;
+        ResetTree();
+    }
+}
+
+void TCustomShellTree::refreshNode(TShTreeNode* node, TShTreeNode*& remembered)
+{
+    if (!node || !node->Data())
+        return;
+    ShellFolderPtr folder = node->Data()->IShf();
+    if (!folder)
+        return;
+    if (node->Filled) {
+        std::vector<PItemIDList> known;
+        for (int i = node->childCount() - 1; i >= 0; --i) {
+            auto* child = static_cast<TShTreeNode*>(node->child(i));
+            if (!child->Data())
+                continue;
+            std::uint32_t attrs = RefreshMask;
+            std::array<PItemIDList, 1> one{child->Data()->RelIdList()};
+            if (Succeeded(folder->GetAttributesOf(one, attrs))) {
+                known.push_back(child->Data()->RelIdList());
+                if (!child->Filled && (attrs & SFGAO_HASSUBFOLDER) && (attrs & SFGAO_FOLDER))
+                    child->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+                continue;
+            }
+            // The folder is gone: the selection moves to its parent.
+            for (QTreeWidgetItem* up = remembered; up; up = up->parent()) {
+                if (up == child) {
+                    remembered = node;
+                    break;
+                }
+            }
+            if (node->childCount() == 1) {
+                deleteChildren(node);
+                node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+            } else {
+                deleteNode(child);
+            }
+        }
+        std::unique_ptr<IEnumIDList> e;
+        bool added = false;
+        if (Succeeded(folder->EnumObjects(SHCONTF_FOLDERS, e))) {
+            PItemIDList rel;
+            while (e->Next(rel) == S_OK) {
+                bool isKnown = std::any_of(known.begin(), known.end(), [&](const PItemIDList& k) {
+                    return CompareResultOrder(folder->CompareIDs(0, k, rel)) == 0;
+                });
+                if (isKnown)
+                    continue;
+                int before = node->childCount();
+                AddShellNode(folder, rel, node, node->Data()->AbsIdList());
+                added = added || node->childCount() > before;
+                known.push_back(rel);
+            }
+        }
+        if (added) {
+            sortChildren(node);
+            node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        }
+    }
+    for (int i = 0; i < node->childCount(); ++i)
+        refreshNode(static_cast<TShTreeNode*>(node->child(i)), remembered);
+}
+
+void TCustomShellTree::RefreshTree()
+{
+    if (m_editing) {
+        m_refreshDue = true;
+        return;
+    }
+    if (topLevelItemCount() == 0) {
+        ResetTree();
+        return;
+    }
+    BusyCursor busy;
+    if (OnFillStart)
+        OnFillStart(this);
+    TShTreeNode* remembered = SelectedNode();
+    {
+        Counter c(m_updating);
+        setUpdatesEnabled(false);
+        refreshNode(static_cast<TShTreeNode*>(topLevelItem(0)), remembered);
+        setUpdatesEnabled(true);
+    }
+    m_immediate = true;
+    if (remembered && remembered != currentItem())
+        setCurrentItem(remembered);
+    else
+        m_immediate = false;
+    if (OnFillComplete)
+        OnFillComplete(this);
+}
+
+QString TCustomShellTree::CreateUniqueFolder(const QString& dir, QString* error)
+{
+    QString base = dir.isEmpty() ? QStringLiteral(".") : dir;
+    if (!base.endsWith(QLatin1Char('/')))
+        base += QLatin1Char('/');
+    auto attempt = [&](const QString& stem, bool numberInParens, QString& failure) -> QString {
+        for (int n = 1; n <= 50; ++n) {
+            QString name = n == 1 ? stem : numberInParens ? stem + QStringLiteral(" (%1)").arg(n) : stem + QString::number(n);
+            if (::mkdir(EncodeName(base + name).constData(), 0777) == 0)
+                return name;
+            if (errno != EEXIST) {
+                failure = QString::fromLatin1(texts::CannotCreateFolder)
+                              .replace(QLatin1String("%1"), SystemMessage(HResultFromErrno(errno)))
+                              .replace(QLatin1String("%2"), name);
+                return {};
+            }
+        }
+        return {};
+    };
+    QString failure;
+    QString name = attempt(QString::fromLatin1(texts::NewFolder), true, failure);
+    if (!name.isEmpty())
+        return name;
+    if (!failure.isEmpty())
+        ShellWarning(failure);
+    failure.clear();
+    name = attempt(QStringLiteral("fldr"), false, failure);
+    if (!name.isEmpty())
+        return name;
+    if (!failure.isEmpty())
+        ShellWarning(failure);
+    QString last = QString::fromLatin1(texts::CannotCreateFolder)
+                       .replace(QLatin1String("%1"), SystemMessage(HResultFromErrno(EEXIST)))
+                       .replace(QLatin1String("%2"), QString::fromLatin1(texts::NewFolder));
+    ShellWarning(last);
+    if (error)
+        *error = last;
+    return {};
+}
+
+bool TCustomShellTree::CreateNewFolder()
+{
+    QString dir = SelectedPath();
+    m_ignoreNextChange = true;
+    QString name = CreateUniqueFolder(dir, nullptr);
+    if (name.isEmpty())
+        return false;
+    RefreshTree();
+    TShTreeNode* node = SelectedNode();
+    if (!node)
+        return true;
+    if (!node->Filled && node->Data())
+        FillNode(node->Data()->IShf(), node);
+    node->setExpanded(true);
+    for (int i = 0; i < node->childCount(); ++i) {
+        if (node->child(i)->text(0) == name) {
+            scrollToItem(node->child(i));
+            EditNode(node->child(i));
+            break;
+        }
+    }
+    return true;
+}
+
+bool TCustomShellTree::EditNode(QTreeWidgetItem* node)
+{
+    if (!node)
+        return false;
+    QModelIndex index = indexFromItem(node);
+    return edit(index, QAbstractItemView::AllEditTriggers, nullptr);
+}
+
+bool TCustomShellTree::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
+    TShTreeData* d = NodeData(itemFromIndex(index));
+    if (trigger != QAbstractItemView::AllEditTriggers || (d && !d->CanRename()))
+        return false;
+    return TCustomTreeView::edit(index, trigger, event);
+}
+
+void TCustomShellTree::nodeEdited(TShTreeNode* node, const QString& text)
+{
+    TShTreeData* d = node->Data();
+    if (!d) {
+        node->setText(0, text);
+        return;
+    }
+    if (text == node->text(0))
+        return;
+    BusyCursor busy;
+    m_ignoreNextChange = true;
+    ShellFolderPtr parent = d->ParentIShf();
+    PItemIDList renamed;
+    HResult hr = parent ? parent->SetNameOf(d->RelIdList(), text.left(260), SHGDN_INFOLDER, renamed) : E_FAIL;
+    if (Failed(hr)) {
+        ShellWarning(SystemMessage(hr));
+        return;
+    }
+    Counter c(m_updating);
+    std::function<void(QTreeWidgetItem*)> flush = [&](QTreeWidgetItem* n) {
+        for (int i = 0; i < n->childCount(); ++i) {
+            if (TShTreeData* cd = NodeData(n->child(i)))
+                cd->FlushCache();
+            flush(n->child(i));
+        }
+    };
+    flush(node);
+    d->SetRelIdList(renamed);
+    node->setText(0, GetDisplayName(parent, renamed, dnInFolder));
+    m_current.SetIdList(d->AbsIdList());
+    if (m_list)
+        m_list->Folder().SetIdList(d->AbsIdList());
+    if (m_combo)
+        m_combo->Location().SetIdList(d->AbsIdList());
+}
+
+void TCustomShellTree::InvokeNodeVerb(TShTreeNode*, const QString&)
+{
+}
+
+void TCustomShellTree::focusInEvent(QFocusEvent* e)
+{
+    TCustomTreeView::focusInEvent(e);
+    if (OnEnter)
+        OnEnter(this);
+}
+
+void TCustomShellTree::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton && itemAt(e->position().toPoint()))
+        m_immediate = true;
+    TCustomTreeView::mousePressEvent(e);
+}
+
+bool TCustomShellTree::KeyDown(QKeyEvent* e)
+{
+    if (TCustomTreeView::KeyDown(e))
+        return true;
+    if ((m_options & stoDefaultKeyHandling) && !m_editing) {
+        switch (MatchDefaultKey(e)) {
+        case dkRename:
+            EditNode(currentItem());
+            return true;
+        case dkRefresh:
+            RefreshTree();
+            return true;
+        case dkCut:
+            InvokeNodeVerb(SelectedNode(), QStringLiteral("cut"));
+            return true;
+        case dkCopy:
+            InvokeNodeVerb(SelectedNode(), QStringLiteral("copy"));
+            return true;
+        case dkPaste:
+            InvokeNodeVerb(SelectedNode(), QStringLiteral("paste"));
+            return true;
+        case dkDelete:
+            InvokeNodeVerb(SelectedNode(), QStringLiteral("delete"));
+            return true;
+        default:
+            break;
+        }
+    }
+    if (OnKeyDown)
+        OnKeyDown(this, e);
+    return false;
+}
+
+} // namespace corvane::shellctl

@@ -1,0 +1,145 @@
+#pragma once
+// The folder tree: the namespace from a base folder down, filled when nodes expand.
+#include "ShellRecords.h"
+#include "UTreeList.h"
+
+#include <QTreeWidget>
+#include <functional>
+#include <memory>
+
+class QTimer;
+
+namespace corvane::shellctl {
+
+class TCustomShellList;
+class TShellCombo;
+
+enum TShellTreeOption : unsigned {
+    stoAutoFill = 1u << 0,
+    stoVirtualFolders = 1u << 1,
+    stoDesignInteractive = 1u << 2,
+    stoDefaultKeyHandling = 1u << 3,
+    stoContextMenus = 1u << 4,
+    stoDynamicRefresh = 1u << 5,
+    stoIncludeNonFolders = 1u << 6,
+    stoOleDrag = 1u << 7,
+    stoOleDrop = 1u << 8,
+    stoShowHidden = 1u << 9,
+};
+using TShellTreeOptions = unsigned;
+inline constexpr TShellTreeOptions DefaultShellTreeOptions = stoAutoFill | stoVirtualFolders | stoDefaultKeyHandling
+                                                             | stoContextMenus | stoDynamicRefresh | stoOleDrag | stoOleDrop
+                                                             | stoShowHidden;
+
+// (Sender, parent folder, parent absolute list, item, attributes, var allow)
+using TShAddItemEvent = std::function<void(QObject*, const ShellFolderPtr&, const PItemIDList&, const PItemIDList&, std::uint32_t, bool&)>;
+
+// One node of the tree; it owns its record (none for nodes added by other code).
+class TShTreeNode : public QTreeWidgetItem
+{
+public:
+    explicit TShTreeNode(std::unique_ptr<TShTreeData> data) : m_data(std::move(data)) {}
+    TShTreeData* Data() const { return m_data.get(); }
+    bool Filled = false;
+    bool IconsSet = false;
+    std::uint32_t Attributes = 0;
+
+private:
+    std::unique_ptr<TShTreeData> m_data;
+};
+
+class TCustomShellTree : public TCustomTreeView
+{
+    Q_OBJECT
+public:
+    explicit TCustomShellTree(QWidget* parent = nullptr);
+    ~TCustomShellTree() override;
+
+    TShellLocator& BaseFolder() { return m_baseFolder; }
+    TShellLocator& CurrentFolder() { return m_current; }
+    TShellTreeOptions Options() const { return m_options; }
+    void SetOptions(TShellTreeOptions o) { m_options = o; }
+    TCustomShellList* ShellList() const { return m_list; }
+    void SetShellList(TCustomShellList* list);
+    TShellCombo* ShellCombo() const { return m_combo; }
+    void SetShellCombo(TShellCombo* combo) { m_combo = combo; }
+
+    QString SelectedPath() const;
+    TShTreeNode* SelectedNode() const;
+    void SelectPath(const QString& path);
+    void SelectIdList(const PItemIDList& target);
+    void SetCurrentFolder(const TShellLocator& locator);
+    void GoUp(int levels);
+    void RefreshTree();
+    void ResetTree();
+    bool CreateNewFolder();
+    void FillNode(const ShellFolderPtr& folder, TShTreeNode* node);
+    platform::HResult AddShellNode(const ShellFolderPtr& folder, const PItemIDList& rel, TShTreeNode* parent,
+                                   const PItemIDList& parentAbs);
+    TShTreeNode* FindChildNode(TShTreeNode* node, const PItemIDList& rel) const;
+    static TShTreeData* NodeData(QTreeWidgetItem* node);
+    TShTreeNode* RootNode() const;
+    void FlushPendingChange(bool alsoLinked);
+    // Verbs come with the shell's context menus; until then they do nothing.
+    virtual void InvokeNodeVerb(TShTreeNode* node, const QString& verb);
+    // Starts in-place editing of a node's text when the node may be renamed.
+    bool EditNode(QTreeWidgetItem* node);
+    bool Editing() const { return m_editing; }
+    // A name for a new folder in dir that does not exist yet, or empty (with the error).
+    static QString CreateUniqueFolder(const QString& dir, QString* error);
+
+    TShAddItemEvent OnAddItem;
+    std::function<void(QObject*, TShTreeNode*)> OnChange;
+    std::function<void(QObject*, TShTreeNode*, TShTreeData*)> OnDeleteItem;
+    std::function<void(QObject*, TShTreeNode*)> OnInsertItem;
+    std::function<void(QObject*)> OnFillStart;
+    std::function<void(QObject*)> OnFillComplete;
+    std::function<void(QObject*)> OnEnter;
+    // Keys the tree leaves alone reach this event once.
+    std::function<void(QObject*, QKeyEvent*)> OnKeyDown;
+
+    // The hand-over delay and the refresh delays.
+    static constexpr int HandOverDelay = 500;
+
+protected:
+    void focusInEvent(QFocusEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    bool KeyDown(QKeyEvent* e) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+
+private:
+    friend class TShTreeEditDelegate;
+    void selectionChanged(QTreeWidgetItem* current);
+    void handOver(TShTreeNode* node);
+    void timerFired();
+    void refreshNode(TShTreeNode* node, TShTreeNode*& remembered);
+    void sortChildren(TShTreeNode* node);
+    void deleteNode(QTreeWidgetItem* node);
+    void deleteChildren(QTreeWidgetItem* node);
+    void nodeEdited(TShTreeNode* node, const QString& text);
+    void ensureIcons(TShTreeNode* node);
+    void baseFolderChanged();
+
+    TShellLocator m_baseFolder;
+    TShellLocator m_current;
+    TShellTreeOptions m_options = DefaultShellTreeOptions;
+    TCustomShellList* m_list = nullptr;
+    TShellCombo* m_combo = nullptr;
+    QTimer* m_timer;
+    int m_timerTag = 0;
+    int m_updating = 0;
+    bool m_immediate = false;
+    bool m_editing = false;
+    bool m_refreshDue = false;
+    bool m_ignoreNextChange = false;
+    TShTreeNode* m_lastInserted = nullptr;
+};
+
+class TShellTree : public TCustomShellTree
+{
+    Q_OBJECT
+public:
+    using TCustomShellTree::TCustomShellTree;
+};
+
+} // namespace corvane::shellctl
