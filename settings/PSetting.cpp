@@ -122,7 +122,8 @@ QString StringsToCommaText(const QStringList& list)
     QStringList parts;
     parts.reserve(list.size());
     for (const QString& s : list) {
-        bool quote = false;
+        // Empty items are quoted too, so a trailing one survives the round trip.
+        bool quote = s.isEmpty();
         for (const QChar c : s) {
             if (c.unicode() <= ' ' || c == QLatin1Char('"') || c == QLatin1Char(',')) {
                 quote = true;

@@ -70,7 +70,7 @@ enum TPRootKeyType { prkCurrentUser, prkLocalMachine };
 using TDateTime = double;
 
 // The comma text of a string list: items joined by ",", an item holding a space, a control
-// character, a comma or a double quote is quoted (quotes doubled); a single empty item is "".
+// character, a comma or a double quote, or nothing at all, is quoted (quotes doubled).
 QString StringsToCommaText(const QStringList& list);
 // The reverse; unquoted items also end at spaces and control characters.
 QStringList CommaTextToStrings(const QString& text);

@@ -141,7 +141,7 @@ TEST_F(SettingTest, VariantsAndStringLists)
     s.SetAsStrings({"one", "", "x,y", "say \"hi\""});
     s.AsStrings(list);
     EXPECT_EQ(list, (QStringList {"one", "", "x,y", "say \"hi\""}));
-    EXPECT_EQ(s.AsVariant(), QVariant(QStringLiteral("one,,\"x,y\",\"say \"\"hi\"\"\"")));
+    EXPECT_EQ(s.AsVariant(), QVariant(QStringLiteral("one,\"\",\"x,y\",\"say \"\"hi\"\"\"")));
 }
 
 TEST_F(SettingTest, VariantArraysAreRefused)
@@ -166,7 +166,8 @@ TEST_F(SettingTest, CommaText)
         {{"a", "b"}, "a,b"},
         {{"a b"}, "\"a b\""},
         {{"x\"y"}, "\"x\"\"y\""},
-        {{"a", "", "b"}, "a,,b"},
+        {{"a", "", "b"}, "a,\"\",b"},
+        {{"a", ""}, "a,\"\""},
         {{"tab\there"}, "\"tab\there\""},
     };
     for (const auto& [list, text] : both) {
@@ -175,6 +176,7 @@ TEST_F(SettingTest, CommaText)
     }
     // Unquoted items also end at blanks; an unterminated quote takes the rest.
     EXPECT_EQ(CommaTextToStrings(" a b , c,"), (QStringList {"a", "b", "c"}));
+    EXPECT_EQ(CommaTextToStrings("a,,b"), (QStringList {"a", "", "b"}));
     EXPECT_EQ(CommaTextToStrings("\"open"), QStringList {"open"});
 }
 
