@@ -46,10 +46,13 @@ private:
     std::vector<std::unique_ptr<TestItem>> m_items;
 };
 
-class TestForm : public QWidget
+class TestForm : public QWidget, public IPHiddenProps
 {
     Q_OBJECT
     Q_PROPERTY(int Level MEMBER Level)
+    Q_PROPERTY(QStringList History MEMBER History)
+    Q_PROPERTY(double Zoom MEMBER Zoom)
+    Q_PROPERTY(QObject* Default MEMBER Default)
     Q_PROPERTY(corvane::settings::TPCollection* Columns READ Columns)
 public:
     explicit TestForm(const QString& name)
@@ -60,6 +63,18 @@ public:
     TPCollection* Columns() { return &m_columns; }
     TestCollection& columns() { return m_columns; }
     int Level = 0;
+    QStringList History;
+    double Zoom = 1.0;
+    QObject* Default = nullptr;
+    QByteArray Layout; // streamed privately as "Layout"
+
+    void DefineProperties(TPHiddenPropsUse& Filer) override
+    {
+        Filer.DefineProperty(QStringLiteral("Layout"), [this](const QByteArray& d) { Layout = d; },
+                             [this] { return Layout; });
+        // Without a writer the announcement does not count.
+        Filer.DefineProperty(QStringLiteral("ReadOnly"), [](const QByteArray&) {}, nullptr);
+    }
 
 private:
     TestCollection m_columns;
@@ -365,6 +380,128 @@ TEST_F(FormSettingsTest, RecentlyUsedListIsKeptAndCut)
     EXPECT_EQ(g.settings->MRUCount(), 2);
     g.settings->SetMRULength(12);
     EXPECT_EQ(g.settings->MRULength(), 2);
+}
+
+TEST_F(FormSettingsTest, PathsReachPropertiesOfTheFormAndItsComponents)
+{
+    TestForm form(QStringLiteral("frmMain"));
+    auto* ok = new QPushButton(QStringLiteral("OK"), &form);
+    ok->setObjectName(QStringLiteral("cmdOK"));
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), &form);
+    cancel->setObjectName(QStringLiteral("cmdCancel"));
+    form.History = QStringList {"/tmp", "/home a"};
+    form.Zoom = 1.25;
+    form.Default = ok;
+    form.setLayoutDirection(Qt::RightToLeft);
+
+    struct Case
+    {
+        const char* path;
+        TPValueType type;
+        QString text; // the value as text
+    };
+    const std::vector<Case> cases = {
+        {"frmMain.Level", pvtInteger, "0"},
+        {"frmMain.Zoom", pvtFloat, "1.25"},
+        {"frmMain.History", pvtStrings, "/tmp,\"/home a\""},
+        {"frmMain.layoutDirection", pvtString, "RightToLeft"},
+        {"frmMain.Enabled", pvtString, "True"},
+        {"frmMain.Default", pvtString, "cmdOK"},
+        {"frmMain.cmdOK.text", pvtString, "OK"},
+        {"cmdCancel.Text", pvtString, "Cancel"},
+        {"frmMain.Font.Style", pvtString, ""},
+        {"frmMain.Nothing", pvtNone, ""},
+        {"frmMain.cmdOK.Nothing", pvtNone, ""},
+        {"frmMain.ReadOnly", pvtNone, ""},
+    };
+    for (const Case& c : cases) {
+        const TPValue v = ReadPropertyPath(&form, QString::fromLatin1(c.path));
+        EXPECT_EQ(v.Type, c.type) << c.path;
+        TPSettings owner;
+        TPSetting s(&owner, QStringLiteral("X"));
+        if (v.Type == pvtFloat)
+            s.SetAsExtended(v.Float);
+        else if (v.Type == pvtInteger)
+            s.SetAsInteger(v.Integer);
+        else if (v.Type != pvtNone)
+            s.SetAsString(v.Text);
+        EXPECT_EQ(s.AsString(), c.text) << c.path;
+    }
+
+    auto* settings = new TPFormSettings(&form);
+    const auto write = [&](const char* path, const QString& value) {
+        TPSetting& s = settings->AddSetting({}, QString::fromLatin1(path));
+        s.SetAsString(value);
+    };
+    write("frmMain.layoutDirection", QStringLiteral("LeftToRight"));
+    write("frmMain.Enabled", QStringLiteral("False"));
+    write("frmMain.Default", QStringLiteral("cmdCancel"));
+    write("frmMain.cmdOK.text", QStringLiteral("Go"));
+    write("frmMain.Zoom", QStringLiteral("2.5"));
+    write("frmMain.Nothing", QStringLiteral("ignored"));
+    EXPECT_EQ(form.layoutDirection(), Qt::LeftToRight);
+    EXPECT_FALSE(form.isEnabled());
+    EXPECT_EQ(form.Default, cancel);
+    EXPECT_EQ(ok->text(), QStringLiteral("Go"));
+    EXPECT_EQ(form.Zoom, 2.5);
+    TPSetting& history = settings->AddSetting({}, QStringLiteral("frmMain.History"));
+    history.SetAsStrings({"/x"});
+    EXPECT_EQ(form.History, QStringList {"/x"});
+}
+
+TEST_F(FormSettingsTest, HiddenPropertiesGoThroughTheFormsOwnRoutines)
+{
+    {
+        TestForm form(QStringLiteral("frmMain"));
+        form.Layout = QByteArray("\x01\x02layout", 8);
+        auto* s = new TPFormSettings(&form);
+        s->SetSoftwareName(QStringLiteral("Corvane"));
+        TPSetting& layout = s->AddSetting({}, QStringLiteral("frmMain.Layout"));
+        s->Loaded();
+        EXPECT_EQ(layout.ValueType(), pvtHiddenProp);
+        s->AutoSave();
+    }
+    EXPECT_EQ(key(QStringLiteral("frmMain")).value(QStringLiteral("Layout"))->data,
+              QByteArray::fromHex("08000000") + QByteArray("\x01\x02layout", 8));
+
+    TestForm form(QStringLiteral("frmMain"));
+    auto* s = new TPFormSettings(&form);
+    s->SetSoftwareName(QStringLiteral("Corvane"));
+    s->AddSetting({}, QStringLiteral("frmMain.Layout"));
+    s->Loaded();
+    EXPECT_EQ(form.Layout, QByteArray("\x01\x02layout", 8));
+}
+
+TEST_F(FormSettingsTest, AMinimisedMainWindowStartsMinimisedAgain)
+{
+    {
+        Form f = makeForm();
+        TPFormSettings::SetMainForm(f.widget.get());
+        f.widget->show();
+        f.widget->setWindowState(Qt::WindowMinimized);
+        f.settings->AutoSave();
+    }
+    EXPECT_EQ(key().value(QStringLiteral("State"))->toDword(), 1u);
+    EXPECT_EQ(key().value(QStringLiteral("MainForm"))->data, QByteArray::fromHex("0400000001"));
+
+    Form g = makeForm();
+    TPFormSettings::SetMainForm(g.widget.get());
+    g.settings->Loaded();
+    EXPECT_TRUE(g.widget->windowState() & Qt::WindowMinimized);
+    TPFormSettings::SetMainForm(nullptr);
+}
+
+TEST_F(FormSettingsTest, UserLocationHandsEverySettingToTheEvents)
+{
+    Form f = makeForm();
+    f.settings->SetSaveLocation(pslUser);
+    QStringList saved;
+    f.settings->OnUserSave = [&](QObject*, TPSetting& s) { saved << (s.Name().isEmpty() ? s.ValueName() : s.Name()); };
+    f.settings->Loaded();
+    f.settings->AutoSave();
+    EXPECT_EQ(saved, (QStringList {"Charset", "Color", "Height", "Name", "Pitch", "Size", "Style", "NumChildren",
+                                   "Left", "Top", "Width", "Height", "MainForm", "State", "ScreenRes", "MRUList"}));
+    EXPECT_FALSE(key().isOpen());
 }
 
 } // namespace
