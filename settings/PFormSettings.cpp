@@ -552,9 +552,9 @@ void TPFormSettings::Loaded()
 
 bool TPFormSettings::formIsIntact() const
 {
-    // While the form's own destructor has run, only its QWidget part is left: its properties
-    // and child controls can no longer be read.
-    return m_form->metaObject() == m_formMeta;
+    // Once the destructor of the form's class has run, only its base classes are left and its
+    // own properties can no longer be read; the meta-object then falls back to a base class.
+    return m_form->metaObject()->inherits(m_formMeta);
 }
 
 bool TPFormSettings::eventFilter(QObject* Watched, QEvent* Event)

@@ -173,9 +173,13 @@ TEST_F(RegistryTest, AnUnwritableFileStartsOnDefaultsForAnotherUser)
     ASSERT_EQ(::chmod(QFile::encodeName(m_dir.filePath(QStringLiteral("Corvane"))).constData(), 0755), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(dbPath()).constData(), 0644), 0);
 
+    // A copy of the helper beside the file, so nobody can run it wherever the build lives.
+    const QString helper = m_dir.filePath(QStringLiteral("registry_helper"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(REGISTRY_HELPER), helper));
+    ASSERT_EQ(::chmod(QFile::encodeName(helper).constData(), 0755), 0);
+
     QProcess p;
-    p.start(QStringLiteral("setpriv"), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", REGISTRY_HELPER,
-                                        "open", dbPath()});
+    p.start(QStringLiteral("setpriv"), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", helper, "open", dbPath()});
     ASSERT_TRUE(p.waitForFinished(30000));
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
     ASSERT_EQ(p.exitCode(), 0) << out.toStdString() << p.readAllStandardError().toStdString();
