@@ -10,7 +10,9 @@
 #include "platform/IconTable.h"
 #include "platform/IdListFormat.h"
 #include "platform/NameCodec.h"
+#include "platform/Registry.h"
 #include "platform/Volumes.h"
+#include "settings/PFormSettings.h"
 #include "shellctl/ShellControls.h"
 
 #include <QActionGroup>
@@ -80,6 +82,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     : QMainWindow(parent), m_mdi(new QMdiArea(this))
 {
     frmMain = this;
+    setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QString::fromLatin1(texts::ProductName));
     setCentralWidget(m_mdi);
     m_mdi->setOption(QMdiArea::DontMaximizeSubWindowOnActivation);
@@ -92,6 +95,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     resize(Scaled(782), Scaled(515) + menuBar()->sizeHint().height() + ToolBar1->sizeHint().height() + ToolBar2->sizeHint().height());
     if (QScreen* s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());
+    createSettings();
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [](QMdiSubWindow* w) {
         if (auto* child = w ? qobject_cast<explorer::TfrmChild*>(w->widget()) : nullptr)
             child->FormActivate();
@@ -106,6 +110,28 @@ TfrmMain::~TfrmMain()
 {
     if (frmMain == this)
         frmMain = nullptr;
+}
+
+void TfrmMain::createSettings()
+{
+    using settings::TPFormSettings;
+    PFormSettings1 = new TPFormSettings(this);
+    PFormSettings1->SetSoftwareName(QString::fromLatin1(texts::ProductName));
+    PFormSettings1->SetCentreOnFirstShow(true);
+    for (const char* part : {"Charset", "Color", "Height", "Name", "Pitch", "Size", "Style"})
+        PFormSettings1->AddSetting({}, QStringLiteral("frmMain.Font.") + QLatin1String(part));
+    PFormSettings1->AddSetting(QStringLiteral("NumChildren"));
+    for (int n = 1; n <= 4; ++n) {
+        for (const char* name : {"Top", "Left", "Height", "Width", "State", "View"})
+            PFormSettings1->AddSetting(QLatin1String(name) + QString::number(n));
+    }
+    for (const char* name : {"PreviewOpen", "MaxPreviewSize", "GridLines", "ExcludeFolders", "PreviewFontName",
+                             "PreviewFontSize", "PreviewFontBold", "PreviewFontItalic", "PreviewFontColor"})
+        PFormSettings1->AddSetting(QLatin1String(name));
+    for (int n = 1; n <= 9; ++n)
+        PFormSettings1->AddSetting(QStringLiteral("UserTool%1").arg(n));
+    PFormSettings1->OnPreSave = [this](QObject*) { PFormSettings1PreSave(); };
+    TPFormSettings::SetErrorHandler([](const QString& message) { MsgBox(message, QString::fromLatin1(texts::Error), MB_ICONEXCLAMATION); });
 }
 
 void TfrmMain::setAvailable(QAction* a, bool on)
@@ -180,12 +206,15 @@ void TfrmMain::createActions()
     connect(actList, &QAction::triggered, this, [this] { setViewStyle(shellctl::vsList); });
     connect(actDetails, &QAction::triggered, this, [this] { setViewStyle(shellctl::vsReport); });
     connect(actNewWindow, &QAction::triggered, this, &TfrmMain::actNewWindowExecute);
+    connect(actBack, &QAction::triggered, this, &TfrmMain::actBackExecute);
+    connect(actForward, &QAction::triggered, this, &TfrmMain::actForwardExecute);
+    connect(actUp, &QAction::triggered, this, &TfrmMain::actUpExecute);
     connect(actCascade, &QAction::triggered, this, &TfrmMain::actCascadeExecute);
     connect(actTileHoriz, &QAction::triggered, this, &TfrmMain::actTileHorizExecute);
     connect(actTileVert, &QAction::triggered, this, &TfrmMain::actTileVertExecute);
 
     // Commands whose work comes with later parts of the program stay visible and disabled.
-    for (QAction* a : {actCut, actCopy, actPaste, actBack, actForward, actUp, actPreview, actDelete, actRefresh, actZip,
+    for (QAction* a : {actCut, actCopy, actPaste, actPreview, actDelete, actRefresh, actZip,
                        actUnzip, actExpandDrive, actCollapseDrive, actExpandFolder, actCollapseFolder, actFileFilter,
                        actNoFilter, actConvert})
         setAvailable(a, false);
@@ -346,11 +375,17 @@ void TfrmMain::createToolBars()
     ToolBar1->addSeparator();
     for (QAction* a : {actZip, actUnzip, actConvert})
         add(a);
-    // The history menus open on the right mouse button of Back and Forward.
+    // The history menus open on the right mouse button of Back and Forward; they are built as they open.
+    connect(mnuBack, &QMenu::triggered, this, &TfrmMain::JumpToHistoryEntry);
+    connect(mnuForward, &QMenu::triggered, this, &TfrmMain::JumpToHistoryEntry);
     for (auto [action, menu] : {std::pair{actBack, mnuBack}, std::pair{actForward, mnuForward}}) {
         QWidget* button = ToolBar1->widgetForAction(action);
         button->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(button, &QWidget::customContextMenuRequested, this, [button, menu = menu](const QPoint& pos) {
+        connect(button, &QWidget::customContextMenuRequested, this, [this, button, menu = menu](const QPoint& pos) {
+            if (menu == mnuBack)
+                mnuBackPopup();
+            else
+                mnuForwardPopup();
             if (!menu->isEmpty())
                 menu->popup(button->mapToGlobal(pos));
         });
@@ -425,15 +460,91 @@ void TfrmMain::changeEvent(QEvent* e)
 
 void TfrmMain::FormShow()
 {
+    // A settings store that could not be opened is said once; the program runs on defaults.
+    QString problem = platform::takeRegistryProblem();
+    if (!problem.isEmpty())
+        MsgBox(problem, QString::fromLatin1(texts::Error), MB_ICONEXCLAMATION);
     actPreview->setChecked(false);
-    actNewWindowExecute();
+    restoreExplorers();
     CreateDriveButtons();
+    if (PFormSettings1->SettingByName(QStringLiteral("MaxPreviewSize")).AsInteger() == 0)
+        PFormSettings1->SettingByName(QStringLiteral("MaxPreviewSize")).SetAsInteger(1000);
     LastArrangement = ' ';
     actExpandFolder->setShortcut(QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Plus)));
     actCollapseFolder->setShortcut(QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Minus)));
     actBack->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
     actForward->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
     Properties1->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return));
+}
+
+explorer::TfrmChild* TfrmMain::CreateExplorer()
+{
+    auto* child = new explorer::TfrmChild;
+    QMdiSubWindow* sub = m_mdi->addSubWindow(child);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowIcon(platform::IconTable::instance().icon(platform::SHGetIconIndex(platform::EmptyIdList(), 0)));
+    return child;
+}
+
+void TfrmMain::restoreExplorers()
+{
+    auto setting = [this](const QString& name) -> settings::TPSetting& { return PFormSettings1->SettingByName(name); };
+    QString count = setting(QStringLiteral("NumChildren")).AsString();
+    int n = count.isEmpty() ? 0 : setting(QStringLiteral("NumChildren")).AsInteger();
+    if (n == 0) {
+        actNewWindowExecute();
+        return;
+    }
+    setUpdatesEnabled(false);
+    // At most four explorer windows, whatever the store says.
+    n = qBound(1, n, 4);
+    for (int i = 1; i <= n; ++i) {
+        QString k = QString::number(i);
+        explorer::TfrmChild* child = CreateExplorer();
+        auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget());
+        int state = setting(QStringLiteral("State") + k).AsInteger();
+        QRect r(setting(QStringLiteral("Left") + k).AsInteger(), setting(QStringLiteral("Top") + k).AsInteger(),
+                setting(QStringLiteral("Width") + k).AsInteger(), setting(QStringLiteral("Height") + k).AsInteger());
+        sub->show();
+        if (r.width() > 0 && r.height() > 0)
+            sub->setGeometry(r);
+        if (state == 1)
+            sub->showMinimized();
+        else if (state == 2)
+            sub->showMaximized();
+        m_mdi->setActiveSubWindow(sub);
+        int view = setting(QStringLiteral("View") + k).AsInteger();
+        child->List1->SetViewStyle(shellctl::TViewStyle(qBound(0, view, 3)));
+        child->Tree1->SelectPath(QStringLiteral("/"));
+        if (QTreeWidgetItem* node = child->Tree1->currentItem())
+            node->setExpanded(true);
+        child->Tree1->scrollToTop();
+    }
+    actNewWindow->setEnabled(ExplorerCount() < 4);
+    setUpdatesEnabled(true);
+}
+
+void TfrmMain::PFormSettings1PreSave()
+{
+    auto setting = [this](const QString& name) -> settings::TPSetting& { return PFormSettings1->SettingByName(name); };
+    setting(QStringLiteral("NumChildren")).SetAsInteger(ExplorerCount());
+    setting(QStringLiteral("PreviewOpen")).SetAsBoolean(!frmPreview.isNull());
+    int n = 0;
+    for (QMdiSubWindow* w : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
+        auto* child = qobject_cast<explorer::TfrmChild*>(w->widget());
+        if (!child)
+            continue;
+        if (++n > 4)
+            break;
+        QString k = QString::number(n);
+        QRect r = w->geometry();
+        setting(QStringLiteral("Top") + k).SetAsInteger(r.top());
+        setting(QStringLiteral("Left") + k).SetAsInteger(r.left());
+        setting(QStringLiteral("Height") + k).SetAsInteger(r.height());
+        setting(QStringLiteral("Width") + k).SetAsInteger(r.width());
+        setting(QStringLiteral("State") + k).SetAsInteger(w->isMinimized() ? 1 : w->isMaximized() ? 2 : 0);
+        setting(QStringLiteral("View") + k).SetAsInteger(int(child->List1->ViewStyle()));
+    }
 }
 
 int TfrmMain::ExplorerCount() const
@@ -459,16 +570,16 @@ void TfrmMain::actNewWindowExecute()
     if (ExplorerCount() >= 4)
         return;
     setUpdatesEnabled(false);
-    auto* child = new explorer::TfrmChild;
-    QMdiSubWindow* sub = m_mdi->addSubWindow(child);
-    sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->setWindowIcon(platform::IconTable::instance().icon(platform::SHGetIconIndex(platform::EmptyIdList(), 0)));
+    explorer::TfrmChild* child = CreateExplorer();
+    auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget());
     if (ExplorerCount() == 1) {
         sub->showMaximized();
     } else {
         sub->showNormal();
         ArrangeChildren();
     }
+    // Active before it shows its first folder, so that folder starts the window's history.
+    m_mdi->setActiveSubWindow(sub);
     child->Tree1->SelectPath(QStringLiteral("/"));
     if (QTreeWidgetItem* node = child->Tree1->currentItem())
         node->setExpanded(true);
@@ -582,7 +693,116 @@ void TfrmMain::UpdatePasteState()
 
 void TfrmMain::UpdateHistoryButtons()
 {
-    // Back and Forward come with the navigation history.
+    updateBackForward();
+}
+
+explorer::TfrmChild* TfrmMain::ActiveExplorer() const
+{
+    QMdiSubWindow* sub = m_mdi->activeSubWindow() ? m_mdi->activeSubWindow() : m_mdi->currentSubWindow();
+    return sub ? qobject_cast<explorer::TfrmChild*>(sub->widget()) : nullptr;
+}
+
+void TfrmMain::HistoryRecorded(int count)
+{
+    actBack->setEnabled(count > 1);
+    actForward->setEnabled(false);
+}
+
+void TfrmMain::updateBackForward()
+{
+    explorer::TfrmChild* child = ActiveExplorer();
+    if (!child)
+        return;
+    int i = child->lstHistory->ItemIndex(), count = child->lstHistory->Count();
+    actBack->setEnabled(i > 0);
+    actForward->setEnabled(i >= 0 && i <= count - 2);
+}
+
+void TfrmMain::actBackExecute()
+{
+    explorer::TfrmChild* child = ActiveExplorer();
+    if (!child)
+        return;
+    child->chkUserTreeChange = false;
+    explorer::THistory* h = child->lstHistory;
+    if (h->ItemIndex() > 0) {
+        h->SetItemIndex(h->ItemIndex() - 1);
+        child->Tree1->SelectPath(h->Items().at(h->ItemIndex()));
+        updateBackForward();
+    }
+    child->chkUserTreeChange = true;
+}
+
+void TfrmMain::actForwardExecute()
+{
+    explorer::TfrmChild* child = ActiveExplorer();
+    if (!child)
+        return;
+    child->chkUserTreeChange = false;
+    explorer::THistory* h = child->lstHistory;
+    if (h->ItemIndex() >= 0 && h->ItemIndex() < h->Count() - 1) {
+        h->SetItemIndex(h->ItemIndex() + 1);
+        child->Tree1->SelectPath(h->Items().at(h->ItemIndex()));
+        updateBackForward();
+    }
+    child->chkUserTreeChange = true;
+}
+
+void TfrmMain::actUpExecute()
+{
+    explorer::TfrmChild* child = ActiveExplorer();
+    if (!child)
+        return;
+    QTreeWidgetItem* node = child->Tree1->currentItem();
+    if (node && node->parent())
+        child->Tree1->setCurrentItem(node->parent());
+}
+
+void TfrmMain::mnuBackPopup()
+{
+    mnuBack->clear();
+    explorer::TfrmChild* child = ActiveExplorer();
+    if (!child)
+        return;
+    const QStringList& items = child->lstHistory->Items();
+    QString selected = child->Tree1->SelectedPath();
+    int k = 0;
+    for (int i = child->lstHistory->ItemIndex() - 1; i >= 0 && k < 9; --i) {
+        if (items[i] == selected)
+            continue;
+        QAction* a = mnuBack->addAction(QStringLiteral("&%1 %2").arg(++k).arg(items[i]));
+        a->setData(i);
+    }
+}
+
+void TfrmMain::mnuForwardPopup()
+{
+    mnuForward->clear();
+    explorer::TfrmChild* child = ActiveExplorer();
+    if (!child)
+        return;
+    const QStringList& items = child->lstHistory->Items();
+    QString selected = child->Tree1->SelectedPath();
+    int k = 0;
+    for (int i = qMax(0, child->lstHistory->ItemIndex()); i < items.size() && k < 9; ++i) {
+        if (items[i] == selected)
+            continue;
+        QAction* a = mnuForward->addAction(QStringLiteral("&%1 %2").arg(++k).arg(items[i]));
+        a->setData(i);
+    }
+}
+
+void TfrmMain::JumpToHistoryEntry(QAction* item)
+{
+    explorer::TfrmChild* child = ActiveExplorer();
+    if (!child || !item)
+        return;
+    child->chkUserTreeChange = false;
+    // The caption is "&", the number, a blank and the path.
+    child->Tree1->SelectPath(item->text().mid(3));
+    child->lstHistory->SetItemIndex(item->data().toInt());
+    child->chkUserTreeChange = true;
+    updateBackForward();
 }
 
 void TfrmMain::SetSelectionCommandsEnabled(bool on)

@@ -18,6 +18,10 @@ namespace corvane::explorer {
 class TfrmChild;
 }
 
+namespace corvane::settings {
+class TPFormSettings;
+}
+
 namespace corvane::app {
 
 class TfrmMain : public QMainWindow
@@ -46,6 +50,22 @@ public:
 
     // The application's help file (the manual's contents page).
     QString HelpFile;
+    // Every setting the program keeps between runs.
+    settings::TPFormSettings* PFormSettings1;
+    void PFormSettings1PreSave();
+    // A new explorer window, not yet shown or arranged.
+    explorer::TfrmChild* CreateExplorer();
+    // The explorer window of the active child, none while the preview window is active.
+    explorer::TfrmChild* ActiveExplorer() const;
+
+    // Navigation history of the current explorer window.
+    void HistoryRecorded(int count);
+    void actBackExecute();
+    void actForwardExecute();
+    void actUpExecute();
+    void mnuBackPopup();
+    void mnuForwardPopup();
+    void JumpToHistoryEntry(QAction* item);
 
     // Actions.
     QAction *actCut, *actCopy, *actPaste, *actBack, *actForward, *actUp, *actLargeIcons, *actSmallIcons, *actList,
@@ -90,6 +110,9 @@ private:
     void showAbout();
     // Enables an item only when what it runs exists in this build.
     void setAvailable(QAction* a, bool on);
+    void createSettings();
+    void restoreExplorers();
+    void updateBackForward();
 
     QMdiArea* m_mdi;
     QActionGroup* m_viewGroup;

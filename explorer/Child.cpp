@@ -78,7 +78,6 @@ void TfrmChild::FormActivate()
     if (frmMain) {
         frmMain->ShowViewStyle(List1->ViewStyle());
         frmMain->UpdatePasteState();
-        frmMain->UpdateHistoryButtons();
     }
 }
 
@@ -238,7 +237,7 @@ void TfrmChild::Tree1Change(TShTreeNode* node)
     if (chkUserTreeChange) {
         lstHistory->Record(path);
         if (frmMain)
-            frmMain->UpdateHistoryButtons();
+            frmMain->HistoryRecorded(lstHistory->Count());
     }
     UpdateCaption();
     if (frmMain)

@@ -1,6 +1,7 @@
 #include "app/Globals.h"
 #include "app/HelpWindow.h"
 #include "app/Mainform.h"
+#include "platform/Registry.h"
 #include "explorer/Child.h"
 #include "shellctl/ShellControls.h"
 
@@ -9,6 +10,9 @@
 #include <QMdiSubWindow>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTemporaryDir>
+#include "explorer/History.h"
+#include "settings/PFormSettings.h"
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -17,6 +21,8 @@ using namespace corvane::app;
 namespace {
 
 struct Frame : ::testing::Test {
+    // Every test starts as on a fresh installation.
+    Frame() { corvane::platform::setCurrentUserHive(corvane::platform::Hive::inMemory()); }
     TfrmMain main;
     void SetUp() override
     {
@@ -107,4 +113,91 @@ TEST_F(Frame, DriveButtonOpensItsVolumeAndF1OpensTheManual)
     EXPECT_TRUE(help->isVisible());
     EXPECT_TRUE(help->Browser()->toPlainText().contains("Explorer windows"));
     help->close();
+}
+
+TEST_F(Frame, HistoryBackForwardAndMenus)
+{
+    auto* child = main.ActiveExplorer();
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(child->lstHistory->Count(), 1);
+    EXPECT_FALSE(main.actBack->isEnabled());
+    CurShellTree->SelectPath("/usr");
+    CurShellTree->SelectPath("/usr/bin");
+    EXPECT_EQ(child->lstHistory->Count(), 3);
+    EXPECT_EQ(child->lstHistory->ItemIndex(), 2);
+    EXPECT_TRUE(main.actBack->isEnabled());
+    EXPECT_FALSE(main.actForward->isEnabled());
+
+    main.actBack->trigger();
+    main.actBack->trigger();
+    EXPECT_EQ(CurShellTree->SelectedPath(), "/");
+    EXPECT_EQ(child->lstHistory->ItemIndex(), 0);
+    EXPECT_FALSE(main.actBack->isEnabled());
+    EXPECT_TRUE(main.actForward->isEnabled());
+    EXPECT_EQ(child->lstHistory->Count(), 3);  // moving does not record
+
+    CurShellTree->SelectPath("/tmp");
+    EXPECT_EQ(child->lstHistory->Items(), (QStringList{"/", "/usr", "/usr/bin", "/tmp"}));
+    EXPECT_EQ(child->lstHistory->ItemIndex(), 3);
+    EXPECT_FALSE(main.actForward->isEnabled());
+
+    main.mnuBackPopup();
+    QList<QAction*> items = main.mnuBack->actions();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(items[0]->text(), "&1 /usr/bin");
+    EXPECT_EQ(items[1]->text(), "&2 /usr");
+    EXPECT_EQ(items[2]->text(), "&3 /");
+    main.JumpToHistoryEntry(items[1]);
+    EXPECT_EQ(CurShellTree->SelectedPath(), "/usr");
+    EXPECT_EQ(child->lstHistory->ItemIndex(), 1);
+    EXPECT_TRUE(main.actBack->isEnabled());
+    EXPECT_TRUE(main.actForward->isEnabled());
+    main.mnuForwardPopup();
+    EXPECT_EQ(main.mnuForward->actions().size(), 2);  // /usr/bin and /tmp; /usr is shown
+
+    // The user's next change is recorded again; Up selects the parent.
+    main.actUpExecute();
+    EXPECT_EQ(CurShellTree->SelectedPath(), "/");
+    EXPECT_EQ(child->lstHistory->Count(), 5);
+}
+
+TEST(FrameSettings, ExplorerWindowsComeBackAtTheirBoundsStatesAndViews)
+{
+    QTemporaryDir dir;
+    corvane::platform::setCurrentUserHive(corvane::platform::Hive::open(dir.filePath("registry.sqlite3")));
+    std::vector<QRect> saved;
+    {
+        TfrmMain first;
+        first.resize(1000, 700);
+        first.show();
+        QTest::qWait(20);
+        first.actNewWindow->trigger();
+        first.actNewWindow->trigger();
+        first.actTileVert->trigger();
+        auto windows = first.MdiArea()->subWindowList(QMdiArea::CreationOrder);
+        ASSERT_EQ(windows.size(), 3);
+        const corvane::shellctl::TViewStyle styles[] = {corvane::shellctl::vsIcon, corvane::shellctl::vsList,
+                                                         corvane::shellctl::vsReport};
+        for (int i = 0; i < 3; ++i) {
+            qobject_cast<corvane::explorer::TfrmChild*>(windows[i]->widget())->List1->SetViewStyle(styles[i]);
+            saved.push_back(windows[i]->geometry());
+        }
+        first.close();
+    }
+    {
+        TfrmMain second;
+        second.resize(1000, 700);
+        second.show();
+        QTest::qWait(20);
+        auto windows = second.MdiArea()->subWindowList(QMdiArea::CreationOrder);
+        ASSERT_EQ(windows.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            auto* child = qobject_cast<corvane::explorer::TfrmChild*>(windows[i]->widget());
+            EXPECT_EQ(windows[i]->geometry(), saved[size_t(i)]) << i;
+            EXPECT_EQ(child->List1->ViewStyle(), i == 0 ? corvane::shellctl::vsIcon : i == 1 ? corvane::shellctl::vsList : corvane::shellctl::vsReport);
+            EXPECT_EQ(child->Tree1->SelectedPath(), "/");
+        }
+        EXPECT_EQ(second.PFormSettings1->SettingByName("MaxPreviewSize").AsInteger(), 1000);
+    }
+    corvane::platform::setCurrentUserHive(corvane::platform::Hive::inMemory());
 }
