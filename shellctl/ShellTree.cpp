@@ -94,7 +94,7 @@ TCustomShellTree::TCustomShellTree(QWidget* parent)
     m_baseFolder.SetSpecialFolder(CSIDL_DESKTOP);
     m_baseFolder.OnChange = [this](TShellLocator&) { baseFolderChanged(); };
     m_current.OnChange = [this](TShellLocator& loc) {
-        if (topLevelItemCount() > 0)
+        if (topLevelItemCount() > 0 || (m_options & stoAutoFill))
             SelectIdList(loc.IdList().isNull() ? EmptyIdList() : loc.IdList());
     };
     connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
@@ -682,6 +682,17 @@ void TCustomShellTree::nodeEdited(TShTreeNode* node, const QString& text)
 
 void TCustomShellTree::InvokeNodeVerb(TShTreeNode*, const QString&)
 {
+}
+
+void TCustomShellTree::showEvent(QShowEvent* e)
+{
+    TCustomTreeView::showEvent(e);
+    if ((m_options & stoAutoFill) && topLevelItemCount() == 0) {
+        QTimer::singleShot(0, this, [this] {
+            if (topLevelItemCount() == 0)
+                ResetTree();
+        });
+    }
 }
 
 void TCustomShellTree::focusInEvent(QFocusEvent* e)

@@ -103,6 +103,7 @@ public:
 
 protected:
     void focusInEvent(QFocusEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     bool KeyDown(QKeyEvent* e) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;

@@ -1,0 +1,265 @@
+#include "platform/IdListFormat.h"
+#include "shellctl/HeaderSortView.h"
+#include "shellctl/ShellControls.h"
+#include "shellctl/ShellKeys.h"
+#include "tests/support/TempDir.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace corvane::shellctl;
+using corvane::test::TempDir;
+
+namespace {
+
+QStringList names(TCustomShellList& list)
+{
+    QStringList out;
+    for (int i = 0; i < list.Count(); ++i)
+        out << list.DataOfIndex(i)->DisplayName();
+    return out;
+}
+
+void showIn(TCustomShellList& list, const QString& path)
+{
+    list.Folder().SetPath(path);
+}
+
+} // namespace
+
+TEST(ShellList, EmptyFolderFiresFillEventsAndFocusesNothing)
+{
+    TempDir dir;
+    TShellList list;
+    int starts = 0, completes = 0;
+    list.OnFillStart = [&](QObject*) { ++starts; };
+    list.OnFillComplete = [&](QObject*) { ++completes; };
+    showIn(list, dir.path());
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_GE(starts, 1);
+    EXPECT_EQ(starts, completes);
+    EXPECT_FALSE(list.currentIndex().isValid());
+}
+
+TEST(ShellList, FileFilterAdmitsMatchingFilesAndEveryFolder)
+{
+    TempDir dir{"A.TXT", "b.doc", "c.bmp", "x/"};
+    TShellList list;
+    showIn(list, dir.path());
+    list.SetFileFilter("*.txt;*.doc");
+    EXPECT_EQ(names(list), (QStringList{"x", "A.TXT", "b.doc"}));
+    for (const char* all : {"*", "*.*", ""}) {
+        list.SetFileFilter(all);
+        EXPECT_EQ(list.Count(), 4) << all;
+    }
+    // Outside the file system a filter filters nothing.
+    list.SetFileFilter("*.txt");
+    list.Folder().SetIdList(corvane::platform::EmptyIdList());
+    EXPECT_GE(list.Count(), 3);
+}
+
+TEST(ShellList, SortKeysAndHeaderClicks)
+{
+    TempDir dir;
+    dir.addFile("b.txt", QByteArray(10, 'x'));
+    dir.addFile("a.png", QByteArray(3000, 'x'));
+    dir.addFile("c.doc", QByteArray(500, 'x'));
+    dir.addFolder("z");
+    TShellList list;
+    showIn(list, dir.path());
+    EXPECT_EQ(names(list), (QStringList{"z", "a.png", "b.txt", "c.doc"}));
+    list.SetSortKey(2);
+    EXPECT_EQ(names(list), (QStringList{"z", "b.txt", "c.doc", "a.png"}));
+    list.SetSortKey(-2);
+    EXPECT_EQ(names(list), (QStringList{"a.png", "c.doc", "b.txt", "z"}));
+
+    list.SetSortKey(3);
+    emit list.Header()->sectionClicked(2);
+    EXPECT_EQ(list.SortKey(), -3);
+    EXPECT_EQ(list.HeaderSortDirection(), Qt::DescendingOrder);
+    emit list.Header()->sectionClicked(2);
+    EXPECT_EQ(list.SortKey(), 3);
+    emit list.Header()->sectionClicked(0);
+    EXPECT_EQ(list.SortKey(), 1);
+    EXPECT_EQ(list.HeaderSortColumn(), 0);
+
+    // A key beyond the columns falls back to the name; a negative one stays.
+    list.SetSortKey(7);
+    list.FillList();
+    EXPECT_EQ(list.SortKey(), 1);
+    list.SetSortKey(-7);
+    list.FillList();
+    EXPECT_EQ(list.SortKey(), -7);
+}
+
+TEST(ShellList, RefreshKeepsSurvivorsAndAppendsNewItems)
+{
+    TempDir dir{"a", "b", "c"};
+    TShellList list;
+    showIn(list, dir.path());
+    list.SelectionModel()->select(list.ShellModel()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    dir.addFile("0-new");
+    QFile::remove(dir.filePath("a"));
+    int deleted = 0;
+    list.OnDeleteItem = [&](QObject*, int, TShListData*) { ++deleted; };
+    list.RefreshList();
+    EXPECT_EQ(names(list), (QStringList{"b", "c", "0-new"}));  // new items at the end, not sorted
+    EXPECT_EQ(deleted, 1);
+    ASSERT_EQ(list.SelectedRows().size(), 1);
+    EXPECT_EQ(list.SelectedData()->DisplayName(), "b");
+
+    TempDir empty;
+    TShellList other;
+    showIn(other, empty.path());
+    empty.addFile("late");
+    other.RefreshList();  // an empty list fills instead
+    EXPECT_EQ(names(other), QStringList{"late"});
+}
+
+TEST(ShellList, NavigationUpAndIntoLinksToFolders)
+{
+    TempDir dir{"target/inner"};
+    dir.addSymlink("shortcut", "target");
+    dir.addFile("zlink.desktop", "[Desktop Entry]\nType=Link\nURL=file://" + dir.pathBytes() + "/target\n");
+    TShellList list;
+    showIn(list, dir.path());
+    ASSERT_EQ(names(list), (QStringList{"shortcut", "target", "zlink.desktop"}));
+    // A symbolic link to a folder is a folder: the path keeps the link, as file managers here do.
+    list.OpenItem(0);
+    EXPECT_EQ(list.Folder().Path(), dir.filePath("shortcut"));
+    EXPECT_EQ(names(list), QStringList{"inner"});
+    // A link file is followed to its target.
+    showIn(list, dir.path());
+    list.OpenItem(2);
+    EXPECT_EQ(list.Folder().Path(), dir.filePath("target"));
+    QKeyEvent back(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
+    QApplication::sendEvent(list.CurrentView(), &back);
+    EXPECT_EQ(list.Folder().Path(), dir.path());
+
+    // At the desktop there is nowhere further up.
+    list.Folder().SetIdList(corvane::platform::EmptyIdList());
+    list.GoUp(1);
+    EXPECT_TRUE(list.Folder().IdList().isNull());
+
+    // With sloDontChangeFolder neither double clicks on folders nor Backspace move.
+    showIn(list, dir.path());
+    list.SetOptions(list.Options() | sloDontChangeFolder);
+    list.OpenItem(1);
+    list.GoUp(1);
+    EXPECT_EQ(list.Folder().Path(), dir.path());
+}
+
+TEST(ShellList, RenameInPlaceRenamesTheFile)
+{
+    TempDir dir{"old.txt", "taken.txt"};
+    TShellList list;
+    showIn(list, dir.path());
+    QString warning;
+    SetShellWarningHook([&](const QString& t) { warning = t; });
+    QModelIndex index = list.ShellModel()->index(names(list).indexOf("old.txt"), 0);
+    EXPECT_TRUE(list.ShellModel()->setData(index, "new.txt", Qt::EditRole));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("new.txt")));
+    EXPECT_EQ(list.ShellModel()->data(index, Qt::DisplayRole).toString(), "new.txt");
+    // A name that is taken leaves both files and the caption alone, with the system's reason.
+    EXPECT_FALSE(list.ShellModel()->setData(index, "taken.txt", Qt::EditRole));
+    EXPECT_FALSE(warning.isEmpty());
+    EXPECT_EQ(list.ShellModel()->data(index, Qt::DisplayRole).toString(), "new.txt");
+    SetShellWarningHook(nullptr);
+}
+
+TEST(ShellTree, SelectsPathsAddsHiddenNodesAndGoesUp)
+{
+    TempDir dir{".hidden/deep/", "a/b/c/"};
+    TShellTree tree;
+    tree.SetOptions(tree.Options() & ~stoShowHidden);
+    tree.SelectPath(dir.filePath(".hidden/deep"));
+    EXPECT_EQ(tree.SelectedPath(), dir.filePath(".hidden/deep"));
+    tree.SelectPath(dir.filePath("a/b/c"));
+    ASSERT_EQ(tree.SelectedPath(), dir.filePath("a/b/c"));
+    tree.GoUp(2);
+    EXPECT_EQ(tree.SelectedPath(), dir.filePath("a"));
+    tree.GoUp(100);  // stops at the top-level node
+    EXPECT_EQ(tree.currentItem(), tree.topLevelItem(0));
+
+    // A folder that no longer exists leaves the tree at its top node.
+    tree.SelectPath(dir.filePath("a/b/c"));
+    tree.SelectPath(dir.filePath("a/missing"));
+    EXPECT_EQ(tree.currentItem(), tree.topLevelItem(0));
+}
+
+TEST(ShellTree, NewFoldersGetUniqueNames)
+{
+    TempDir dir{"New Folder/", "New Folder (2)/"};
+    EXPECT_EQ(TCustomShellTree::CreateUniqueFolder(dir.path(), nullptr), "New Folder (3)");
+    EXPECT_TRUE(QFileInfo(dir.filePath("New Folder (3)")).isDir());
+    TShellTree tree;
+    tree.SelectPath(dir.path());
+    EXPECT_TRUE(tree.CreateNewFolder());
+    EXPECT_TRUE(QFileInfo(dir.filePath("New Folder (4)")).isDir());
+    EXPECT_TRUE(tree.Editing());
+}
+
+TEST(ShellTree, RefreshDropsVanishedFoldersAndSelectsTheParent)
+{
+    TempDir dir{"keep/", "gone/inner/"};
+    TShellTree tree;
+    tree.SelectPath(dir.filePath("gone/inner"));
+    ASSERT_EQ(tree.SelectedPath(), dir.filePath("gone/inner"));
+    QDir(dir.filePath("gone")).removeRecursively();
+    dir.addFolder("added");
+    tree.RefreshTree();
+    EXPECT_EQ(tree.SelectedPath(), dir.path());
+    QStringList kids;
+    for (int i = 0; i < tree.currentItem()->childCount(); ++i)
+        kids << tree.currentItem()->child(i)->text(0);
+    EXPECT_EQ(kids, (QStringList{"added", "keep"}));
+}
+
+TEST(ShellTree, KeyboardMovesHandOverOnceAfterThePause)
+{
+    TempDir dir;
+    for (int i = 0; i < 10; ++i)
+        dir.addFolder(QByteArray("f") + QByteArray::number(i));
+    TShellTree tree;
+    TShellList list;
+    tree.SetShellList(&list);
+    tree.SelectPath(dir.path());
+    tree.currentItem()->setExpanded(true);
+    int fills = 0;
+    list.OnFillStart = [&](QObject*) { ++fills; };
+    tree.show();
+    tree.setFocus();
+    for (int i = 0; i < 10; ++i)
+        QTest::keyClick(&tree, Qt::Key_Down);
+    EXPECT_EQ(fills, 0);
+    QTest::qWait(TCustomShellTree::HandOverDelay + 150);
+    EXPECT_EQ(fills, 1);
+    EXPECT_EQ(list.Folder().Path(), tree.SelectedPath());
+}
+
+TEST(ShellCombo, ListsDesktopVolumesAndTheChain)
+{
+    TShellTree tree;
+    TShellCombo combo;
+    combo.SetShellTree(&tree);
+    tree.SelectPath("/usr/share");
+    int sel = combo.currentIndex();
+    ASSERT_GE(sel, 0);
+    EXPECT_EQ(combo.Entry(sel)->Caption, "share");
+    EXPECT_EQ(combo.Entry(sel)->Indent, 4);  // Desktop 0, Computer 1, volume 2, usr 3, share 4
+    EXPECT_EQ(combo.Entry(sel - 1)->Caption, "usr");
+    EXPECT_EQ(combo.Entry(0)->Indent, 0);
+    bool computer = false;
+    for (int i = 0; i < combo.EntryCount(); ++i)
+        computer = computer || (combo.Entry(i)->Caption == "Computer" && combo.Entry(i)->Indent == 1);
+    EXPECT_TRUE(computer);
+    combo.GoUp(1);
+    EXPECT_EQ(tree.SelectedPath(), "/usr");
+    combo.GoUp(5);
+    EXPECT_EQ(combo.currentIndex(), 0);
+    EXPECT_EQ(tree.currentItem(), tree.topLevelItem(0));
+}
