@@ -625,17 +625,23 @@ void TCustomShellList::RefreshList()
         while (e->Next(rel) == S_OK)
             fresh.Add(rel);
     }
-    for (int n = fresh.Count() - 1; n >= 0; --n) {
+    // Matched pairs are marked, not erased: erasing from the middle of 100,000 entries one by
+    // one would cost quadratic time.
+    std::vector<char> matched(size_t(known.Count()), 0);
+    std::vector<int> freshRows;
+    for (int n = 0; n < fresh.Count(); ++n) {
         int at = known.IndexOf(fresh.IdList(n));
-        if (at >= 0) {
-            known.Delete(at);
-            fresh.Delete(n);
-        }
+        if (at >= 0 && !matched[size_t(at)])
+            matched[size_t(at)] = 1;
+        else
+            freshRows.push_back(n);
     }
     setUpdatesEnabled(false);
     std::vector<int> gone;
-    for (int i = 0; i < known.Count(); ++i)
-        gone.push_back(int(reinterpret_cast<quintptr>(known.Data(i))));
+    for (int i = 0; i < known.Count(); ++i) {
+        if (!matched[size_t(i)])
+            gone.push_back(int(reinterpret_cast<quintptr>(known.Data(i))));
+    }
     std::sort(gone.begin(), gone.end());
     if (OnDeleteItem) {
         for (int row : gone)
@@ -643,9 +649,9 @@ void TCustomShellList::RefreshList()
     }
     m_model->RemoveRows(gone);
     std::vector<TShellListModel::Item> added;
-    for (int i = 0; i < fresh.Count(); ++i) {
+    for (int n : freshRows) {
         try {
-            auto data = std::make_unique<TShListData>(m_listFolder, fresh.IdList(i));
+            auto data = std::make_unique<TShListData>(m_listFolder, fresh.IdList(n));
             std::uint32_t attrs = 0;
             if (admit(*data, attrs))
                 added.push_back({std::move(data), attrs, -1});
