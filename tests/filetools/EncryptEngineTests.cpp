@@ -244,7 +244,7 @@ TEST_F(CryptTest, NamesThatAreNotUtf8)
     EXPECT_EQ(missing.messages[0].text, "Unable to encrypt file " + src() + QString::fromUtf8("/caf\xef\xbf\xbd-\xef\xbf\xbd.txtx"));
     // The temporary folder's own clean-up goes through QString names.
     for (const char* folder : {"/src/", "/dst/", "/out/"})
-        ::unlink(dir.pathBytes() + folder + raw);
+        ::unlink((dir.pathBytes() + folder + raw).constData());
 }
 
 TEST_F(CryptTest, ChecksOfTheOkButtonInOrder)
