@@ -297,14 +297,15 @@ CryptFileResult CryptFile(CryptMode mode, const QString& sourcePath, const QStri
     if (!dest.create())
         return {S::Failed};
     if (replacing && S_ISREG(existing.st_mode))
-        ::fchmod(dest.fd(), existing.st_mode & 07777);
+        ::fchmod(dest.fd(), existing.st_mode & 0777);
 
     if (mode == CryptMode::Encrypt && !WriteAll(dest.fd(), key.checkBlock().data(), kCheckBlockSize))
         return {S::IoError, errno};
 
+    // Progress counts source bytes, so a decryption starts after the check block.
     const qint64 total = sourceInfo.st_size;
-    qint64 done = 0;
-    if (onProgress && !onProgress(fileIndex, 0, total))
+    qint64 done = mode == CryptMode::Decrypt ? qint64(kCheckBlockSize) : 0;
+    if (onProgress && !onProgress(fileIndex, done, total))
         return {S::Cancelled};
     for (unsigned chunk = 1;; ++chunk) {
         const ssize_t n = ReadFull(source.get(), buffer.data(), buffer.size());
