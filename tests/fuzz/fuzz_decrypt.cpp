@@ -1,4 +1,4 @@
-// Arbitrary bytes as an encrypted file for the decryptor.
+// Arbitrary bytes as an encrypted file for the decryptor (seeds in corpus_decrypt/).
 // Input: a flags byte, a length byte n, then n bytes of pass phrase (n mod 17), then the
 // file. Flag 1 puts the right check block in front of the file, so that its body is
 // decrypted too; flag 2 takes the next 12 bytes as the file's name (any bytes, "/" and
