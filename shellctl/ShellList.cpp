@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <array>
 #include <numeric>
+#include <optional>
 #include <sys/stat.h>
 
 namespace corvane::shellctl {
@@ -539,26 +540,24 @@ void TCustomShellList::sort()
         struct Key {
             bool folder;
             qint64 number = 0;
-            QCollatorSortKey text;
             QCollatorSortKey name;
-            QByteArray raw;
+            std::optional<QCollatorSortKey> text;
         };
         std::vector<Key> keys;
         keys.reserve(size_t(n));
         for (int i = 0; i < n; ++i) {
             TShListData* d = items[size_t(i)].Data.get();
             bool folder = items[size_t(i)].Attributes & SFGAO_FOLDER;
-            QByteArray raw = IdListBody(d->RelIdList()).toByteArray();
             qint64 number = 0;
-            QString text;
+            std::optional<QCollatorSortKey> text;
             if (column == 1 || column == 3) {
                 struct stat st;
                 if (::stat(PathBytesFromIdList(d->AbsIdList()).constData(), &st) == 0)
                     number = column == 1 ? (folder ? 0 : qint64(st.st_size)) : qint64(st.st_mtim.tv_sec);
             } else if (column == 2) {
-                text = folder ? QString() : d->TypeText();
+                text = col.sortKey(folder ? QString() : d->TypeText());
             }
-            keys.push_back({folder, number, col.sortKey(text), col.sortKey(d->DisplayName()), raw});
+            keys.push_back({folder, number, col.sortKey(d->DisplayName()), std::move(text)});
         }
         auto cmp = [&](int a, int b) {
             const Key& x = keys[size_t(a)];
@@ -567,15 +566,18 @@ void TCustomShellList::sort()
                 return x.folder ? -1 : 1;
             if (x.number != y.number)
                 return x.number < y.number ? -1 : 1;
-            if (column == 2) {
-                int t = x.text.compare(y.text);
+            if (x.text && y.text) {
+                int t = x.text->compare(*y.text);
                 if (t != 0)
                     return t;
             }
             int r = x.name.compare(y.name);
             if (r != 0)
                 return r;
-            return x.raw == y.raw ? 0 : (x.raw < y.raw ? -1 : 1);
+            // Names equal to the collator (case only) are still different files.
+            QByteArrayView ra = IdListBody(items[size_t(a)].Data->RelIdList());
+            QByteArrayView rb = IdListBody(items[size_t(b)].Data->RelIdList());
+            return ra == rb ? 0 : (ra < rb ? -1 : 1);
         };
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
             int r = cmp(a, b);
