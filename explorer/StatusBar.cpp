@@ -44,7 +44,7 @@ void TStatusBar::paintEvent(QPaintEvent*)
     p.fillRect(rect(), palette().window());
     int x = 0;
     for (const Panel& panel : m_panels) {
-        QRect r(x, 2, panel.width - 2, height() - 3);
+        QRect r(x, 2, panel.width - 1, height() - 3);
         p.setPen(palette().color(QPalette::Mid));
         p.drawLine(r.topLeft(), r.topRight());
         p.drawLine(r.topLeft(), r.bottomLeft());
@@ -52,8 +52,10 @@ void TStatusBar::paintEvent(QPaintEvent*)
         p.drawLine(r.bottomLeft(), r.bottomRight());
         p.drawLine(r.topRight(), r.bottomRight());
         p.setPen(palette().color(QPalette::WindowText));
-        p.drawText(r.adjusted(2, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
-                   fontMetrics().elidedText(panel.text, Qt::ElideRight, r.width() - 4));
+        // The panel rule leaves five pixels beside a text: borders and a small inset.
+        QRect text = r.adjusted(2, 0, -1, 0);
+        p.drawText(text, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
+                   fontMetrics().elidedText(panel.text, Qt::ElideRight, text.width()));
         x += panel.width;
     }
 }
