@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QStyledItemDelegate>
 #include <QTimer>
 #include <algorithm>
 #include <array>
@@ -49,37 +48,16 @@ QPixmap nodeIcon(const PItemIDList& abs, bool open, std::uint32_t attrs)
 
 } // namespace
 
-// Renames go through the namespace; the text changes only when the folder accepts it.
-class TShTreeEditDelegate : public QStyledItemDelegate
+void TShTreeNode::setData(int column, int role, const QVariant& value)
 {
-public:
-    explicit TShTreeEditDelegate(TCustomShellTree* tree) : QStyledItemDelegate(tree), m_tree(tree) {}
-
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        m_tree->m_editing = true;
-        return QStyledItemDelegate::createEditor(parent, option, index);
+    // An edited text is a rename request: the text changes only when the folder accepts it.
+    auto* tree = dynamic_cast<TCustomShellTree*>(treeWidget());
+    if (role == Qt::EditRole && tree && tree->m_editing && !tree->m_settingText) {
+        tree->nodeEdited(this, value.toString());
+        return;
     }
-    void destroyEditor(QWidget* editor, const QModelIndex& index) const override
-    {
-        QStyledItemDelegate::destroyEditor(editor, index);
-        m_tree->m_editing = false;
-        if (m_tree->m_refreshDue) {
-            m_tree->m_refreshDue = false;
-            QTimer::singleShot(0, m_tree, &TCustomShellTree::RefreshTree);
-        }
-    }
-    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
-    {
-        auto* edit = qobject_cast<QLineEdit*>(editor);
-        auto* node = static_cast<TShTreeNode*>(m_tree->itemFromIndex(index));
-        if (edit && node)
-            m_tree->nodeEdited(node, edit->text());
-    }
-
-private:
-    TCustomShellTree* m_tree;
-};
+    QTreeWidgetItem::setData(column, role, value);
+}
 
 TCustomShellTree::TCustomShellTree(QWidget* parent)
     : TCustomTreeView(parent), m_timer(new QTimer(this))
@@ -88,7 +66,6 @@ TCustomShellTree::TCustomShellTree(QWidget* parent)
     setColumnCount(1);
     setUniformRowHeights(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setItemDelegate(new TShTreeEditDelegate(this));
     m_timer->setSingleShot(true);
     connect(m_timer, &QTimer::timeout, this, &TCustomShellTree::timerFired);
     m_baseFolder.SetSpecialFolder(CSIDL_DESKTOP);
@@ -641,14 +618,27 @@ bool TCustomShellTree::edit(const QModelIndex& index, EditTrigger trigger, QEven
     TShTreeData* d = NodeData(itemFromIndex(index));
     if (trigger != QAbstractItemView::AllEditTriggers || (d && !d->CanRename()))
         return false;
-    return TCustomTreeView::edit(index, trigger, event);
+    m_editing = TCustomTreeView::edit(index, trigger, event);
+    return m_editing;
+}
+
+void TCustomShellTree::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    TCustomTreeView::closeEditor(editor, hint);
+    m_editing = false;
+    if (m_refreshDue) {
+        m_refreshDue = false;
+        QTimer::singleShot(0, this, &TCustomShellTree::RefreshTree);
+    }
 }
 
 void TCustomShellTree::nodeEdited(TShTreeNode* node, const QString& text)
 {
     TShTreeData* d = node->Data();
     if (!d) {
+        m_settingText = true;
         node->setText(0, text);
+        m_settingText = false;
         return;
     }
     if (text == node->text(0))
@@ -672,7 +662,9 @@ void TCustomShellTree::nodeEdited(TShTreeNode* node, const QString& text)
     };
     flush(node);
     d->SetRelIdList(renamed);
+    m_settingText = true;
     node->setText(0, GetDisplayName(parent, renamed, dnInFolder));
+    m_settingText = false;
     m_current.SetIdList(d->AbsIdList());
     if (m_list)
         m_list->Folder().SetIdList(d->AbsIdList());

@@ -40,6 +40,7 @@ class TShTreeNode : public QTreeWidgetItem
 public:
     explicit TShTreeNode(std::unique_ptr<TShTreeData> data) : m_data(std::move(data)) {}
     TShTreeData* Data() const { return m_data.get(); }
+    void setData(int column, int role, const QVariant& value) override;
     bool Filled = false;
     bool IconsSet = false;
     std::uint32_t Attributes = 0;
@@ -107,9 +108,10 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     bool KeyDown(QKeyEvent* e) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
-    friend class TShTreeEditDelegate;
+    friend class TShTreeNode;
     void selectionChanged(QTreeWidgetItem* current);
     void handOver(TShTreeNode* node);
     void timerFired();
@@ -131,6 +133,7 @@ private:
     int m_updating = 0;
     bool m_immediate = false;
     bool m_editing = false;
+    bool m_settingText = false;
     bool m_refreshDue = false;
     bool m_ignoreNextChange = false;
     TShTreeNode* m_lastInserted = nullptr;

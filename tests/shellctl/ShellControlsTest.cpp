@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include "platform/NameCodec.h"
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -262,4 +264,47 @@ TEST(ShellCombo, ListsDesktopVolumesAndTheChain)
     combo.GoUp(5);
     EXPECT_EQ(combo.currentIndex(), 0);
     EXPECT_EQ(tree.currentItem(), tree.topLevelItem(0));
+}
+
+TEST(ShellTree, RenamingAFolderFlushesWhatItsDescendantsCached)
+{
+    TempDir dir{"old/child/grandchild/"};
+    TShellTree tree;
+    TShellList list;
+    tree.SetShellList(&list);
+    tree.SelectPath(dir.filePath("old/child/grandchild"));
+    QTreeWidgetItem* grandchild = tree.currentItem();
+    QTreeWidgetItem* old = grandchild->parent()->parent();
+    ASSERT_EQ(TCustomShellTree::NodeData(grandchild)->Path(), dir.filePath("old/child/grandchild"));
+    tree.show();
+    tree.setCurrentItem(old);
+    ASSERT_TRUE(tree.EditNode(old));
+    auto* editor = tree.viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("renamed");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::qWait(20);  // the editor commits from the event loop
+    EXPECT_EQ(old->text(0), "renamed");
+    EXPECT_TRUE(QFileInfo(dir.filePath("renamed/child/grandchild")).isDir());
+    EXPECT_EQ(TCustomShellTree::NodeData(grandchild)->Path(), dir.filePath("renamed/child/grandchild"));
+    EXPECT_EQ(list.Folder().Path(), dir.filePath("renamed"));
+}
+
+TEST(ShellList, OddNamesAndLinkLoopsListAndRename)
+{
+    TempDir dir{"bad\xe9name", "line\nbreak"};
+    dir.addSymlink("loop", "loop");
+    TShellList list;
+    showIn(list, dir.path());
+    ASSERT_EQ(list.Count(), 3);
+    int bad = names(list).indexOf(QString::fromUtf8("bad\xef\xbf\xbdname"));
+    ASSERT_GE(bad, 0);
+    EXPECT_EQ(corvane::platform::EncodeName(list.DataOfIndex(bad)->Path()), dir.pathBytes() + "/bad\xe9name");
+    EXPECT_TRUE(list.ShellModel()->setData(list.ShellModel()->index(bad, 0), "good", Qt::EditRole));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("good")));
+    int loop = names(list).indexOf("loop");
+    ASSERT_GE(loop, 0);
+    EXPECT_FALSE(list.DataOfIndex(loop)->IsFolder());
+    list.OpenItem(loop);  // a loop is no folder to enter and nothing hangs
+    EXPECT_EQ(list.Folder().Path(), dir.path());
 }
