@@ -265,6 +265,8 @@ void TFolderWatches::RestartDelay(QTimer* timer, int delay)
 {
     if (!timer->isActive() || !m_burst.isValid())
         m_burst.start();
+    // Coarse timers may fire a little early; the delay is a promise to the user.
+    timer->setTimerType(Qt::PreciseTimer);
     const qint64 left = qint64(delay) * MaxDeferral - m_burst.elapsed();
     timer->start(int(std::clamp<qint64>(left, 0, delay)));
 }
