@@ -4,6 +4,7 @@
 #include "ShellTree.h"
 #include "platform/ChangeNotify.h"
 
+#include <QApplication>
 #include <QSet>
 #include <QTimer>
 
@@ -16,6 +17,13 @@ namespace {
 // The tags of the tree's delay timer.
 constexpr int TagHandOver = 1;
 constexpr int TagRefresh = 2;
+
+// The in-place editor counts as the tree.
+bool hasFocusWithin(const QWidget* w)
+{
+    const QWidget* f = QApplication::focusWidget();
+    return f && (f == w || w->isAncestorOf(f));
+}
 
 } // namespace
 
@@ -114,7 +122,7 @@ void TCustomShellTree::customEvent(QEvent* event)
     if (m_timer->isActive() && m_timerTag == TagHandOver)
         return;
     m_timerTag = TagRefresh;
-    m_watches->RestartDelay(m_timer, hasFocus() ? FocusedRefreshDelay : UnfocusedRefreshDelay);
+    m_watches->RestartDelay(m_timer, hasFocusWithin(this) ? FocusedRefreshDelay : UnfocusedRefreshDelay);
 }
 
 void TCustomShellTree::watchTimerFired(int tag)
@@ -128,7 +136,7 @@ void TCustomShellTree::watchTimerFired(int tag)
             m_watches->Rebuild(watchedFolders(), watchFilter());
     } else if (!m_timer->isActive()) {
         m_timerTag = TagRefresh;
-        m_watches->RestartDelay(m_timer, hasFocus() ? FocusedRefreshDelay : UnfocusedRefreshDelay);
+        m_watches->RestartDelay(m_timer, hasFocusWithin(this) ? FocusedRefreshDelay : UnfocusedRefreshDelay);
     }
 }
 
