@@ -1,5 +1,6 @@
 #include "ShellList.h"
 
+#include "ChangeHandler.h"
 #include "HeaderSortView.h"
 #include "ShellCombo.h"
 #include "ShellKeys.h"
@@ -237,6 +238,12 @@ void TCustomShellList::SetOptions(TShellListOptions o)
     m_options = o;
     if (changed & (sloHideFoldersWhenLinkedToTree | sloShowHidden))
         RefreshList();
+    if (changed & sloDynamicRefresh) {
+        if (m_options & sloDynamicRefresh)
+            StartWatching();
+        else
+            StopWatching();
+    }
 }
 
 void TCustomShellList::SetFileFilter(const QString& filter)
@@ -382,6 +389,8 @@ void TCustomShellList::FillList()
         throw;
     }
     m_admitted.reset();
+    if (m_options & sloDynamicRefresh)
+        StartWatching();
 }
 
 void TCustomShellList::prepareFilter()
@@ -754,11 +763,6 @@ void TCustomShellList::FlushPendingChange(bool alsoLinked)
         m_timer->stop();
         timerFired();
     }
-}
-
-void TCustomShellList::timerFired()
-{
-    RefreshList();
 }
 
 bool TCustomShellList::EditCaption(int row)

@@ -18,6 +18,7 @@ class TCustomShellTree;
 class TCustomShellCombo;
 class TShTreeNode;
 class TCustomShellList;
+class TFolderWatches;
 
 enum TShellListOption : unsigned {
     sloAutoFill = 1u << 0,
@@ -170,6 +171,18 @@ private:
     bool m_refreshDue = false;
     bool m_ignoreNextChange = false;
     QTimer* m_timer;
+
+    // Change watching (ChangeHandlerList.cpp): the list's folder is watched while
+    // sloDynamicRefresh is set.
+public:
+    void StartWatching();
+    void StopWatching();
+
+protected:
+    void customEvent(QEvent* event) override;
+
+private:
+    std::unique_ptr<TFolderWatches> m_watches;
 };
 
 class TShellList : public TCustomShellList

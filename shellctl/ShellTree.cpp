@@ -1,5 +1,6 @@
 #include "ShellTree.h"
 
+#include "ChangeHandler.h"
 #include "ShellCombo.h"
 #include "ShellKeys.h"
 #include "ShellList.h"
@@ -89,6 +90,18 @@ TCustomShellTree::~TCustomShellTree()
     Counter c(m_updating);
     while (topLevelItemCount() > 0)
         deleteNode(topLevelItem(0));
+}
+
+void TCustomShellTree::SetOptions(TShellTreeOptions o)
+{
+    const TShellTreeOptions changed = o ^ m_options;
+    m_options = o;
+    if (changed & stoDynamicRefresh) {
+        if (m_options & stoDynamicRefresh)
+            StartWatching();
+        else
+            StopWatching();
+    }
 }
 
 void TCustomShellTree::SetShellList(TCustomShellList* list)
@@ -385,6 +398,7 @@ void TCustomShellTree::timerFired()
         handOver(SelectedNode());
     else if (tag == TagRefresh)
         RefreshTree();
+    watchTimerFired(tag);
 }
 
 void TCustomShellTree::FlushPendingChange(bool alsoLinked)
@@ -438,6 +452,8 @@ void TCustomShellTree::ResetTree()
     else if (topLevelItemCount() > 0)
         setCurrentItem(topLevelItem(0));
     FlushPendingChange(false);
+    if (m_options & stoDynamicRefresh)
+        StartWatching();
 }
 
 void TCustomShellTree::baseFolderChanged()

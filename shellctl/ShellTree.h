@@ -6,6 +6,7 @@
 #include <QTreeWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QTimer;
 
@@ -13,6 +14,7 @@ namespace corvane::shellctl {
 
 class TCustomShellList;
 class TShellCombo;
+class TFolderWatches;
 
 enum TShellTreeOption : unsigned {
     stoAutoFill = 1u << 0,
@@ -59,7 +61,7 @@ public:
     TShellLocator& BaseFolder() { return m_baseFolder; }
     TShellLocator& CurrentFolder() { return m_current; }
     TShellTreeOptions Options() const { return m_options; }
-    void SetOptions(TShellTreeOptions o) { m_options = o; }
+    void SetOptions(TShellTreeOptions o);
     TCustomShellList* ShellList() const { return m_list; }
     void SetShellList(TCustomShellList* list);
     TShellCombo* ShellCombo() const { return m_combo; }
@@ -137,6 +139,24 @@ private:
     bool m_refreshDue = false;
     bool m_ignoreNextChange = false;
     TShTreeNode* m_lastInserted = nullptr;
+
+    // Change watching (ChangeHandlerTree.cpp): the folders the tree has loaded, and the
+    // selected one, are watched while stoDynamicRefresh is set.
+public:
+    void StartWatching();
+    void StopWatching();
+
+protected:
+    void customEvent(QEvent* event) override;
+
+private:
+    void scheduleWatchSync();
+    void watchTimerFired(int tag);
+    std::vector<QByteArray> watchedFolders() const;
+    std::uint32_t watchFilter() const;
+    std::unique_ptr<TFolderWatches> m_watches;
+    bool m_watchSyncDue = false;
+    bool m_watchRefreshOwed = false;
 };
 
 class TShellTree : public TCustomShellTree

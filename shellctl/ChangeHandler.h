@@ -1,0 +1,100 @@
+#pragma once
+// Change watching for the shell controls: a worker thread per control waits on the change
+// notification handles of the folders the control shows and posts a report to the control
+// for every change; the control coalesces reports with its delay timer and refreshes.
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QSet>
+#include <QHash>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QObject;
+class QTimer;
+
+namespace corvane::shellctl {
+
+// The report message of both controls (the platform's WM_USER + 0x65).
+inline constexpr int CM_CHANGENOTIFY = 0x465;
+
+// A change report as the control receives it: the first parameter is the slot, the second 0.
+class TChangeReportEvent : public QEvent
+{
+public:
+    TChangeReportEvent(int message, int slot) : QEvent(TypeOf(message)), WParam(slot) {}
+    static QEvent::Type TypeOf(int message) { return QEvent::Type(QEvent::User + message); }
+    const int WParam;
+    const int LParam = 0;
+};
+
+class TChangeHandlerThread
+{
+public:
+    static constexpr int SlotCount = 63;
+    static constexpr int CommandTimeout = 2000;
+    static constexpr int QuitTimeout = 30000;
+    enum TCommand : int { cmdAdd = 0, cmdRemove = 1, cmdRemoveAll = 2, cmdQuit = 3 };
+
+    // Reports go to target, which must outlive this object.
+    TChangeHandlerThread(QObject* target, int message);
+    // Stops the thread and closes every handle; never waits longer than the quit time-out.
+    ~TChangeHandlerThread();
+    TChangeHandlerThread(const TChangeHandlerThread&) = delete;
+    TChangeHandlerThread& operator=(const TChangeHandlerThread&) = delete;
+
+    // True when the folder is watched; slot then tells where.
+    bool AddWatch(const QByteArray& path, std::uint32_t filter, int& slot, bool subtree);
+    void RemoveWatch(int slot);
+    void RemoveAllWatches();
+    // The control has taken the report of a slot: further changes there report again.
+    // Until then they are folded into the report on its way.
+    void ReportHandled(int slot);
+
+private:
+    struct State;
+    static void run(std::shared_ptr<State> state);
+    bool command(TCommand c);
+
+    std::shared_ptr<State> m_state;
+};
+
+// The folders one control watches, kept in step with what it shows.
+class TFolderWatches
+{
+public:
+    explicit TFolderWatches(QObject* target);
+    ~TFolderWatches();
+
+    // Watches exactly these folders, the first ones first when the table cannot hold them all.
+    // Dropping a folder (or changing the filter) rebuilds the whole set.
+    void Sync(const std::vector<QByteArray>& paths, std::uint32_t filter);
+    // Closes every watch and watches these folders again (folders may have been replaced).
+    void Rebuild(const std::vector<QByteArray>& paths, std::uint32_t filter);
+    void Clear();
+    bool Watching(const QByteArray& path) const { return m_slots.contains(path); }
+    int Count() const { return int(m_slots.size()); }
+    void ReportHandled(int slot);
+
+    // Starts or restarts the refresh delay for a report. A steady stream of reports never
+    // holds the refresh back by more than MaxDeferral delays after the first one.
+    void RestartDelay(QTimer* timer, int delay);
+    static constexpr int MaxDeferral = 10;
+
+private:
+    QObject* m_target;
+    std::unique_ptr<TChangeHandlerThread> m_thread;
+    QHash<QByteArray, int> m_slots;
+    QSet<QByteArray> m_refused;
+    std::uint32_t m_filter = 0;
+    QElapsedTimer m_burst;
+};
+
+// The refresh delays: a control with the keyboard focus refreshes sooner.
+inline constexpr int FocusedRefreshDelay = 400;
+inline constexpr int UnfocusedRefreshDelay = 2000;
+
+} // namespace corvane::shellctl
