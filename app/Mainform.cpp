@@ -718,34 +718,31 @@ void TfrmMain::updateBackForward()
     actForward->setEnabled(i >= 0 && i <= count - 2);
 }
 
-void TfrmMain::actBackExecute()
+void TfrmMain::moveInHistory(int step)
 {
     explorer::TfrmChild* child = ActiveExplorer();
     if (!child)
         return;
+    // Moving through the history is not itself recorded.
     child->chkUserTreeChange = false;
     explorer::THistory* h = child->lstHistory;
-    if (h->ItemIndex() > 0) {
-        h->SetItemIndex(h->ItemIndex() - 1);
-        child->Tree1->SelectPath(h->Items().at(h->ItemIndex()));
+    int target = h->ItemIndex() + step;
+    if (h->ItemIndex() >= 0 && target >= 0 && target < h->Count()) {
+        h->SetItemIndex(target);
+        child->Tree1->SelectPath(h->Items().at(target));
         updateBackForward();
     }
     child->chkUserTreeChange = true;
 }
 
+void TfrmMain::actBackExecute()
+{
+    moveInHistory(-1);
+}
+
 void TfrmMain::actForwardExecute()
 {
-    explorer::TfrmChild* child = ActiveExplorer();
-    if (!child)
-        return;
-    child->chkUserTreeChange = false;
-    explorer::THistory* h = child->lstHistory;
-    if (h->ItemIndex() >= 0 && h->ItemIndex() < h->Count() - 1) {
-        h->SetItemIndex(h->ItemIndex() + 1);
-        child->Tree1->SelectPath(h->Items().at(h->ItemIndex()));
-        updateBackForward();
-    }
-    child->chkUserTreeChange = true;
+    moveInHistory(1);
 }
 
 void TfrmMain::actUpExecute()
@@ -758,38 +755,33 @@ void TfrmMain::actUpExecute()
         child->Tree1->setCurrentItem(node->parent());
 }
 
-void TfrmMain::mnuBackPopup()
+void TfrmMain::fillHistoryMenu(QMenu* menu, bool back)
 {
-    mnuBack->clear();
+    menu->clear();
     explorer::TfrmChild* child = ActiveExplorer();
     if (!child)
         return;
     const QStringList& items = child->lstHistory->Items();
-    QString selected = child->Tree1->SelectedPath();
+    const QString selected = child->Tree1->SelectedPath();
+    const int index = child->lstHistory->ItemIndex();
     int k = 0;
-    for (int i = child->lstHistory->ItemIndex() - 1; i >= 0 && k < 9; --i) {
+    // Back lists the entries before the current one, nearest first; Forward the current one on.
+    for (int i = back ? index - 1 : qMax(0, index); (back ? i >= 0 : i < items.size()) && k < 9; i += back ? -1 : 1) {
         if (items[i] == selected)
             continue;
-        QAction* a = mnuBack->addAction(QStringLiteral("&%1 %2").arg(++k).arg(items[i]));
+        QAction* a = menu->addAction(QStringLiteral("&%1 %2").arg(++k).arg(items[i]));
         a->setData(i);
     }
 }
 
+void TfrmMain::mnuBackPopup()
+{
+    fillHistoryMenu(mnuBack, true);
+}
+
 void TfrmMain::mnuForwardPopup()
 {
-    mnuForward->clear();
-    explorer::TfrmChild* child = ActiveExplorer();
-    if (!child)
-        return;
-    const QStringList& items = child->lstHistory->Items();
-    QString selected = child->Tree1->SelectedPath();
-    int k = 0;
-    for (int i = qMax(0, child->lstHistory->ItemIndex()); i < items.size() && k < 9; ++i) {
-        if (items[i] == selected)
-            continue;
-        QAction* a = mnuForward->addAction(QStringLiteral("&%1 %2").arg(++k).arg(items[i]));
-        a->setData(i);
-    }
+    fillHistoryMenu(mnuForward, false);
 }
 
 void TfrmMain::JumpToHistoryEntry(QAction* item)

@@ -113,6 +113,8 @@ private:
     void createSettings();
     void restoreExplorers();
     void updateBackForward();
+    void moveInHistory(int step);
+    void fillHistoryMenu(QMenu* menu, bool back);
 
     QMdiArea* m_mdi;
     QActionGroup* m_viewGroup;

@@ -1,6 +1,7 @@
 #include "ShellCombo.h"
 
 #include "ShellList.h"
+#include "ShellGuards.h"
 #include "ShellTree.h"
 #include "platform/IconTable.h"
 #include "platform/IdListFormat.h"
@@ -17,12 +18,6 @@ namespace {
 
 constexpr std::uint32_t LevelMask = 0xF00B0000;
 constexpr std::uint32_t ChainMask = 0xB00B0000;
-
-struct Counter {
-    int& c;
-    explicit Counter(int& counter) : c(counter) { ++c; }
-    ~Counter() { --c; }
-};
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "ShellList.h"
 
+#include "ShellGuards.h"
+
 #include "ChangeHandler.h"
 #include "HeaderSortView.h"
 #include "ShellCombo.h"
@@ -34,17 +36,6 @@ using namespace platform;
 namespace {
 
 constexpr std::uint32_t AdmissionMask = 0xF20B0000;
-
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-};
-
-struct Counter {
-    int& c;
-    explicit Counter(int& counter) : c(counter) { ++c; }
-    ~Counter() { --c; }
-};
 
 // Column widths carried from list to list for the whole run.
 std::vector<int>& widthStream()

@@ -4,6 +4,7 @@
 #include "ShellCombo.h"
 #include "ShellKeys.h"
 #include "ShellList.h"
+#include "ShellGuards.h"
 #include "UShConsts.h"
 #include "platform/IconTable.h"
 #include "platform/IdListFormat.h"
@@ -28,17 +29,6 @@ constexpr std::uint32_t AdmissionMask = 0xF20B0000;
 constexpr std::uint32_t RefreshMask = 0xF3000000;
 constexpr int TagHandOver = 1;
 constexpr int TagRefresh = 2;
-
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-};
-
-struct Counter {
-    int& c;
-    explicit Counter(int& counter) : c(counter) { ++c; }
-    ~Counter() { --c; }
-};
 
 QPixmap nodeIcon(const PItemIDList& abs, bool open, std::uint32_t attrs)
 {
