@@ -43,6 +43,43 @@ struct ItemRef {
     bool valid = false;
 };
 
+// Item bytes can come from the clipboard or a drag: a name that is no plain name of one
+// folder entry (empty, ".", "..", a slash or a NUL byte) would lead outside its folder.
+bool plainName(QByteArrayView name)
+{
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\0');
+}
+
+bool plainMountPoint(QByteArrayView mp)
+{
+    if (mp.isEmpty() || mp[0] != '/' || mp.contains('\0'))
+        return false;
+    for (const QByteArray& part : mp.toByteArray().split('/')) {
+        if (part == "." || part == "..")
+            return false;
+    }
+    return true;
+}
+
+bool validItem(char kind, QByteArrayView name)
+{
+    switch (kind) {
+    case KindHome:
+    case KindComputer:
+    case KindTrash:
+        return name.isEmpty();
+    case KindVolume:
+        return plainMountPoint(name);
+    case KindDir:
+    case KindFile:
+    case KindDirLink:
+    case KindFileLink:
+        return plainName(name);
+    default:
+        return false;
+    }
+}
+
 ItemRef firstItem(const PItemIDList& list)
 {
     ItemRef r;
@@ -54,7 +91,7 @@ ItemRef firstItem(const PItemIDList& list)
         return r;
     r.kind = body[2];
     r.name = QByteArray(body.data() + 3, cb - 3);
-    r.valid = true;
+    r.valid = validItem(r.kind, r.name);
     return r;
 }
 
@@ -825,7 +862,7 @@ QByteArray PathBytesFromIdList(const PItemIDList& abs)
     QByteArray path;
     bool first = true;
     for (QByteArrayView item : IdListItems(abs)) {
-        if (item.isEmpty())
+        if (item.isEmpty() || !validItem(item[0], item.sliced(1)))
             return {};
         char kind = item[0];
         QByteArrayView name = item.sliced(1);

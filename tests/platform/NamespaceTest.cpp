@@ -196,3 +196,21 @@ TEST(Namespace, UnreadableFolderFailsToEnumerateWithoutCrash)
     ASSERT_TRUE(child.waitForFinished(30000));
     EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardError().constData();
 }
+
+TEST(Namespace, ForeignItemsThatLeaveTheirFolderHaveNoPath)
+{
+    PItemIDList root;
+    ASSERT_EQ(SHGetDesktopFolder()->ParseDisplayName("/tmp", root), S_OK);
+    QByteArray prefix = root.left(IdListByteSize(root) - 2);
+    for (QByteArray name : {QByteArray(".."), QByteArray("../etc"), QByteArray("a/b"), QByteArray("x\0y", 3), QByteArray()}) {
+        PItemIDList crafted = prefix + MakeIdItem("F" + name);
+        EXPECT_TRUE(PathBytesFromIdList(crafted).isEmpty()) << name.toHex().constData();
+        ShellFolderPtr f;
+        EXPECT_TRUE(Failed(SHGetDesktopFolder()->BindToObject(prefix + MakeIdItem("D" + name), f)));
+    }
+    // A volume item must be an absolute mount point without "..".
+    PItemIDList computer;
+    SHGetSpecialFolderLocation(CSIDL_DRIVES, computer);
+    PItemIDList vol = computer.left(IdListByteSize(computer) - 2) + MakeIdItem("V/tmp/../etc");
+    EXPECT_TRUE(PathBytesFromIdList(vol).isEmpty());
+}
