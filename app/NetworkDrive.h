@@ -38,9 +38,10 @@ public:
     void cmdOKClick();
     void cmdCancelClick();
 
+    void reject() override;
+
 protected:
     void showEvent(QShowEvent* e) override;
-    void reject() override;
 
 private:
     void mountFinished(bool ok, const QString& error);
@@ -64,9 +65,10 @@ public:
     void cmdOKClick();
     void cmdCancelClick();
 
+    void reject() override;
+
 protected:
     void showEvent(QShowEvent* e) override;
-    void reject() override;
 
 private:
     void unmountFinished(bool ok, const QString& error);

@@ -4,7 +4,6 @@
 #include "NameCodec.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -218,6 +217,45 @@ RunText SplitRunText(const QString& text)
     return {text.left(blank), text.mid(blank + 1)};
 }
 
+QStringList SplitArguments(const QString& parameters)
+{
+    QStringList words;
+    QString word;
+    bool inWord = false;
+    const qsizetype n = parameters.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = parameters.at(i);
+        if (c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n')) {
+            if (inWord)
+                words << word;
+            word.clear();
+            inWord = false;
+            continue;
+        }
+        inWord = true;
+        if (c == QLatin1Char('\'')) {
+            const qsizetype end = parameters.indexOf(QLatin1Char('\''), i + 1);
+            word += parameters.mid(i + 1, end < 0 ? -1 : end - i - 1);
+            i = end < 0 ? n : end;
+        } else if (c == QLatin1Char('"')) {
+            for (++i; i < n && parameters.at(i) != QLatin1Char('"'); ++i) {
+                // Inside double quotes a backslash escapes only these.
+                if (parameters.at(i) == QLatin1Char('\\') && i + 1 < n
+                    && QStringLiteral("\"\\$`").contains(parameters.at(i + 1)))
+                    ++i;
+                word += parameters.at(i);
+            }
+        } else if (c == QLatin1Char('\\') && i + 1 < n) {
+            word += parameters.at(++i);
+        } else {
+            word += c;
+        }
+    }
+    if (inWord)
+        words << word;
+    return words;
+}
+
 QString ExpandHome(const QString& path)
 {
     if (!path.startsWith(QLatin1Char('~')))
@@ -302,7 +340,7 @@ bool ShellOpen(const QString& file, const QString& parameters, const QString& fo
     }
     const QString program = FindProgram(file, folder);
     if (!program.isEmpty())
-        return spawn(program, QProcess::splitCommand(parameters), folder, error);
+        return spawn(program, SplitArguments(parameters), folder, error);
     const QString path = QDir::cleanPath(absoluteIn(file, folder));
     if (exists(path)) {
         struct stat st;
@@ -320,7 +358,7 @@ bool ShellOpenCommand(const QString& command, const QString& folder, QString* er
 {
     if (ShellOpen(command, {}, folder, error))
         return true;
-    QStringList words = QProcess::splitCommand(command);
+    QStringList words = SplitArguments(command);
     if (words.size() < 2)
         return false;
     const QString program = FindProgram(words.takeFirst(), folder);

@@ -14,6 +14,11 @@ struct RunText {
 };
 RunText SplitRunText(const QString& text);
 
+// Parameters split into arguments as a POSIX shell does it, without expanding anything:
+// blanks separate, '...' is taken literally, "..." and \ escape as in sh. An unclosed quote
+// runs to the end.
+QStringList SplitArguments(const QString& parameters);
+
 // "~" and "~/..." with the home folder; other texts unchanged.
 QString ExpandHome(const QString& path);
 // A typed path made absolute: "~" expanded, relative paths taken against folder, "." and
@@ -32,8 +37,7 @@ bool StartDetached(const QString& program, const QStringList& arguments, const Q
 // Opens an existing file or folder, or an address, with the user's default application.
 bool OpenWithDefaultApplication(const QString& target, const QString& folder, QString* error = nullptr);
 
-// The shell's "open": a program runs with the parameters (split like a shell does, quotes
-// kept together); a document, folder or address opens with its default application, a
+// The shell's "open": a program runs with the parameters (SplitArguments); a document, folder or address opens with its default application, a
 // .desktop file starts its application. False when nothing could be started.
 bool ShellOpen(const QString& file, const QString& parameters, const QString& folder, QString* error = nullptr);
 // A user's command: the whole text as one item first, so paths with blanks work, then as a
