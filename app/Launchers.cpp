@@ -118,8 +118,10 @@ void TLaunchers::ControlPanel1Click()
 
 TfrmClipboardViewer* TLaunchers::ClipboardViewer()
 {
-    if (!m_clipboardViewer)
+    if (!m_clipboardViewer) {
         m_clipboardViewer = new TfrmClipboardViewer(m_main);
+        m_clipboardViewer->move(m_main->geometry().center() - m_clipboardViewer->rect().center());
+    }
     return m_clipboardViewer;
 }
 

@@ -900,6 +900,9 @@ settings::TPFormSettings* TfrmMain::Settings()
         for (int n = 1; n <= UserToolCount; ++n)
             m_settings->AddSetting(UserToolSetting(n));
         m_settings->Loaded();
+        settings::TPSetting& limit = m_settings->SettingByName(QStringLiteral("MaxPreviewSize"));
+        if (limit.AsInteger() == 0)
+            limit.SetAsInteger(1000);
     }
     return m_settings;
 }

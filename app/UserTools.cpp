@@ -101,7 +101,11 @@ TfrmUserTools::TfrmUserTools(QWidget* parent)
     setWindowTitle(QString::fromLatin1(texts::UserToolsCaption));
     setModal(true);
     Grid1->setHorizontalHeaderLabels({QString::fromLatin1(texts::Description), QString::fromLatin1(texts::Command)});
+    // Row n is tool n: no row numbers, as the columns share the grid's width.
+    Grid1->verticalHeader()->hide();
     Grid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    Grid1->verticalHeader()->setMinimumSectionSize(1);
+    Grid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     Grid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     Grid1->horizontalHeader()->setStretchLastSection(false);
     Grid1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -155,7 +159,10 @@ void TfrmUserTools::FormActivate()
     const int width = Grid1->width() - Scaled(5);
     Grid1->setColumnWidth(0, int(std::lround(width * 0.4)));
     Grid1->setColumnWidth(1, int(std::lround(width * 0.6)));
-    Grid1->verticalHeader()->setDefaultSectionSize((Grid1->height() - Scaled(15)) / 10);
+    // Ten rows, the header among them, share the height.
+    const int rowHeight = (Grid1->height() - Scaled(15)) / 10;
+    Grid1->verticalHeader()->setDefaultSectionSize(rowHeight);
+    Grid1->horizontalHeader()->setFixedHeight(rowHeight);
     settings::TPSettings& store = *frmMain->Settings();
     for (int n = 1; n <= UserToolCount; ++n) {
         const QString value = store.SettingByName(UserToolSetting(n)).AsString();
@@ -169,6 +176,7 @@ void TfrmUserTools::FormActivate()
     if (!Grid1->currentIndex().isValid())
         Grid1->setCurrentCell(0, 0);
     Grid1->setFocus();
+    Grid1->edit(Grid1->currentIndex());
 }
 
 void TfrmUserTools::commitEditor()

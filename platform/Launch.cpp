@@ -232,6 +232,12 @@ QStringList SplitArguments(const QString& parameters)
             inWord = false;
             continue;
         }
+        if (!inWord && c == QLatin1Char('~')
+            && (i + 1 == n || QStringLiteral("/ \t\n").contains(parameters.at(i + 1)))) {
+            inWord = true;
+            word += QDir::homePath();
+            continue;
+        }
         inWord = true;
         if (c == QLatin1Char('\'')) {
             const qsizetype end = parameters.indexOf(QLatin1Char('\''), i + 1);

@@ -14,9 +14,9 @@ struct RunText {
 };
 RunText SplitRunText(const QString& text);
 
-// Parameters split into arguments as a POSIX shell does it, without expanding anything:
-// blanks separate, '...' is taken literally, "..." and \ escape as in sh. An unclosed quote
-// runs to the end.
+// Parameters split into arguments as a POSIX shell does it: blanks separate, '...' is taken
+// literally, "..." and \ escape as in sh, an unquoted "~" or "~/" at a word's start is the home
+// folder; nothing else is expanded. An unclosed quote runs to the end.
 QStringList SplitArguments(const QString& parameters);
 
 // "~" and "~/..." with the home folder; other texts unchanged.

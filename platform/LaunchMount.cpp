@@ -61,6 +61,9 @@ struct NetworkMountJob::State {
         if (!ok && error && !g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)
             && !g_error_matches(error, G_IO_ERROR, G_IO_ERROR_FAILED_HANDLED))
             text = fromUtf8(error->message);
+        // Without GVfs, GIO knows no network schemes at all.
+        if (!ok && error && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED))
+            text += QLatin1Char('\n') + QString::fromLatin1(texts::NeedGvfs);
         emit job->Finished(ok, text);
     }
 };

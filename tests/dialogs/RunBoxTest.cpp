@@ -50,6 +50,10 @@ TEST(RunText, ParametersSplitAsTheShellDoes)
     };
     for (const auto& [text, words] : cases)
         EXPECT_EQ(platform::SplitArguments(QString::fromUtf8(text)), words) << text;
+    // An unquoted "~" at a word's start is the home folder, as in the shell.
+    const QString home = QDir::homePath();
+    EXPECT_EQ(platform::SplitArguments("~/notes.txt ~ '~/x' a~ \\~ ~user"),
+              (QStringList{home + "/notes.txt", home, "~/x", "a~", "~", "~user"}));
 }
 
 TEST(RunText, AddressesAreToldFromPaths)
