@@ -12,9 +12,9 @@
 #include "explorer/GoToFolder.h"
 #include "explorer/History.h"
 #include "explorer/Options.h"
-#include "platform/Launch.h"
 #include "platform/IconTable.h"
 #include "platform/IdListFormat.h"
+#include "platform/Launch.h"
 #include "platform/NameCodec.h"
 #include "platform/Registry.h"
 #include "platform/Volumes.h"
@@ -874,7 +874,7 @@ void TfrmMain::createDialogs()
     });
     connect(ConfigureUserTools1, &QAction::triggered, this, [] { frmUserTools->exec(); });
     for (QAction* item : mnuUserTool)
-        connect(item, &QAction::triggered, this, [this, item] { mnuUserToolClick(item, *Settings()); });
+        connect(item, &QAction::triggered, this, [this, item] { mnuUserToolClick(item, *PFormSettings1); });
 
     for (QAction* a : {actFileFilter, actNoFilter, GoToFolder1, Options1, ConfigureUserTools1, MapNetworkDrive1,
                        DisconnectNetworkDrive1, ClipboardViewer1, DOSPrompt1})
@@ -888,28 +888,9 @@ void TfrmMain::createDialogs()
     cmdRun->setEnabled(true);
 }
 
-settings::TPFormSettings* TfrmMain::Settings()
-{
-    // Stand-in for the frame's settings collection: declares the settings the dialogs use.
-    if (!m_settings) {
-        m_settings = new settings::TPFormSettings(this);
-        m_settings->SetSoftwareName(QString::fromLatin1(texts::ProductName));
-        for (const char* name : {"MaxPreviewSize", "GridLines", "ExcludeFolders", "PreviewFontName", "PreviewFontSize",
-                                 "PreviewFontBold", "PreviewFontItalic", "PreviewFontColor"})
-            m_settings->AddSetting(QString::fromLatin1(name));
-        for (int n = 1; n <= UserToolCount; ++n)
-            m_settings->AddSetting(UserToolSetting(n));
-        m_settings->Loaded();
-        settings::TPSetting& limit = m_settings->SettingByName(QStringLiteral("MaxPreviewSize"));
-        if (limit.AsInteger() == 0)
-            limit.SetAsInteger(1000);
-    }
-    return m_settings;
-}
-
 void TfrmMain::BuildUserToolsMenu()
 {
-    app::BuildUserToolsMenu(Tools1, *Settings());
+    app::BuildUserToolsMenu(Tools1, *PFormSettings1);
 }
 
 } // namespace corvane::app

@@ -95,8 +95,6 @@ public:
     void actCascadeExecute();
     void CreateDriveButtons();
 
-    // The settings the main window keeps, read and written by name.
-    settings::TPFormSettings* Settings();
     // The user tools' menu items from their settings.
     void BuildUserToolsMenu();
     // The run bar and the Tools menu's launchers.
@@ -132,7 +130,6 @@ private:
     QList<QAction*> m_windowItems;
     QSet<QAction*> m_unbuilt;
     bool m_shown = false;
-    settings::TPFormSettings* m_settings = nullptr;
 };
 
 } // namespace corvane::app

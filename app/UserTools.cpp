@@ -163,7 +163,7 @@ void TfrmUserTools::FormActivate()
     const int rowHeight = (Grid1->height() - Scaled(15)) / 10;
     Grid1->verticalHeader()->setDefaultSectionSize(rowHeight);
     Grid1->horizontalHeader()->setFixedHeight(rowHeight);
-    settings::TPSettings& store = *frmMain->Settings();
+    settings::TPSettings& store = *frmMain->PFormSettings1;
     for (int n = 1; n <= UserToolCount; ++n) {
         const QString value = store.SettingByName(UserToolSetting(n)).AsString();
         // Rows of tools never stored keep what they hold from earlier in the run.
@@ -196,7 +196,7 @@ void TfrmUserTools::cmdOKClick()
             return;
         }
     }
-    settings::TPSettings& store = *frmMain->Settings();
+    settings::TPSettings& store = *frmMain->PFormSettings1;
     for (int n = 1; n <= UserToolCount; ++n)
         store.SettingByName(UserToolSetting(n)).SetAsString(JoinUserTool(Cell(n - 1, 0), Cell(n - 1, 1)));
     frmMain->BuildUserToolsMenu();

@@ -212,7 +212,7 @@ void TfrmChild::ApplyListingOptions()
 {
     if (!frmMain)
         return;
-    settings::TPSettings& store = *frmMain->Settings();
+    settings::TPSettings& store = *frmMain->PFormSettings1;
     const shellctl::TShellListOptions options = List1->Options();
     List1->SetOptions(store.SettingByName(QStringLiteral("ExcludeFolders")).AsBoolean()
                           ? (options | sloHideFoldersWhenLinkedToTree)

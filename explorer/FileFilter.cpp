@@ -12,8 +12,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -34,14 +32,6 @@ void addToHistory(QComboBox* box)
 }
 
 } // namespace
-
-TfrmChild* ActiveExplorer()
-{
-    if (!app::frmMain)
-        return nullptr;
-    QMdiSubWindow* sub = app::frmMain->MdiArea()->currentSubWindow();
-    return sub ? qobject_cast<TfrmChild*>(sub->widget()) : nullptr;
-}
 
 void ApplyFilters(TfrmChild* child, const QString& filter, const QString& exclusions)
 {
@@ -124,7 +114,7 @@ void TfrmFileFilters::cmdOKClick()
 {
     addToHistory(cboFilter);
     addToHistory(cboExclude);
-    ApplyFilters(ActiveExplorer());
+    ApplyFilters(app::frmMain ? app::frmMain->ActiveExplorer() : nullptr);
     accept();
 }
 
@@ -143,7 +133,7 @@ void TfrmFileFilters::actNoFilterExecute()
 {
     cboFilter->setEditText(QString());
     cboExclude->setEditText(QString());
-    TfrmChild* child = ActiveExplorer();
+    TfrmChild* child = app::frmMain ? app::frmMain->ActiveExplorer() : nullptr;
     if (!child)
         return;
     ApplyFilters(child);

@@ -15,9 +15,6 @@ class TfrmChild;
 // Gives a window the include filter and the exclusion text, refills its list once and
 // rebuilds its caption.
 void ApplyFilters(TfrmChild* child, const QString& filter, const QString& exclusions);
-// The explorer window that is the main window's active child; none while the preview
-// window is active or no window is open.
-TfrmChild* ActiveExplorer();
 
 class TfrmFileFilters : public QDialog
 {

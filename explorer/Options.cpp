@@ -31,7 +31,7 @@ constexpr int kDefaultPreviewPoints = 8;
 
 settings::TPSetting& setting(const char* name)
 {
-    return app::frmMain->Settings()->SettingByName(QString::fromLatin1(name));
+    return app::frmMain->PFormSettings1->SettingByName(QString::fromLatin1(name));
 }
 
 int pointsOf(const QFont& font)

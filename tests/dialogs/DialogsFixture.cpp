@@ -13,15 +13,15 @@ namespace corvane::test {
 
 namespace {
 
-// Before anything starts GIO: the test's own default applications, and settings and
-// desktop data away from the user's.
-struct Environment {
+// Before any test starts GIO: default applications of the test's own, in the data and
+// configuration folders that the test program gave itself.
+struct Environment : ::testing::Environment {
     QTemporaryDir dir;
     QString log;
-    Environment()
+    void SetUp() override
     {
-        const QString data = dir.filePath(QStringLiteral("data"));
-        const QString config = dir.filePath(QStringLiteral("config"));
+        const QString data = qEnvironmentVariable("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")));
+        const QString config = qEnvironmentVariable("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")));
         QDir().mkpath(data + QStringLiteral("/applications"));
         QDir().mkpath(config);
         log = dir.filePath(QStringLiteral("opened.log"));
@@ -42,24 +42,18 @@ struct Environment {
               "x-scheme-handler/corvanetest=corvane-test-handler.desktop\n");
         qputenv("XDG_DATA_HOME", data.toUtf8());
         qputenv("XDG_CONFIG_HOME", config.toUtf8());
+        // The applets' stand-ins are looked for in a fixed order, whatever the desktop.
         qputenv("XDG_CURRENT_DESKTOP", "");
     }
 };
 
-Environment& environment()
-{
-    static Environment env;
-    return env;
-}
-
-// Set up before main() runs.
-const bool kEnvironmentReady = (environment(), true);
+Environment* const environment = static_cast<Environment*>(::testing::AddGlobalTestEnvironment(new Environment));
 
 } // namespace
 
 QString OpenedLog()
 {
-    return environment().log;
+    return environment->log;
 }
 
 void WriteScript(const QString& path, const QByteArray& body)

@@ -25,7 +25,7 @@ struct FileFilter : test::MainWindowTest {
     {
         MainWindowTest::SetUp();
         ShowFolder(dir.path());
-        child = explorer::ActiveExplorer();
+        child = main->ActiveExplorer();
         ASSERT_TRUE(child);
     }
     static QSet<QString> files(explorer::TfrmChild* c)
@@ -98,7 +98,7 @@ TEST_F(FileFilter, TextsAreSharedButEachWindowKeepsWhatItGot)
     explorer::TfrmChild* first = child;
 
     main->actNewWindow->trigger();
-    explorer::TfrmChild* second = explorer::ActiveExplorer();
+    explorer::TfrmChild* second = main->ActiveExplorer();
     ASSERT_NE(second, first);
     ShowFolder(dir.path());
     EXPECT_EQ(files(second).size(), 5);

@@ -43,7 +43,7 @@ struct Options : test::MainWindowTest {
             };
         }
     }
-    settings::TPSetting& setting(const char* name) { return main->Settings()->SettingByName(name); }
+    settings::TPSetting& setting(const char* name) { return main->PFormSettings1->SettingByName(name); }
     // Opens the dialog through the menu and runs the steps while it is shown.
     void withDialog(const std::function<void()>& steps)
     {
@@ -137,7 +137,7 @@ TEST_F(Options, GridLinesShowWithoutRefillAndExclusionRefillsOnlyWhenChanged)
         frmOptions->chkExcludeFolders->setChecked(false);
         frmOptions->cmdSaveClick();
     });
-    explorer::TfrmChild* filtered = explorer::ActiveExplorer();
+    explorer::TfrmChild* filtered = main->ActiveExplorer();
     EXPECT_EQ(filtered->List1->Count(), 3);
     EXPECT_EQ(folders(filtered), 2);
 }

@@ -53,8 +53,8 @@ struct UserTools : test::MainWindowTest {
         MainWindowTest::SetUp();
         app::SetMsgBoxRecorder(&box);
     }
-    QString stored(int n) { return main->Settings()->SettingByName(app::UserToolSetting(n)).AsString(); }
-    void store(int n, const QString& value) { main->Settings()->SettingByName(app::UserToolSetting(n)).SetAsString(value); }
+    QString stored(int n) { return main->PFormSettings1->SettingByName(app::UserToolSetting(n)).AsString(); }
+    void store(int n, const QString& value) { main->PFormSettings1->SettingByName(app::UserToolSetting(n)).SetAsString(value); }
     void fill(int row, const QString& description, const QString& command)
     {
         frmUserTools->SetCell(row, 0, description);
