@@ -99,7 +99,9 @@ struct RunBox : test::MainWindowTest {
         app::SetMsgBoxRecorder(&box);
         QFile::remove(test::OpenedLog());
         // Writes its folder and its arguments, one a line, into the file named by its first argument.
-        test::WriteScript(bin.filePath("corvane-probe"), "out=\"$1\"; shift; pwd > \"$out\"; for a in \"$@\"; do echo \"$a\" >> \"$out\"; done\n");
+        // One write, so that a reader never sees half of it.
+        test::WriteScript(bin.filePath("corvane-probe"), "out=\"$1\"; shift; t=$(pwd)\nfor a in \"$@\"; do t=\"$t\n$a\"; done\n"
+                                                         "printf '%s\\n' \"$t\" > \"$out\"\n");
     }
     void TearDown() override
     {

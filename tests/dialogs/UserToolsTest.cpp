@@ -165,7 +165,7 @@ TEST_F(UserTools, ClickingAToolOpensItsCommand)
 {
     test::TempDir dir;
     const QString out = dir.filePath("ran");
-    test::WriteScript(dir.filePath("tool.sh"), "pwd > '" + out.toUtf8() + "'; echo \"$1\" >> '" + out.toUtf8() + "'\n");
+    test::WriteScript(dir.filePath("tool.sh"), "printf '%s\\n%s\\n' \"$(pwd)\" \"$1\" > '" + out.toUtf8() + "'\n");
     store(1, app::JoinUserTool("Script", dir.filePath("tool.sh")));
     // A command may carry its own arguments.
     store(2, app::JoinUserTool("With argument", dir.filePath("tool.sh") + " hello"));
