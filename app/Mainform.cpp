@@ -4,11 +4,17 @@
 #include "AppConsts.h"
 #include "Globals.h"
 #include "HelpWindow.h"
+#include "Launchers.h"
+#include "UserTools.h"
 #include "Utility.h"
 #include "explorer/Child.h"
+#include "explorer/FileFilter.h"
+#include "explorer/GoToFolder.h"
 #include "explorer/History.h"
+#include "explorer/Options.h"
 #include "platform/IconTable.h"
 #include "platform/IdListFormat.h"
+#include "platform/Launch.h"
 #include "platform/NameCodec.h"
 #include "platform/Registry.h"
 #include "platform/Volumes.h"
@@ -104,6 +110,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     HelpFile = QApplication::applicationDirPath() + QStringLiteral("/docs/index.html");
     if (!QFile::exists(HelpFile))
         HelpFile = QStringLiteral(CORVANE_DOCS_DIR "/index.html");
+    createDialogs();
 }
 
 TfrmMain::~TfrmMain()
@@ -475,6 +482,7 @@ void TfrmMain::FormShow()
     actBack->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
     actForward->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
     Properties1->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return));
+    BuildUserToolsMenu();
 }
 
 explorer::TfrmChild* TfrmMain::CreateExplorer()
@@ -843,6 +851,46 @@ void TfrmMain::showAbout()
 {
     TfrmAbout about(this);
     about.exec();
+}
+
+// --- The frame's own dialogs, launchers and user tools ---
+
+void TfrmMain::createDialogs()
+{
+    explorer::frmFileFilters = new explorer::TfrmFileFilters(this);
+    explorer::frmGoToFolder = new explorer::TfrmGoToFolder(this);
+    explorer::frmOptions = new explorer::TfrmOptions(this);
+    frmUserTools = new TfrmUserTools(this);
+    Launchers = new TLaunchers(this);
+
+    connect(actFileFilter, &QAction::triggered, this, [] { explorer::frmFileFilters->exec(); });
+    connect(actNoFilter, &QAction::triggered, explorer::frmFileFilters, &explorer::TfrmFileFilters::actNoFilterExecute);
+    connect(GoToFolder1, &QAction::triggered, this, [] { explorer::frmGoToFolder->exec(); });
+    connect(Options1, &QAction::triggered, this, [this] {
+        explorer::frmOptions->exec();
+        // However the dialog closed, the windows show the stored options again.
+        for (explorer::TfrmChild* child : Explorers())
+            child->ApplyListingOptions();
+    });
+    connect(ConfigureUserTools1, &QAction::triggered, this, [] { frmUserTools->exec(); });
+    for (QAction* item : mnuUserTool)
+        connect(item, &QAction::triggered, this, [this, item] { mnuUserToolClick(item, *PFormSettings1); });
+
+    for (QAction* a : {actFileFilter, actNoFilter, GoToFolder1, Options1, ConfigureUserTools1, MapNetworkDrive1,
+                       DisconnectNetworkDrive1, ClipboardViewer1, DOSPrompt1})
+        setAvailable(a, true);
+    // The desktop's own programs stand in for the applets; without one the item stays off.
+    setAvailable(ControlPanel1, !platform::FindDesktopProgram(platform::DesktopProgram::Settings).isEmpty());
+    setAvailable(Calculator1, !platform::FindDesktopProgram(platform::DesktopProgram::Calculator).isEmpty());
+    setAvailable(FormatDiskette1, !platform::FindDesktopProgram(platform::DesktopProgram::Disks).isEmpty());
+    setAvailable(CopyDiskette1, false);
+    cboRun->setEnabled(true);
+    cmdRun->setEnabled(true);
+}
+
+void TfrmMain::BuildUserToolsMenu()
+{
+    app::BuildUserToolsMenu(Tools1, *PFormSettings1);
 }
 
 } // namespace corvane::app

@@ -24,6 +24,8 @@ class TPFormSettings;
 
 namespace corvane::app {
 
+class TLaunchers;
+
 class TfrmMain : public QMainWindow
 {
     Q_OBJECT
@@ -93,6 +95,11 @@ public:
     void actCascadeExecute();
     void CreateDriveButtons();
 
+    // The user tools' menu items from their settings.
+    void BuildUserToolsMenu();
+    // The run bar and the Tools menu's launchers.
+    TLaunchers* Launchers = nullptr;
+
 protected:
     void showEvent(QShowEvent* e) override;
     void changeEvent(QEvent* e) override;
@@ -115,6 +122,8 @@ private:
     void updateBackForward();
     void moveInHistory(int step);
     void fillHistoryMenu(QMenu* menu, bool back);
+    // Creates the dialogs once and connects their menu items, the run bar and the launchers.
+    void createDialogs();
 
     QMdiArea* m_mdi;
     QActionGroup* m_viewGroup;

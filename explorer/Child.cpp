@@ -9,6 +9,7 @@
 #include "app/Utility.h"
 #include "platform/NameCodec.h"
 #include "platform/Volumes.h"
+#include "settings/PFormSettings.h"
 #include "shellctl/ShellControls.h"
 
 #include <QCloseEvent>
@@ -209,13 +210,17 @@ void TfrmChild::ShowDiskFree()
 
 void TfrmChild::ApplyListingOptions()
 {
-    // The listing options and the listing font come from the settings store once it exists.
-    List1->SetGridLines(false);
-    if (frmMain) {
-        Combo1->setFont(frmMain->font());
-        Tree1->setFont(frmMain->font());
-        List1->setFont(frmMain->font());
-    }
+    if (!frmMain)
+        return;
+    settings::TPSettings& store = *frmMain->PFormSettings1;
+    const shellctl::TShellListOptions options = List1->Options();
+    List1->SetOptions(store.SettingByName(QStringLiteral("ExcludeFolders")).AsBoolean()
+                          ? (options | sloHideFoldersWhenLinkedToTree)
+                          : (options & ~sloHideFoldersWhenLinkedToTree));
+    List1->SetGridLines(store.SettingByName(QStringLiteral("GridLines")).AsBoolean());
+    Combo1->setFont(frmMain->font());
+    Tree1->setFont(frmMain->font());
+    List1->setFont(frmMain->font());
 }
 
 void TfrmChild::Tree1Change(TShTreeNode* node)

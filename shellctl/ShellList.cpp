@@ -421,8 +421,10 @@ bool TCustomShellList::admit(TShListData& data, std::uint32_t& attrs)
     if (!m_currentFolder || Failed(m_currentFolder->GetAttributesOf(one, attrs)))
         attrs = 0;
     bool candidate = (m_options & sloNonFilesystemAncestors) || (attrs & (SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR));
+    // Every file-system folder is also a file-system ancestor here, so testing for "not an
+    // ancestor" would hide nothing: the folders the tree shows are left out.
     if (candidate && (m_options & sloHideFoldersWhenLinkedToTree) && m_tree && (attrs & SFGAO_FOLDER)
-        && (attrs & SFGAO_FILESYSTEM) && !(attrs & SFGAO_FILESYSANCESTOR))
+        && (attrs & SFGAO_FILESYSTEM))
         candidate = false;
     if (!candidate)
         return false;

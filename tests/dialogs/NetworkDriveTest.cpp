@@ -1,0 +1,97 @@
+#include "DialogsFixture.h"
+
+#include "app/Launchers.h"
+#include "app/NetworkDrive.h"
+#include "app/Utility.h"
+#include "platform/LaunchMount.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
+
+using namespace corvane;
+
+TEST(NetworkAddress, OnlySmbSftpAndNfsWithAServer)
+{
+    for (const char* ok : {"smb://server/share", "sftp://user@host/folder", "nfs://host/export", "SMB://Server", " smb://10.0.0.1/x "})
+        EXPECT_TRUE(platform::IsNetworkAddress(ok)) << ok;
+    for (const char* bad : {"ftp://host/x", "smb://", "smb:/server/share", "server/share", "\\\\server\\share", "", "smb:///share"})
+        EXPECT_FALSE(platform::IsNetworkAddress(bad)) << bad;
+}
+
+TEST(NetworkMount, AFailedMountReportsWhy)
+{
+    platform::NetworkMountJob job;
+    // Answers any question with cancel: nothing here may wait for a person.
+    job.AskPassword = [](const platform::MountPasswordRequest&) { return platform::MountPasswordAnswer{}; };
+    job.AskQuestion = [](const QString&, const QStringList&) { return -1; };
+    QSignalSpy finished(&job, &platform::NetworkMountJob::Finished);
+    // Nothing listens on the loopback address's SMB port: refused, or unsupported without GVfs.
+    job.Mount("smb://127.0.0.1/corvane-none");
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(30000));
+    EXPECT_FALSE(finished.first().at(0).toBool());
+    EXPECT_FALSE(job.Running());
+
+    finished.clear();
+    job.Unmount("smb://127.0.0.1/never-mounted/");
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(5000));
+    EXPECT_FALSE(finished.first().at(0).toBool());
+    EXPECT_FALSE(finished.first().at(1).toString().isEmpty());
+}
+
+namespace {
+struct NetworkDrive : test::MainWindowTest {
+    app::MsgBoxRecord box;
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        app::SetMsgBoxRecorder(&box);
+    }
+};
+} // namespace
+
+TEST_F(NetworkDrive, MapChecksTheAddressAndReportsAFailedConnection)
+{
+    app::TfrmMapNetworkDrive* dialog = main->Launchers->frmMapNetworkDrive;
+    QTimer::singleShot(0, dialog, [&] {
+        dialog->cboAddress->setEditText("\\\\server\\share");
+        dialog->cmdOKClick();
+        EXPECT_EQ(box.text, "Enter an address that starts with smb://, sftp:// or nfs:// followed by a server name.");
+        EXPECT_EQ(box.caption, "Error");
+        EXPECT_TRUE(dialog->isVisible());
+        box = {};
+        dialog->cboAddress->setEditText("smb://127.0.0.1/corvane-none");
+        dialog->cmdOKClick();
+        EXPECT_FALSE(dialog->cmdOK->isEnabled());
+    });
+    QTimer stop;
+    // The failure comes back as a message; the dialog stays for another try, then is cancelled.
+    QObject::connect(&stop, &QTimer::timeout, dialog, [&] {
+        if (!box.text.isEmpty() && dialog->isVisible())
+            dialog->cmdCancelClick();
+    });
+    stop.start(50);
+    QTimer::singleShot(40000, dialog, [&] { dialog->cmdCancelClick(); });
+    main->MapNetworkDrive1->trigger();
+    EXPECT_TRUE(box.text.startsWith("Unable to connect to smb://127.0.0.1/corvane-none:\n")) << box.text.toStdString();
+    EXPECT_EQ(dialog->cboAddress->itemText(0), "smb://127.0.0.1/corvane-none");
+}
+
+TEST_F(NetworkDrive, DisconnectListsNetworkMountsOnly)
+{
+    app::TfrmDisconnectNetworkDrive* dialog = main->Launchers->frmDisconnectNetworkDrive;
+    QTimer::singleShot(0, dialog, [&] {
+        // No network location is mounted on a test machine.
+        EXPECT_EQ(dialog->lstDrives->count(), int(platform::NetworkMounts().size()));
+        if (dialog->lstDrives->count() == 0) {
+            EXPECT_EQ(dialog->lblStatus->text(), "No network drives are connected.");
+            EXPECT_FALSE(dialog->cmdOK->isEnabled());
+        }
+        dialog->cmdCancelClick();
+    });
+    main->DisconnectNetworkDrive1->trigger();
+    EXPECT_TRUE(box.text.isEmpty());
+}
