@@ -12,6 +12,7 @@
 #include "explorer/GoToFolder.h"
 #include "explorer/History.h"
 #include "explorer/Options.h"
+#include "filetools/Encrypt.h"
 #include "platform/IconTable.h"
 #include "platform/IdListFormat.h"
 #include "platform/Launch.h"
@@ -348,7 +349,7 @@ void TfrmMain::createMenus()
     connect(About1, &QAction::triggered, this, &TfrmMain::showAbout);
 
     for (QAction* a : {Folder1, Shortcut1, Open1, OpenWithAssociate1, CreateShortcut1, Rename1, GroupRename1, Properties1,
-                       ChangeDateTime1, BatchCopy1, Encrypt1, Decrypt1, Destroy1, SelectAll1, DeselectAll1, InvertSelection1,
+                       ChangeDateTime1, BatchCopy1, Destroy1, SelectAll1, DeselectAll1, InvertSelection1,
                        GoToFolder1, ByName1, BySize1, ByType1, ByDate1, ByExtension1, GraphicThumbnails1, FolderSizes1,
                        Find1, MapNetworkDrive1, DisconnectNetworkDrive1, SystemInformation1, ControlPanel1,
                        ClipboardViewer1, Calculator1, DOSPrompt1, FormatDiskette1, CopyDiskette1, Options1,
@@ -860,6 +861,7 @@ void TfrmMain::createDialogs()
     explorer::frmFileFilters = new explorer::TfrmFileFilters(this);
     explorer::frmGoToFolder = new explorer::TfrmGoToFolder(this);
     explorer::frmOptions = new explorer::TfrmOptions(this);
+    filetools::frmEncrypt = new filetools::TfrmEncrypt(this);
     frmUserTools = new TfrmUserTools(this);
     Launchers = new TLaunchers(this);
 
@@ -873,6 +875,8 @@ void TfrmMain::createDialogs()
             child->ApplyListingOptions();
     });
     connect(ConfigureUserTools1, &QAction::triggered, this, [] { frmUserTools->exec(); });
+    connect(Encrypt1, &QAction::triggered, this, [] { filetools::frmEncrypt->Execute(QStringLiteral("E")); });
+    connect(Decrypt1, &QAction::triggered, this, [] { filetools::frmEncrypt->Execute(QStringLiteral("D")); });
     for (QAction* item : mnuUserTool)
         connect(item, &QAction::triggered, this, [this, item] { mnuUserToolClick(item, *PFormSettings1); });
 
