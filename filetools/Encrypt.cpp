@@ -168,10 +168,15 @@ void TfrmEncrypt::FormShow()
     layoutControls();
 
     fillFiles();
-    lblSourceFolder->setText(Readable(m_sourceFolder));
-    lblSourceFolder->setToolTip(lblSourceFolder->text());
+    // The dialog has a fixed width: a long path loses its middle, never the folder's name.
+    const QString source = Readable(m_sourceFolder);
+    lblSourceFolder->setText(lblSourceFolder->fontMetrics().elidedText(source, Qt::ElideMiddle, lblSourceFolder->width()));
+    lblSourceFolder->setToolTip(source);
 
     const QString root = platform::DecodeName(platform::VolumeRootOf(platform::EncodeName(m_sourceFolder)));
+    // The dialog lives for the whole run of the program: folders made since it was last
+    // open must be there to pick.
+    treeDest->RefreshTree();
     treeDest->SelectPath(root);
     if (QTreeWidgetItem* node = treeDest->currentItem())
         node->setExpanded(true);
