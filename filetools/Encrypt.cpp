@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <sys/stat.h>
 #include <thread>
 
 namespace corvane::filetools {
@@ -56,8 +57,14 @@ unsigned MsgBoxStyle(CryptMessage::Icon icon)
     return app::MB_ICONEXCLAMATION;
 }
 
-// Progress runs from 0 to this per file.
-constexpr int kFileSteps = 1000;
+// The progress bar's range: fine enough for a smooth bar, far from the limit of an int.
+constexpr int kProgressSteps = 10000;
+
+qint64 SourceSize(const QString& path)
+{
+    struct stat info{};
+    return ::stat(platform::EncodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode) ? info.st_size : 0;
+}
 
 } // namespace
 
@@ -280,7 +287,8 @@ CryptRunResult TfrmEncrypt::runOnWorker(const CryptRunInput& input)
     m_cancel = false;
     m_fileIndex = 0;
     m_bytesDone = 0;
-    m_fileSize = 0;
+    m_sizesKnown = false;
+    m_bytesBefore.clear();
     setControlsEnabled(false);
 
     // The count is the run's last message: it comes once the work is over.
@@ -293,10 +301,9 @@ CryptRunResult TfrmEncrypt::runOnWorker(const CryptRunInput& input)
         // The run waits for the user to read a failure, as it would on one thread.
         QMetaObject::invokeMethod(this, [this, &message] { showMessage(message); }, Qt::BlockingQueuedConnection);
     };
-    const CryptProgress progress = [this](qsizetype fileIndex, qint64 bytesDone, qint64 fileSize) {
+    const CryptProgress progress = [this](qsizetype fileIndex, qint64 bytesDone, qint64) {
         m_fileIndex = fileIndex;
         m_bytesDone = bytesDone;
-        m_fileSize = fileSize;
         return !m_cancel.load();
     };
 
@@ -312,6 +319,12 @@ CryptRunResult TfrmEncrypt::runOnWorker(const CryptRunInput& input)
     // A tenth of a second: smooth enough for a bar, cheap for the user interface.
     updateTimer.start(100);
     std::thread worker([&] {
+        std::vector<qint64> before{0};
+        before.reserve(std::size_t(input.names.size()) + 1);
+        for (const QString& name : input.names)
+            before.push_back(before.back() + SourceSize(JoinCryptPath(input.sourceFolder, name)));
+        m_bytesBefore = std::move(before);
+        m_sizesKnown.store(true, std::memory_order_release);
         result = RunCrypt(input, sink, progress);
         finished = true;
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
@@ -330,6 +343,8 @@ CryptRunResult TfrmEncrypt::runOnWorker(const CryptRunInput& input)
 
     m_running = false;
     setControlsEnabled(true);
+    lstFiles->clearSelection();
+    lstFiles->setCurrentRow(-1);
     if (result.status == CryptRunResult::Status::Cancelled)
         finalMessage = CryptMessage{CryptMessage::Icon::Information, QString(C::sCaptionProgram),
                                     CryptCountMessage(input.mode, result.filesDone)};
@@ -359,7 +374,7 @@ void TfrmEncrypt::showProgress()
     m_progress->setAutoReset(false);
     m_progress->setMinimumDuration(0);
     m_progress->setMinimumWidth(Scaled(420));
-    m_progress->setRange(0, lstFiles->count() * kFileSteps);
+    m_progress->setRange(0, kProgressSteps);
     connect(m_progress, &QProgressDialog::canceled, this, [this] { m_cancel = true; });
     updateProgress();
     m_progress->show();
@@ -374,10 +389,15 @@ void TfrmEncrypt::updateProgress()
         return;
     if (m_progress->wasCanceled())
         m_cancel = true;
-    const qint64 size = m_fileSize.load();
-    const qint64 done = std::clamp<qint64>(m_bytesDone.load(), 0, size);
-    const int part = size > 0 ? int(done * kFileSteps / size) : 0;
-    m_progress->setValue(int(index) * kFileSteps + part);
+    if (!m_sizesKnown.load(std::memory_order_acquire))
+        return;
+    // Files may have changed size since they were measured: the bar never runs backwards
+    // within a file nor past its end.
+    const qint64 before = m_bytesBefore[std::size_t(index)];
+    const qint64 total = m_bytesBefore.back();
+    const qint64 done = std::clamp<qint64>(m_bytesDone.load(), 0, m_bytesBefore[std::size_t(index) + 1] - before);
+    const qint64 value = total > 0 ? (before + done) * kProgressSteps / total : index * kProgressSteps / lstFiles->count();
+    m_progress->setValue(int(std::clamp<qint64>(value, 0, kProgressSteps)));
     if (QListWidgetItem* item = lstFiles->item(int(index)))
         m_progress->setLabelText(m_progress->fontMetrics().elidedText(item->text(), Qt::ElideMiddle, Scaled(400)));
 }

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QString>
 #include <atomic>
+#include <vector>
 
 class QGroupBox;
 class QLabel;
@@ -78,7 +79,10 @@ private:
     std::atomic<bool> m_cancel{false};
     std::atomic<qsizetype> m_fileIndex{0};
     std::atomic<qint64> m_bytesDone{0};
-    std::atomic<qint64> m_fileSize{0};
+    // The bytes of the files before each one and, last, of them all; the worker fills it
+    // before it starts, so that a small file does not count as much as a big one.
+    std::vector<qint64> m_bytesBefore;
+    std::atomic<bool> m_sizesKnown{false};
     QPointer<QProgressDialog> m_progress;
 };
 
