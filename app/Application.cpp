@@ -12,7 +12,6 @@ TApplication::TApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
     setApplicationName(QString::fromLatin1(texts::ProductName));
-    setApplicationDisplayName(QString::fromLatin1(texts::ProductName));
     setOrganizationName(QString::fromLatin1(texts::ProductName));
     // Outside a desktop session Qt knows no icon theme; take an installed one if there is.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
