@@ -9,6 +9,8 @@
 #include <QUrl>
 
 // GLib names a struct member "signals", which Qt defines as a keyword.
+#include "GlibPtr.h"
+
 #pragma push_macro("signals")
 #undef signals
 #include <gio/gio.h>
@@ -18,19 +20,6 @@ namespace corvane::platform {
 
 namespace {
 
-struct GErrorFree {
-    void operator()(GError* e) const { g_error_free(e); }
-};
-using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
-struct GObjectUnref {
-    void operator()(gpointer p) const { g_object_unref(p); }
-};
-template<typename T>
-using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
-struct GFree {
-    void operator()(gpointer p) const { g_free(p); }
-};
-using GCharPtr = std::unique_ptr<gchar, GFree>;
 
 QString fromUtf8(const char* s)
 {
