@@ -512,8 +512,14 @@ std::vector<QByteArray> TrashFolders()
     add(HomeTrashPath());
     // Network volumes are left out: a stalled server must not hang the Trash folder.
     for (const Volume& v : ParseMountInfo(readSmallFile("/proc/self/mountinfo", qint64(64) << 20))) {
-        if (v.type != DRIVE_REMOTE)
-            add(topdirTrash(v.mountPoint, false));
+        if (v.type == DRIVE_REMOTE)
+            continue;
+        // Either kind of volume trash may hold items, whichever is used for new ones.
+        struct stat st;
+        const QByteArray shared = JoinPath(v.mountPoint, ".Trash");
+        if (::lstat(shared.constData(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX))
+            add(JoinPath(shared, uidText()));
+        add(JoinPath(v.mountPoint, ".Trash-" + uidText()));
     }
     return roots;
 }
