@@ -16,6 +16,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/xattr.h>
 #include <time.h>
 
@@ -201,6 +202,29 @@ int RenameNoReplace(const QByteArray& from, const QByteArray& to)
     if (lstatPath(to, &st))
         return EEXIST;
     return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
+void RemoveTree(const QByteArray& path)
+{
+    struct stat st;
+    if (!lstatPath(path, &st))
+        return;
+    if (S_ISDIR(st.st_mode)) {
+        ::chmod(path.constData(), 0700);
+        std::vector<QByteArray> names;
+        if (DIR* d = ::opendir(path.constData())) {
+            while (dirent* e = ::readdir(d)) {
+                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                    names.emplace_back(e->d_name);
+            }
+            ::closedir(d);
+        }
+        for (const QByteArray& n : names)
+            RemoveTree(JoinPath(path, n));
+        ::rmdir(path.constData());
+    } else {
+        ::unlink(path.constData());
+    }
 }
 
 int MakePath(const QByteArray& path, mode_t mode)
@@ -457,7 +481,7 @@ namespace fileops {
 namespace {
 
 // Batches of small files share one syncfs; a file is renamed into place only after it.
-constexpr size_t BatchFiles = 512;
+constexpr size_t BatchFiles = 2048;
 constexpr qint64 BatchBytes = qint64(64) << 20;
 constexpr qint64 BatchAgeNs = 1'000'000'000;
 // Large enough to keep the kernel busy, small enough to check for cancel a few times a second
@@ -467,22 +491,42 @@ constexpr size_t BufferSize = size_t(1) << 20;
 // Writeback is started behind the copy so the final sync has little left to do.
 constexpr qint64 WritebackStep = qint64(32) << 20;
 constexpr off_t PreallocateFrom = off_t(1) << 20;
+// A background sync starts this far ahead, so the sync before a folder is placed has little left.
+constexpr qint64 SyncAheadBytes = qint64(8) << 20;
+constexpr qint64 SyncAheadNs = 100'000'000;
 
 bool targetSideError(int e)
 {
     return e == ENOSPC || e == EDQUOT || e == EFBIG || e == EROFS;
 }
 
-void copyAttributes(int in, int out, const struct stat& st)
+// Gives an unnamed file its name; fails with EEXIST rather than replace anything.
+int linkUnnamed(int fd, const QByteArray& target)
 {
-    bool owned = ::fchown(out, st.st_uid, st.st_gid) == 0;
+    char proc[64];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    if (::linkat(AT_FDCWD, proc, AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW) == 0)
+        return 0;
+    int e = errno;
+    if (e == ENOENT && ::access("/proc/self/fd", X_OK) != 0)
+        e = ::linkat(fd, "", AT_FDCWD, target.constData(), AT_EMPTY_PATH) == 0 ? 0 : errno;
+    return e;
+}
+
+// Owner, mode, extended attributes and times of the source. `createdMode` is the mode the new
+// file already has and `ownerMatches` says it already has the right owner: each call spared
+// counts when copying many small files.
+void copyAttributes(int in, int out, const struct stat& st, mode_t createdMode, bool ownerMatches)
+{
+    bool owned = ownerMatches || ::fchown(out, st.st_uid, st.st_gid) == 0;
     if (!owned)
         owned = ::fchown(out, uid_t(-1), st.st_gid) == 0 && st.st_uid == ::geteuid();
     mode_t mode = st.st_mode & 07777;
     // Set-id bits only stay with the owner and group they were meant for.
     if (!owned)
         mode &= ~mode_t(S_ISUID | S_ISGID);
-    ::fchmod(out, mode);
+    if (mode != createdMode)
+        ::fchmod(out, mode);
 
     char small[1024];
     ssize_t len = ::flistxattr(in, small, sizeof small);
@@ -525,6 +569,30 @@ void TransferOperation::execute()
 {
     if (!validate())
         return;
+    m_euid = ::geteuid();
+    m_egid = ::getegid();
+    // The umask decides the mode new files get; it can only be read without changing it here.
+    const QByteArray status = [] {
+        QFile f(QStringLiteral("/proc/self/status"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    if (qsizetype at = status.indexOf("\nUmask:\t"); at >= 0) {
+        bool ok = false;
+        m_umask = mode_t(status.mid(at + 8, status.indexOf('\n', at + 1) - at - 8).trimmed().toUInt(&ok, 8));
+        m_umaskKnown = ok;
+    }
+    // A batch keeps its unnamed files open until they are synced: allow enough descriptors.
+    struct rlimit lim;
+    if (::getrlimit(RLIMIT_NOFILE, &lim) == 0) {
+        if (lim.rlim_cur < lim.rlim_max && lim.rlim_cur < 8192) {
+            lim.rlim_cur = std::min<rlim_t>(lim.rlim_max, 8192);
+            ::setrlimit(RLIMIT_NOFILE, &lim);
+            ::getrlimit(RLIMIT_NOFILE, &lim);
+        }
+        m_batchFiles = std::clamp<size_t>(lim.rlim_cur > 256 ? (lim.rlim_cur - 128) / 2 : 16, 16, BatchFiles);
+    } else {
+        m_batchFiles = 64;
+    }
     scan();
     for (TransferItem& item : m_items) {
         if (isCancelled())
@@ -533,6 +601,7 @@ void TransferOperation::execute()
     }
     discardPending();
     finishFolders();
+    m_syncer.stop();
 }
 
 bool TransferOperation::validate()
@@ -657,10 +726,10 @@ void TransferOperation::transferItem(TransferItem& item)
         }
     }
 
-    struct stat parent, target;
-    const bool sameFolder = ::stat(ParentOf(item.source).constData(), &parent) == 0
-        && ::stat(item.targetDir.constData(), &target) == 0 && parent.st_dev == target.st_dev
-        && parent.st_ino == target.st_ino;
+    struct stat parent {}, target {};
+    const bool haveTarget = ::stat(item.targetDir.constData(), &target) == 0;
+    const bool sameFolder = haveTarget && ::stat(ParentOf(item.source).constData(), &parent) == 0
+        && parent.st_dev == target.st_dev && parent.st_ino == target.st_ino;
     QByteArray name = item.targetName;
     bool checkConflict = true;
     if (sameFolder && name == BaseName(item.source)) {
@@ -673,6 +742,7 @@ void TransferOperation::transferItem(TransferItem& item)
     }
 
     m_tryRename = item.sameDevice;
+    m_groupInherited = !haveTarget || (target.st_mode & S_ISGID);
     QByteArray placed;
     Step step = transfer(item.source, st, item.targetDir, name, checkConflict, &placed);
     if (step != Step::Cancelled)
@@ -759,10 +829,13 @@ TransferOperation::Step TransferOperation::transfer(const QByteArray& src, const
         addTotals(bytes, items - 1);
     }
 
-    if (S_ISDIR(st.st_mode))
-        return copyFolder(src, st, dst, merge);
+    if (S_ISDIR(st.st_mode)) {
+        if (merge || m_direct > 0)
+            return copyFolder(src, st, dst, merge);
+        return copyNewFolder(src, st, dstDir, name, placed);
+    }
     if (S_ISREG(st.st_mode))
-        return copyFile(src, st, dst, replace);
+        return copyFile(src, &st, dst, replace);
     if (S_ISLNK(st.st_mode))
         return copySymlink(src, st, dst, replace);
     addSkipped(src, withName(texts::SpecialFile, src));
@@ -789,16 +862,93 @@ TransferOperation::Step TransferOperation::copyFolder(const QByteArray& src, con
             }
         }
     }
-    m_folders.push_back({dst, st, !merge, m_move ? src : QByteArray()});
-    addDone(0, 1);
+    return fillFolder(src, st, dst, merge);
+}
 
-    std::vector<QByteArray> names;
+TransferOperation::Step TransferOperation::copyNewFolder(const QByteArray& src, const struct stat& st,
+                                                         const QByteArray& dstDir, QByteArray name, QByteArray* placed)
+{
+    // The new folder is filled under a hidden name and gets its own only when complete and on the
+    // disk: it is never seen half-copied, and a cancelled copy leaves nothing behind.
+    QByteArray tmp;
+    for (;;) {
+        tmp = JoinPath(dstDir, ".corvane-partial-XXXXXX");
+        if (::mkdtemp(tmp.data()))
+            break;
+        ErrorAction a = askError(JoinPath(dstDir, name), uiText(texts::CannotCreateFolder), errno);
+        if (a == ErrorAction::Cancel)
+            return Step::Cancelled;
+        if (a == ErrorAction::Skip) {
+            countSkipped(src, st);
+            return Step::Skipped;
+        }
+    }
+    const size_t folders = m_folders.size();
+    const size_t sources = m_movedSources.size();
+    auto drop = [&] {
+        RemoveTree(tmp);
+        m_folders.resize(folders);
+        m_movedSources.resize(sources);
+    };
+
+    ++m_direct;
+    Step step = fillFolder(src, st, tmp, false);
+    --m_direct;
+    if (step == Step::Cancelled) {
+        drop();
+        return step;
+    }
+    int e = 0;
+    {
+        Fd dir(::open(tmp.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!dir.valid() || ::syncfs(dir.get()) != 0)
+            e = errno;
+    }
+    if (e == 0) {
+        finishFoldersFrom(folders);
+        QByteArray dst = JoinPath(dstDir, name);
+        while ((e = RenameNoReplace(tmp, dst)) == EEXIST) {
+            // Someone took the name meanwhile: keep both.
+            name = FreeName(dstDir, name, true, false);
+            dst = JoinPath(dstDir, name);
+        }
+        *placed = dst;
+    }
+    if (e != 0) {
+        drop();
+        ErrorAction a = askError(JoinPath(dstDir, name), uiText(texts::CannotWrite), e);
+        if (a == ErrorAction::Retry)
+            return copyNewFolder(src, st, dstDir, name, placed);
+        return a == ErrorAction::Cancel ? Step::Cancelled : Step::Skipped;
+    }
+    if (m_move)
+        removeMovedSources(dstDir, sources);
+    return step;
+}
+
+TransferOperation::Step TransferOperation::fillFolder(const QByteArray& src, const struct stat& st,
+                                                      const QByteArray& dst, bool merge)
+{
+    m_folders.push_back({dst, st, !merge, m_move && m_direct == 0 ? src : QByteArray()});
+    if (m_move && m_direct > 0)
+        m_movedSources.push_back({src, st});
+    addDone(0, 1);
+    struct stat here;
+    const bool outerGroup = m_groupInherited;
+    m_groupInherited = ::stat(dst.constData(), &here) != 0 || (here.st_mode & S_ISGID);
+    struct Restore {
+        bool& flag;
+        bool value;
+        ~Restore() { flag = value; }
+    } restore{m_groupInherited, outerGroup};
+
+    std::vector<std::pair<QByteArray, unsigned char>> names;
     for (;;) {
         DIR* d = ::opendir(src.constData());
         if (d) {
             while (dirent* e = ::readdir(d)) {
                 if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                    names.emplace_back(e->d_name);
+                    names.emplace_back(QByteArray(e->d_name), e->d_type);
             }
             ::closedir(d);
             break;
@@ -813,10 +963,20 @@ TransferOperation::Step TransferOperation::copyFolder(const QByteArray& src, con
     }
 
     bool skippedAny = false;
-    for (const QByteArray& name : names) {
+    for (const auto& [name, type] : names) {
         if (isCancelled())
             return Step::Cancelled;
         QByteArray child = JoinPath(src, name);
+        // A plain file in a new folder needs no lstat: opening it tells all.
+        if (!merge && !m_tryRename && type == DT_REG) {
+            setCurrentFile(child);
+            publishIfDue();
+            Step s = copyFile(child, nullptr, JoinPath(dst, name), false);
+            if (s == Step::Cancelled)
+                return s;
+            skippedAny |= s == Step::Skipped;
+            continue;
+        }
         struct stat cst;
         bool found = lstatPath(child, &cst);
         while (!found) {
@@ -840,28 +1000,54 @@ TransferOperation::Step TransferOperation::copyFolder(const QByteArray& src, con
     return skippedAny ? Step::Skipped : Step::Ok;
 }
 
-TransferOperation::Step TransferOperation::copyFile(const QByteArray& src, const struct stat& st, const QByteArray& dst,
-                                                    bool replace)
+TransferOperation::Step TransferOperation::copyFile(const QByteArray& src, const struct stat* known,
+                                                    const QByteArray& dst, bool replace)
 {
     for (;;) {
         if (isCancelled())
             return Step::Cancelled;
         Fd in(::open(src.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK));
-        struct stat ist;
+        struct stat ist {};
         int e = 0;
         QByteArray errorPath = src;
         QString errorAction = uiText(texts::CannotRead);
         if (!in.valid() || ::fstat(in.get(), &ist) != 0) {
             e = errno;
+            if (known)
+                ist = *known;
         } else if (!S_ISREG(ist.st_mode)) {
             addSkipped(src, withName(texts::SpecialFile, src));
             addDone(0, 1);
             return Step::Skipped;
         }
 
+        // The copy has no name until it is complete and on the disk: an unnamed file where the
+        // file system allows, else a hidden temporary name. Neither is ever a partial target.
         QByteArray tmp;
         Fd out;
-        if (e == 0) {
+        mode_t createdMode = 0600;
+        if (e == 0 && m_direct > 0) {
+            // Inside a folder that is itself still hidden: the final name at once.
+            tmp = dst;
+            out.reset(::open(dst.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, ist.st_mode & 0777));
+            createdMode = ist.st_mode & 0777 & ~m_umask;
+            if (!out.valid()) {
+                e = errno;
+                errorPath = dst;
+                errorAction = uiText(texts::CannotWrite);
+            }
+        }
+        if (e == 0 && !out.valid() && !replace && m_unnamedTemps) {
+            out.reset(::open(ParentOf(dst).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+            if (!out.valid() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+                e = errno;
+                errorPath = dst;
+                errorAction = uiText(texts::CannotWrite);
+            } else if (!out.valid()) {
+                m_unnamedTemps = false;
+            }
+        }
+        if (e == 0 && !out.valid()) {
             tmp = JoinPath(ParentOf(dst), ".corvane-XXXXXX.part");
             out.reset(::mkostemps(tmp.data(), 5, O_CLOEXEC));
             if (!out.valid()) {
@@ -874,7 +1060,9 @@ TransferOperation::Step TransferOperation::copyFile(const QByteArray& src, const
         if (e == 0) {
             CopyError ce = copyData(in.get(), out.get(), ist, &copied);
             if (ce.error == ECANCELED) {
-                ::unlink(tmp.constData());
+                out.reset();
+                if (!tmp.isEmpty())
+                    ::unlink(tmp.constData());
                 addDone(-copied, 0);
                 return Step::Cancelled;
             }
@@ -890,7 +1078,8 @@ TransferOperation::Step TransferOperation::copyFile(const QByteArray& src, const
             // Nothing partial stays behind: the temporary file goes before the question.
             if (out.valid()) {
                 out.reset();
-                ::unlink(tmp.constData());
+                if (!tmp.isEmpty())
+                    ::unlink(tmp.constData());
             }
             addDone(-copied, 0);
             ErrorAction a = askError(errorPath, errorAction, e);
@@ -898,11 +1087,25 @@ TransferOperation::Step TransferOperation::copyFile(const QByteArray& src, const
                 continue;
             if (a == ErrorAction::Cancel)
                 return Step::Cancelled;
-            addDone(st.st_size, 1);
+            addDone(ist.st_size, 1);
             return Step::Skipped;
         }
-        copyAttributes(in.get(), out.get(), ist);
+        if (!m_umaskKnown)
+            createdMode = mode_t(-1);
+        copyAttributes(in.get(), out.get(), ist, createdMode,
+                       ist.st_uid == m_euid && ist.st_gid == m_egid && !m_groupInherited);
         addDone(0, 1);
+        if (m_direct > 0) {
+            if (m_move)
+                m_movedSources.push_back({src, ist});
+            m_unsyncedBytes += ist.st_size;
+            if (m_unsyncedBytes >= SyncAheadBytes || nowNs() - m_lastSyncKickNs >= SyncAheadNs) {
+                m_syncer.kick(out.get());
+                m_unsyncedBytes = 0;
+                m_lastSyncKickNs = nowNs();
+            }
+            return Step::Ok;
+        }
         Pending p;
         p.tmp = tmp;
         p.target = dst;
@@ -933,6 +1136,11 @@ TransferOperation::Step TransferOperation::copySymlink(const QByteArray& src, co
         if (e == 0) {
             target.truncate(n);
             for (int attempt = 0; attempt < 100; ++attempt) {
+                if (m_direct > 0) {
+                    tmp = dst;
+                    e = ::symlink(target.constData(), tmp.constData()) == 0 ? 0 : errno;
+                    break;
+                }
                 tmp = JoinPath(ParentOf(dst), ".corvane-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36)
                                + ".part");
                 if (::symlink(target.constData(), tmp.constData()) == 0) {
@@ -961,6 +1169,11 @@ TransferOperation::Step TransferOperation::copySymlink(const QByteArray& src, co
         const timespec times[2] = {st.st_atim, st.st_mtim};
         ::utimensat(AT_FDCWD, tmp.constData(), times, AT_SYMLINK_NOFOLLOW);
         addDone(0, 1);
+        if (m_direct > 0) {
+            if (m_move)
+                m_movedSources.push_back({src, st});
+            return Step::Ok;
+        }
         Pending p;
         p.tmp = tmp;
         p.target = dst;
@@ -1006,7 +1219,8 @@ TransferOperation::CopyError TransferOperation::copyData(int in, int out, const 
             return {errno, false};
         return {};
     }
-    CopyError e = copyRange(in, out, 0, -1, copied);
+    // The size seen at opening bounds the copy: no extra call just to meet the end of the file.
+    CopyError e = copyRange(in, out, 0, size > 0 ? size : -1, copied);
     if (e.error == 0 && size >= PreallocateFrom && *copied < size)
         ::ftruncate(out, *copied);  // the source shrank: drop the space reserved beyond its end
     return e;
@@ -1088,13 +1302,15 @@ void TransferOperation::queue(Pending p, Fd out, qint64 bytes)
         ::fstat(out.get(), &ost);
         auto known = std::find_if(m_syncFds.begin(), m_syncFds.end(), [&](const auto& s) { return s.first == ost.st_dev; });
         if (known == m_syncFds.end())
-            m_syncFds.emplace_back(ost.st_dev, std::move(out));
+            m_syncFds.emplace_back(ost.st_dev, Fd(::dup(out.get())));
+        if (p.tmp.isEmpty())
+            p.file = std::move(out);
     }
     if (m_pending.empty())
         m_pendingSinceNs = nowNs();
     m_pending.push_back(std::move(p));
     m_pendingBytes += bytes;
-    if (m_pending.size() >= BatchFiles || m_pendingBytes >= BatchBytes || nowNs() - m_pendingSinceNs >= BatchAgeNs)
+    if (m_pending.size() >= m_batchFiles || m_pendingBytes >= BatchBytes || nowNs() - m_pendingSinceNs >= BatchAgeNs)
         flush();
 }
 
@@ -1111,8 +1327,10 @@ void TransferOperation::flush()
     if (!synced) {
         // Find out which files did not make it.
         for (size_t i = 0; i < m_pending.size(); ++i) {
-            Fd fd(::open(m_pending[i].tmp.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-            if (fd.valid() && ::fsync(fd.get()) != 0)
+            const Pending& p = m_pending[i];
+            Fd named(p.tmp.isEmpty() ? -1 : ::open(p.tmp.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+            const int fd = p.tmp.isEmpty() ? p.file.get() : named.get();
+            if (fd >= 0 && ::fsync(fd) != 0)
                 failed[i] = errno;
         }
     }
@@ -1121,22 +1339,29 @@ void TransferOperation::flush()
     for (size_t i = 0; i < m_pending.size(); ++i) {
         Pending& p = m_pending[i];
         int e = failed[i];
-        if (e == 0) {
+        if (e == 0 && p.file.valid()) {
+            e = linkUnnamed(p.file.get(), p.target);
+            if (e == EEXIST) {
+                // Someone took the name since it was checked: keep both.
+                p.target = JoinPath(ParentOf(p.target), FreeName(ParentOf(p.target), BaseName(p.target), false, false));
+                e = linkUnnamed(p.file.get(), p.target);
+            }
+            p.file.reset();
+        } else if (e == 0) {
             if (p.replace) {
                 e = ::rename(p.tmp.constData(), p.target.constData()) == 0 ? 0 : errno;
             } else {
                 e = RenameNoReplace(p.tmp, p.target);
                 if (e == EEXIST) {
-                    // Someone took the name since it was checked: keep both.
-                    struct stat st;
-                    lstatPath(p.tmp, &st);
                     p.target = JoinPath(ParentOf(p.target), FreeName(ParentOf(p.target), BaseName(p.target), false, false));
                     e = RenameNoReplace(p.tmp, p.target);
                 }
             }
         }
         if (e != 0) {
-            ::unlink(p.tmp.constData());
+            p.file.reset();
+            if (!p.tmp.isEmpty())
+                ::unlink(p.tmp.constData());
             addSkipped(p.target, uiText(texts::CannotWrite) + QStringLiteral(" \"") + Shown(p.target)
                                      + QStringLiteral("\": ") + ErrnoMessage(e));
             p.source.clear();  // the original stays
@@ -1159,29 +1384,96 @@ void TransferOperation::flush()
                 ::syncfs(fd.get());
         }
         for (const Pending& p : m_pending) {
-            if (p.source.isEmpty())
-                continue;
-            struct stat now;
-            const struct stat& was = p.sourceStat;
-            if (!lstatPath(p.source, &now))
-                continue;
-            if (now.st_dev != was.st_dev || now.st_ino != was.st_ino || now.st_size != was.st_size
-                || now.st_mtim.tv_sec != was.st_mtim.tv_sec || now.st_mtim.tv_nsec != was.st_mtim.tv_nsec) {
-                addSkipped(p.source, withName(texts::ChangedWhileMoved, p.source));
-                continue;
-            }
-            if (::unlink(p.source.constData()) != 0)
-                addSkipped(p.source, uiText(texts::SourceKept).arg(Shown(p.source), ErrnoMessage(errno)));
+            if (!p.source.isEmpty())
+                removeSource(p.source, p.sourceStat);
         }
     }
     m_pending.clear();
     m_pendingBytes = 0;
 }
 
+void TransferOperation::Syncer::kick(int fd)
+{
+    std::lock_guard lock(m_mutex);
+    m_fd.reset(::dup(fd));
+    m_wanted = true;
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { loop(); });
+    m_cv.notify_one();
+}
+
+void TransferOperation::Syncer::stop()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_cv.notify_one();
+    }
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void TransferOperation::Syncer::loop()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_cv.wait(lock, [this] { return m_wanted || m_stop; });
+        if (m_stop)
+            return;
+        m_wanted = false;
+        Fd fd(::dup(m_fd.get()));
+        lock.unlock();
+        if (fd.valid())
+            ::syncfs(fd.get());
+        lock.lock();
+    }
+}
+
+void TransferOperation::removeSource(const QByteArray& path, const struct stat& was)
+{
+    struct stat now;
+    if (!lstatPath(path, &now))
+        return;
+    if (S_ISDIR(was.st_mode)) {
+        // A moved folder goes only once it is empty: whatever was skipped or added keeps it.
+        if (::rmdir(path.constData()) != 0 && errno != ENOTEMPTY && errno != EEXIST)
+            addSkipped(path, uiText(texts::SourceKept).arg(Shown(path), ErrnoMessage(errno)));
+        return;
+    }
+    // Only what was copied goes: a file changed since then stays.
+    if (now.st_dev != was.st_dev || now.st_ino != was.st_ino || now.st_size != was.st_size
+        || now.st_mtim.tv_sec != was.st_mtim.tv_sec || now.st_mtim.tv_nsec != was.st_mtim.tv_nsec) {
+        addSkipped(path, withName(texts::ChangedWhileMoved, path));
+        return;
+    }
+    if (::unlink(path.constData()) != 0)
+        addSkipped(path, uiText(texts::SourceKept).arg(Shown(path), ErrnoMessage(errno)));
+}
+
+void TransferOperation::removeMovedSources(const QByteArray& targetDir, size_t from)
+{
+    // The copy's name must be on the disk too before an original goes.
+    Fd dir(::open(targetDir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.valid())
+        ::syncfs(dir.get());
+    // Files first, then folders from the deepest up.
+    for (size_t i = from; i < m_movedSources.size(); ++i) {
+        if (!S_ISDIR(m_movedSources[i].second.st_mode))
+            removeSource(m_movedSources[i].first, m_movedSources[i].second);
+    }
+    for (size_t i = m_movedSources.size(); i > from; --i) {
+        if (S_ISDIR(m_movedSources[i - 1].second.st_mode))
+            removeSource(m_movedSources[i - 1].first, m_movedSources[i - 1].second);
+    }
+    m_movedSources.resize(from);
+}
+
 void TransferOperation::discardPending()
 {
-    for (const Pending& p : m_pending)
-        ::unlink(p.tmp.constData());
+    for (const Pending& p : m_pending) {
+        if (!p.tmp.isEmpty())
+            ::unlink(p.tmp.constData());
+    }
     m_pending.clear();
     m_syncFds.clear();
     m_pendingBytes = 0;
@@ -1195,10 +1487,15 @@ void TransferOperation::finishFolders()
         else
             flush();
     }
+    finishFoldersFrom(0);
+}
+
+void TransferOperation::finishFoldersFrom(size_t from)
+{
     // Children were recorded after their parents: the reverse sets each folder's times after
     // everything inside it has been placed.
-    for (auto it = m_folders.rbegin(); it != m_folders.rend(); ++it) {
-        const FolderDone& f = *it;
+    for (size_t i = m_folders.size(); i > from; --i) {
+        const FolderDone& f = m_folders[i - 1];
         if (f.created) {
             const struct stat& st = f.sourceStat;
             bool owned = ::lchown(f.target.constData(), st.st_uid, st.st_gid) == 0 || st.st_uid == ::geteuid();
@@ -1214,7 +1511,7 @@ void TransferOperation::finishFolders()
             && errno != ENOENT)
             addSkipped(f.source, uiText(texts::SourceKept).arg(Shown(f.source), ErrnoMessage(errno)));
     }
-    m_folders.clear();
+    m_folders.resize(from);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -58,6 +58,8 @@ QByteArray FreeName(const QByteArray& dir, const QByteArray& name, bool isFolder
 QByteArray ShortenName(const QByteArray& name, bool isFolder, qsizetype limit);
 // rename(2) that never replaces; falls back where the file system lacks RENAME_NOREPLACE.
 int RenameNoReplace(const QByteArray& from, const QByteArray& to);
+// Removes a tree this job made itself (a hidden partial folder); no questions.
+void RemoveTree(const QByteArray& path);
 // Creates the folder and its missing parents.
 int MakePath(const QByteArray& path, mode_t mode);
 
@@ -81,7 +83,8 @@ protected:
 private:
     enum class Step { Ok, Skipped, Cancelled };
     struct Pending {
-        QByteArray tmp;
+        QByteArray tmp;  // a named temporary file; empty for an unnamed one held in `file`
+        Fd file;         // an unnamed file (O_TMPFILE), linked to its name once durable
         QByteArray target;
         bool replace = false;
         QByteArray source;   // removed once the copy is durable (moves)
@@ -104,13 +107,20 @@ private:
     Step transfer(const QByteArray& src, const struct stat& st, const QByteArray& dstDir, QByteArray name,
                   bool checkConflict, QByteArray* placed);
     Step copyFolder(const QByteArray& src, const struct stat& st, const QByteArray& dst, bool merge);
-    Step copyFile(const QByteArray& src, const struct stat& st, const QByteArray& dst, bool replace);
+    Step copyNewFolder(const QByteArray& src, const struct stat& st, const QByteArray& dstDir, QByteArray name,
+                       QByteArray* placed);
+    Step fillFolder(const QByteArray& src, const struct stat& st, const QByteArray& dst, bool merge);
+    // `known` is the source's lstat when the caller has it.
+    Step copyFile(const QByteArray& src, const struct stat* known, const QByteArray& dst, bool replace);
     Step copySymlink(const QByteArray& src, const struct stat& st, const QByteArray& dst, bool replace);
     CopyError copyData(int in, int out, const struct stat& st, qint64* copied);
     CopyError copyRange(int in, int out, off_t offset, off_t length, qint64* copied);
     void queue(Pending p, Fd out, qint64 bytes);
     void flush();
     void finishFolders();
+    void finishFoldersFrom(size_t from);
+    void removeSource(const QByteArray& path, const struct stat& was);
+    void removeMovedSources(const QByteArray& targetDir, size_t from);
     void discardPending();
     void measure(const QByteArray& path, const struct stat& st, qint64* bytes, qint64* items);
     void countSkipped(const QByteArray& path, const struct stat& st);
@@ -126,6 +136,37 @@ private:
     std::vector<char> m_buffer;
     bool m_noCopyFileRange = false;
     bool m_tryRename = false;  // a move within one volume
+    bool m_unnamedTemps = true;
+    uid_t m_euid = 0;
+    gid_t m_egid = 0;
+    mode_t m_umask = 022;
+    bool m_umaskKnown = false;
+    bool m_groupInherited = false;  // new files take the folder's group (set-group-id folder)
+    qint64 m_unsyncedBytes = 0;
+    qint64 m_lastSyncKickNs = 0;
+
+    // Starts writing finished files to the disk while the copy goes on; one thread per job.
+    class Syncer
+    {
+    public:
+        ~Syncer() { stop(); }
+        void kick(int fd);
+        void stop();
+
+    private:
+        void loop();
+        std::mutex m_mutex;
+        std::condition_variable m_cv;
+        Fd m_fd;
+        bool m_wanted = false;
+        bool m_stop = false;
+        std::thread m_thread;
+    } m_syncer;
+    int m_direct = 0;  // depth inside a new folder that is still hidden
+    // Moves into new folders: the originals that go once the copy is in place (files and
+    // folders in the order they were copied).
+    std::vector<std::pair<QByteArray, struct stat>> m_movedSources;
+    size_t m_batchFiles = 0;
 };
 
 struct DeleteItem {
