@@ -843,9 +843,39 @@ TransferOperation::Step TransferOperation::transfer(const QByteArray& src, const
     return Step::Skipped;
 }
 
+bool TransferOperation::listFolder(const QByteArray& src, const struct stat& st, Names* names, Step* step)
+{
+    for (;;) {
+        DIR* d = ::opendir(src.constData());
+        if (d) {
+            while (dirent* e = ::readdir(d)) {
+                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                    names->emplace_back(QByteArray(e->d_name), e->d_type);
+            }
+            ::closedir(d);
+            return true;
+        }
+        ErrorAction a = askError(src, uiText(texts::CannotReadFolder), errno);
+        if (a == ErrorAction::Cancel) {
+            *step = Step::Cancelled;
+            return false;
+        }
+        if (a == ErrorAction::Skip) {
+            countSkipped(src, st);
+            *step = Step::Skipped;
+            return false;
+        }
+    }
+}
+
 TransferOperation::Step TransferOperation::copyFolder(const QByteArray& src, const struct stat& st,
                                                       const QByteArray& dst, bool merge)
 {
+    // Read first: a folder that cannot be read is not copied as an empty one.
+    Names names;
+    Step step;
+    if (!listFolder(src, st, &names, &step))
+        return step;
     if (!merge) {
         // Owner-only while filling it; its own mode and times are set once it is complete.
         while (::mkdir(dst.constData(), 0700) != 0) {
@@ -862,7 +892,7 @@ TransferOperation::Step TransferOperation::copyFolder(const QByteArray& src, con
             }
         }
     }
-    return fillFolder(src, st, dst, merge);
+    return fillFolder(src, st, dst, merge, names);
 }
 
 TransferOperation::Step TransferOperation::copyNewFolder(const QByteArray& src, const struct stat& st,
@@ -870,6 +900,10 @@ TransferOperation::Step TransferOperation::copyNewFolder(const QByteArray& src, 
 {
     // The new folder is filled under a hidden name and gets its own only when complete and on the
     // disk: it is never seen half-copied, and a cancelled copy leaves nothing behind.
+    Names names;
+    Step listed;
+    if (!listFolder(src, st, &names, &listed))
+        return listed;
     QByteArray tmp;
     for (;;) {
         tmp = JoinPath(dstDir, ".corvane-partial-XXXXXX");
@@ -892,7 +926,7 @@ TransferOperation::Step TransferOperation::copyNewFolder(const QByteArray& src, 
     };
 
     ++m_direct;
-    Step step = fillFolder(src, st, tmp, false);
+    Step step = fillFolder(src, st, tmp, false, names);
     --m_direct;
     if (step == Step::Cancelled) {
         drop();
@@ -927,7 +961,7 @@ TransferOperation::Step TransferOperation::copyNewFolder(const QByteArray& src, 
 }
 
 TransferOperation::Step TransferOperation::fillFolder(const QByteArray& src, const struct stat& st,
-                                                      const QByteArray& dst, bool merge)
+                                                      const QByteArray& dst, bool merge, const Names& names)
 {
     m_folders.push_back({dst, st, !merge, m_move && m_direct == 0 ? src : QByteArray()});
     if (m_move && m_direct > 0)
@@ -941,26 +975,6 @@ TransferOperation::Step TransferOperation::fillFolder(const QByteArray& src, con
         bool value;
         ~Restore() { flag = value; }
     } restore{m_groupInherited, outerGroup};
-
-    std::vector<std::pair<QByteArray, unsigned char>> names;
-    for (;;) {
-        DIR* d = ::opendir(src.constData());
-        if (d) {
-            while (dirent* e = ::readdir(d)) {
-                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                    names.emplace_back(QByteArray(e->d_name), e->d_type);
-            }
-            ::closedir(d);
-            break;
-        }
-        ErrorAction a = askError(src, uiText(texts::CannotReadFolder), errno);
-        if (a == ErrorAction::Cancel)
-            return Step::Cancelled;
-        if (a == ErrorAction::Skip) {
-            countSkipped(src, st);
-            return Step::Skipped;
-        }
-    }
 
     bool skippedAny = false;
     for (const auto& [name, type] : names) {

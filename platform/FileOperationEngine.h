@@ -109,7 +109,10 @@ private:
     Step copyFolder(const QByteArray& src, const struct stat& st, const QByteArray& dst, bool merge);
     Step copyNewFolder(const QByteArray& src, const struct stat& st, const QByteArray& dstDir, QByteArray name,
                        QByteArray* placed);
-    Step fillFolder(const QByteArray& src, const struct stat& st, const QByteArray& dst, bool merge);
+    using Names = std::vector<std::pair<QByteArray, unsigned char>>;  // name and d_type
+    bool listFolder(const QByteArray& src, const struct stat& st, Names* names, Step* step);
+    Step fillFolder(const QByteArray& src, const struct stat& st, const QByteArray& dst, bool merge,
+                    const Names& names);
     // `known` is the source's lstat when the caller has it.
     Step copyFile(const QByteArray& src, const struct stat* known, const QByteArray& dst, bool replace);
     Step copySymlink(const QByteArray& src, const struct stat& st, const QByteArray& dst, bool replace);

@@ -256,24 +256,39 @@ TEST_F(FileOps, FullDiskRemovesThePartialTargetAndAsksRetrySkipCancel)
     EXPECT_EQ(statOf(p("src/big.bin")).st_size, 1 << 20);
 }
 
-TEST_F(FileOps, ReadOnlyTargetReportsPermissionDenied)
+TEST_F(FileOps, PermissionFailuresAreReportedAndLeaveNothingBehind)
 {
-    // Root ignores permissions: the copy runs in a helper as "nobody".
+    // Root ignores permissions: the copies run in a helper as "nobody".
     tmp.addFile("src.txt", "data");
+    tmp.addFile("tree/ok.txt", "ok");
+    tmp.addFile("tree/secret/hidden.txt", "no");
     tmp.addFolder("readonly");
+    tmp.addFolder("writable");
     ::chmod(tmp.pathBytes().constData(), 0755);
+    ::chmod(p("tree/secret").constData(), 0700);
     ::chown(p("readonly").constData(), 65534, 65534);
     ::chmod(p("readonly").constData(), 0555);
+    ::chown(p("writable").constData(), 65534, 65534);
 
-    QProcess helper;
-    helper.start(QStringLiteral("setpriv"), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", FILEOPS_HELPER,
-                                             "copy", QString::fromLocal8Bit(p("src.txt")),
-                                             QString::fromLocal8Bit(p("readonly"))});
-    ASSERT_TRUE(helper.waitForFinished(30000));
-    const QByteArray out = helper.readAllStandardOutput();
-    EXPECT_EQ(helper.exitCode(), 0) << helper.readAllStandardError().toStdString();
+    auto copyAsNobody = [&](const QByteArray& source, const QByteArray& target) {
+        QProcess helper;
+        helper.start(QStringLiteral("setpriv"), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", FILEOPS_HELPER,
+                                                 "copy", QString::fromLocal8Bit(source), QString::fromLocal8Bit(target)});
+        EXPECT_TRUE(helper.waitForFinished(30000));
+        EXPECT_EQ(helper.exitCode(), 0) << helper.readAllStandardError().toStdString();
+        return helper.readAllStandardOutput();
+    };
+
+    // A read-only target folder.
+    QByteArray out = copyAsNobody(p("src.txt"), p("readonly"));
     EXPECT_TRUE(out.contains("error\t13\tPermission denied\t" + p("readonly/src.txt"))) << out.toStdString();
     EXPECT_TRUE(namesIn(p("readonly")).empty());
+
+    // An unreadable folder inside the source is skipped, not copied as an empty one.
+    out = copyAsNobody(p("tree"), p("writable"));
+    EXPECT_TRUE(out.contains("error\t13\tPermission denied\t" + p("tree/secret"))) << out.toStdString();
+    EXPECT_EQ(namesIn(p("writable")), std::vector<QByteArray>{"tree"});
+    EXPECT_EQ(namesIn(p("writable/tree")), std::vector<QByteArray>{"ok.txt"});
 }
 
 TEST_F(FileOps, ConflictAnswersWithApplyToAll)
