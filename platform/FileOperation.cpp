@@ -970,11 +970,11 @@ TransferOperation::Step TransferOperation::fillFolder(const QByteArray& src, con
     struct stat here;
     const bool outerGroup = m_groupInherited;
     m_groupInherited = ::stat(dst.constData(), &here) != 0 || (here.st_mode & S_ISGID);
-    struct Restore {
+    struct RestoreGroup {
         bool& flag;
         bool value;
-        ~Restore() { flag = value; }
-    } restore{m_groupInherited, outerGroup};
+        ~RestoreGroup() { flag = value; }
+    } restoreGroup{m_groupInherited, outerGroup};
 
     bool skippedAny = false;
     for (const auto& [name, type] : names) {

@@ -6,7 +6,6 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QString>
 #include <memory>
 #include <vector>
 

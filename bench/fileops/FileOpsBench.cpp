@@ -129,6 +129,9 @@ void compare(const char* what, const std::string& data, const std::string& work,
             run("sync && mkdir -p '" + work + "/engine" + n + "'");
             e = copyWithEngine(data, work + "/engine" + n);
             run("sync");
+            // Untimed: the copy must equal the original, byte for byte and name for name.
+            const std::string name = data.substr(data.rfind('/') + 1);
+            run("diff -r -q '" + data + "' '" + work + "/engine" + n + "/" + name + "' > /dev/null");
         };
         if (i % 2)
             engine();
