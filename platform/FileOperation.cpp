@@ -488,7 +488,7 @@ constexpr qint64 BatchAgeNs = 1'000'000'000;
 // on a slow disk.
 constexpr off_t CopyChunk = off_t(8) << 20;
 constexpr size_t BufferSize = size_t(1) << 20;
-// Writeback is started behind the copy so the final sync has little left to do.
+// Writeback runs one window behind the copy so the final sync has little left to do.
 constexpr qint64 WritebackStep = qint64(32) << 20;
 constexpr off_t PreallocateFrom = off_t(1) << 20;
 // A background sync starts this far ahead, so the sync before a folder is placed has little left.
@@ -1246,6 +1246,7 @@ TransferOperation::CopyError TransferOperation::copyRange(int in, int out, off_t
     off_t inPos = offset;
     off_t outPos = offset;
     off_t kicked = offset;
+    off_t waited = offset;
     bool useCfr = !m_noCopyFileRange;
     const off_t end = length < 0 ? -1 : offset + length;
     for (;;) {
@@ -1301,7 +1302,13 @@ TransferOperation::CopyError TransferOperation::copyRange(int in, int out, off_t
         *copied += n;
         addDone(n, 0);
         if (outPos - kicked >= WritebackStep) {
+            // Write this window out now and wait for the one before: a large file never piles up
+            // gigabytes for the final sync, and the progress shows what the disk really takes.
             ::sync_file_range(out, kicked, outPos - kicked, SYNC_FILE_RANGE_WRITE);
+            if (waited < kicked)
+                ::sync_file_range(out, waited, kicked - waited,
+                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+            waited = kicked;
             kicked = outPos;
         }
         publishIfDue();
