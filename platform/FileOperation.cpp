@@ -1,0 +1,1698 @@
+#include "FileOperation.h"
+
+#include "FileOperationEngine.h"
+#include "FileOperationTexts.h"
+#include "NameCodec.h"
+#include "Namespace.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/xattr.h>
+#include <time.h>
+
+namespace corvane::platform {
+
+using namespace fileops;
+
+namespace {
+
+qint64 nowNs()
+{
+    timespec ts;
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+QString uiText(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+QString withName(const char* text, const QByteArray& path)
+{
+    return uiText(text).arg(Shown(path));
+}
+
+// Stem and extension of a name; folders and dot files have no extension, and an "extension" with
+// blanks or of more than 16 bytes is part of the name ("Report v1.2 final").
+std::pair<QByteArray, QByteArray> splitName(const QByteArray& name, bool isFolder)
+{
+    if (isFolder)
+        return {name, {}};
+    qsizetype dot = name.lastIndexOf('.');
+    if (dot <= 0 || dot == name.size() - 1)
+        return {name, {}};
+    QByteArray ext = name.mid(dot);
+    if (ext.size() > 16 || ext.contains(' '))
+        return {name, {}};
+    QByteArray stem = name.left(dot);
+    // Compressed tar archives keep both parts: "a (copy).tar.gz".
+    if (stem.size() > 4 && stem.right(4).toLower() == ".tar") {
+        ext.prepend(stem.right(4));
+        stem.chop(4);
+    }
+    return {stem, ext};
+}
+
+// Removes a trailing suffix built from `format` (" (copy %1)", " (%1)") or equal to `plain`.
+QByteArray stripSuffix(QByteArray stem, const QByteArray& plain, const QByteArray& format)
+{
+    if (!plain.isEmpty() && stem.endsWith(plain) && stem.size() > plain.size())
+        return stem.chopped(plain.size());
+    qsizetype mark = format.indexOf("%1");
+    QByteArray head = format.left(mark);
+    QByteArray tail = format.mid(mark + 2);
+    if (!stem.endsWith(tail))
+        return stem;
+    qsizetype end = stem.size() - tail.size();
+    qsizetype start = end;
+    while (start > 0 && stem.at(start - 1) >= '0' && stem.at(start - 1) <= '9')
+        --start;
+    if (start == end || start < head.size() || stem.mid(start - head.size(), head.size()) != head)
+        return stem;
+    if (start - head.size() == 0)
+        return stem;  // the whole name is the suffix
+    return stem.left(start - head.size());
+}
+
+// Joins the parts, shortening the stem (never inside a UTF-8 sequence) to fit the limit.
+QByteArray fitName(QByteArray stem, const QByteArray& suffix, QByteArray ext, qsizetype limit = NAME_MAX)
+{
+    if (suffix.size() + ext.size() >= limit)
+        ext.clear();
+    qsizetype room = limit - suffix.size() - ext.size();
+    if (stem.size() > room) {
+        qsizetype cut = room;
+        while (cut > 0 && (uchar(stem.at(cut)) & 0xC0) == 0x80)
+            --cut;
+        stem.truncate(cut);
+    }
+    return stem + suffix + ext;
+}
+
+bool lstatPath(const QByteArray& path, struct stat* st)
+{
+    return ::lstat(path.constData(), st) == 0;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Names and paths
+
+QByteArray CopyName(const QByteArray& name, bool isFolder, int n)
+{
+    auto [stem, ext] = splitName(name, isFolder);
+    const QByteArray plain = EncodeName(uiText(texts::CopySuffix));
+    const QByteArray format = EncodeName(uiText(texts::CopySuffixN));
+    stem = stripSuffix(stem, plain, format);
+    QByteArray suffix = n <= 1 ? plain : EncodeName(uiText(texts::CopySuffixN).arg(n));
+    return fitName(stem, suffix, ext);
+}
+
+QByteArray NumberedName(const QByteArray& name, bool isFolder, int n)
+{
+    auto [stem, ext] = splitName(name, isFolder);
+    stem = stripSuffix(stem, {}, EncodeName(uiText(texts::NumberSuffixN)));
+    return fitName(stem, EncodeName(uiText(texts::NumberSuffixN).arg(std::max(n, 2))), ext);
+}
+
+namespace fileops {
+
+QByteArray JoinPath(const QByteArray& dir, const QByteArray& name)
+{
+    if (dir.endsWith('/'))
+        return dir + name;
+    return dir + '/' + name;
+}
+
+QByteArray ParentOf(const QByteArray& path)
+{
+    qsizetype slash = path.lastIndexOf('/');
+    if (slash <= 0)
+        return "/";
+    return path.left(slash);
+}
+
+QByteArray BaseName(const QByteArray& path)
+{
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
+QByteArray CleanPath(const QByteArray& path)
+{
+    QByteArray p = path;
+    if (!p.startsWith('/'))
+        p = JoinPath(QFile::encodeName(QDir::currentPath()), p);
+    while (p.contains("//"))
+        p.replace("//", "/");
+    while (p.size() > 1 && p.endsWith('/'))
+        p.chop(1);
+    return p;
+}
+
+QString ErrnoMessage(int error)
+{
+    char buf[256];
+    return QString::fromLocal8Bit(::strerror_r(error, buf, sizeof buf));
+}
+
+QString Shown(const QByteArray& path)
+{
+    return ReadableName(BaseName(path).isEmpty() ? path : BaseName(path));
+}
+
+QByteArray FreeName(const QByteArray& dir, const QByteArray& name, bool isFolder, bool copyStyle)
+{
+    struct stat st;
+    for (int n = copyStyle ? 1 : 2; n < 1'000'000; ++n) {
+        QByteArray candidate = copyStyle ? CopyName(name, isFolder, n) : NumberedName(name, isFolder, n);
+        if (!lstatPath(JoinPath(dir, candidate), &st) && errno == ENOENT)
+            return candidate;
+    }
+    return NumberedName(name, isFolder, int(QRandomGenerator::global()->bounded(1'000'000, INT_MAX)));
+}
+
+QByteArray ShortenName(const QByteArray& name, bool isFolder, qsizetype limit)
+{
+    if (name.size() <= limit)
+        return name;
+    auto [stem, ext] = splitName(name, isFolder);
+    return fitName(stem, {}, ext, limit);
+}
+
+int RenameNoReplace(const QByteArray& from, const QByteArray& to)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // The file system lacks the flag (some network and FUSE file systems): check, then rename.
+    struct stat st;
+    if (lstatPath(to, &st))
+        return EEXIST;
+    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
+void RemoveTree(const QByteArray& path)
+{
+    struct stat st;
+    if (!lstatPath(path, &st))
+        return;
+    if (S_ISDIR(st.st_mode)) {
+        ::chmod(path.constData(), 0700);
+        std::vector<QByteArray> names;
+        if (DIR* d = ::opendir(path.constData())) {
+            while (dirent* e = ::readdir(d)) {
+                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                    names.emplace_back(e->d_name);
+            }
+            ::closedir(d);
+        }
+        for (const QByteArray& n : names)
+            RemoveTree(JoinPath(path, n));
+        ::rmdir(path.constData());
+    } else {
+        ::unlink(path.constData());
+    }
+}
+
+int MakePath(const QByteArray& path, mode_t mode)
+{
+    struct stat st;
+    if (::stat(path.constData(), &st) == 0)
+        return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (path != "/") {
+        if (int e = MakePath(ParentOf(path), mode))
+            return e;
+    }
+    if (::mkdir(path.constData(), mode) != 0 && errno != EEXIST)
+        return errno;
+    return 0;
+}
+
+} // namespace fileops
+
+// ---------------------------------------------------------------------------------------------
+// FileOperation: thread, questions, counters
+
+FileOperation::FileOperation(FileOpKind kind, QObject* parent)
+    : QObject(parent)
+    , m_kind(kind)
+{
+}
+
+FileOperation::~FileOperation()
+{
+    cancel();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void FileOperation::setConflictHandler(ConflictHandler handler)
+{
+    m_onConflict = std::move(handler);
+}
+
+void FileOperation::setErrorHandler(ErrorHandler handler)
+{
+    m_onError = std::move(handler);
+}
+
+void FileOperation::setProgressHandler(ProgressHandler handler)
+{
+    m_onProgress = std::move(handler);
+}
+
+void FileOperation::setProgressInterval(int intervalMs)
+{
+    m_intervalNs = qint64(std::max(intervalMs, 0)) * 1'000'000;
+}
+
+void FileOperation::start()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_state != State::Idle || m_thread.joinable())
+            return;
+    }
+    m_thread = std::thread([this] { run(); });
+}
+
+void FileOperation::run()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_state != State::Idle)
+            return;
+        m_state = State::Running;
+    }
+    m_rateSampleNs = nowNs();
+    try {
+        execute();
+    } catch (const std::exception& e) {
+        // Out of memory on a huge tree: stop cleanly; what was done stays done.
+        addSkipped({}, QString::fromLocal8Bit(e.what()));
+        cancel();
+    }
+    publishNow();
+    {
+        std::lock_guard lock(m_mutex);
+        if (isCancelled() && m_result.status == FileOpResult::Completed)
+            m_result.status = FileOpResult::Cancelled;
+    }
+    emit finished();
+    {
+        std::lock_guard lock(m_mutex);
+        m_state = State::Finished;
+    }
+    m_finishedCv.notify_all();
+}
+
+bool FileOperation::wait(int msecs)
+{
+    std::unique_lock lock(m_mutex);
+    auto done = [this] { return m_state == State::Finished; };
+    if (msecs < 0) {
+        m_finishedCv.wait(lock, done);
+        return true;
+    }
+    return m_finishedCv.wait_for(lock, std::chrono::milliseconds(msecs), done);
+}
+
+void FileOperation::cancel()
+{
+    m_cancel.store(true, std::memory_order_relaxed);
+}
+
+bool FileOperation::isFinished() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_state == State::Finished;
+}
+
+FileOpProgress FileOperation::progress() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_published;
+}
+
+FileOpResult FileOperation::result() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_result;
+}
+
+ConflictAnswer FileOperation::askConflict(const ConflictQuestion& q)
+{
+    const bool merge = q.sourceIsFolder && q.targetIsFolder;
+    if (merge && m_rememberMerge)
+        return {m_mergeAnswer, true};
+    if (!merge && m_rememberConflict)
+        return {m_conflictAnswer, true};
+    publishNow();
+    ConflictAnswer a = m_onConflict ? m_onConflict(q) : ConflictAnswer{};
+    // Time spent waiting for the user is no copying time.
+    m_rateSampleNs = nowNs();
+    m_rateSampleBytes = m_work.doneBytes;
+    if (a.action == ConflictAction::Cancel) {
+        cancel();
+    } else if (a.applyToAll) {
+        (merge ? m_rememberMerge : m_rememberConflict) = true;
+        (merge ? m_mergeAnswer : m_conflictAnswer) = a.action;
+    }
+    return a;
+}
+
+ErrorAction FileOperation::askError(const QByteArray& path, const QString& action, int error)
+{
+    ErrorQuestion q{path, action, error, ErrnoMessage(error)};
+    ErrorAnswer a;
+    if (m_skipAllErrors) {
+        a.action = ErrorAction::Skip;
+    } else {
+        publishNow();
+        a = m_onError ? m_onError(q) : ErrorAnswer{};
+        m_rateSampleNs = nowNs();
+        m_rateSampleBytes = m_work.doneBytes;
+    }
+    if (a.action == ErrorAction::Skip) {
+        addSkipped(path, q.action + QStringLiteral(" \"") + Shown(path) + QStringLiteral("\": ") + q.message);
+        if (a.applyToAll)
+            m_skipAllErrors = true;
+    } else if (a.action == ErrorAction::Cancel) {
+        cancel();
+    }
+    return a.action;
+}
+
+void FileOperation::refuse(const QString& message)
+{
+    std::lock_guard lock(m_mutex);
+    m_result.status = FileOpResult::Refused;
+    m_result.message = message;
+}
+
+void FileOperation::addSkipped(const QByteArray& path, const QString& message)
+{
+    std::lock_guard lock(m_mutex);
+    m_result.skipped.push_back({path, message});
+}
+
+void FileOperation::addCreated(const QByteArray& path)
+{
+    std::lock_guard lock(m_mutex);
+    m_result.created.push_back(path);
+}
+
+void FileOperation::addNoTrash(const QByteArray& path)
+{
+    std::lock_guard lock(m_mutex);
+    m_result.noTrash.push_back(path);
+}
+
+void FileOperation::setScanning(bool scanning)
+{
+    m_work.scanning = scanning;
+    publishNow();
+}
+
+void FileOperation::addTotals(qint64 bytes, qint64 items)
+{
+    m_work.totalBytes += bytes;
+    m_work.totalItems += items;
+}
+
+void FileOperation::addDone(qint64 bytes, qint64 items)
+{
+    m_work.doneBytes += bytes;
+    m_work.doneItems += items;
+}
+
+void FileOperation::setCurrentFile(const QByteArray& path)
+{
+    m_work.currentFile = path;
+}
+
+void FileOperation::publishIfDue()
+{
+    if (nowNs() >= m_nextPublishNs)
+        publishNow();
+}
+
+void FileOperation::publishNow()
+{
+    const qint64 now = nowNs();
+    const qint64 span = now - m_rateSampleNs;
+    if (span >= 200'000'000) {
+        double recent = double(m_work.doneBytes - m_rateSampleBytes) * 1e9 / double(span);
+        m_work.bytesPerSecond = m_work.bytesPerSecond <= 0 ? recent : 0.5 * m_work.bytesPerSecond + 0.5 * recent;
+        m_rateSampleNs = now;
+        m_rateSampleBytes = m_work.doneBytes;
+    }
+    FileOpProgress shown = m_work;
+    // Renamed folders count as one item, merged ones as many: never show more than all.
+    shown.doneItems = std::min(shown.doneItems, std::max(shown.totalItems, qint64(0)));
+    shown.doneBytes = std::clamp(shown.doneBytes, qint64(0), std::max(shown.totalBytes, qint64(0)));
+    {
+        std::lock_guard lock(m_mutex);
+        m_published = shown;
+    }
+    m_nextPublishNs = now + m_intervalNs;
+    if (m_onProgress)
+        m_onProgress(shown);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Transfer: copy, move, restore
+
+namespace fileops {
+
+namespace {
+
+// Batches of small files share one syncfs; a file is renamed into place only after it.
+constexpr size_t BatchFiles = 2048;
+constexpr qint64 BatchBytes = qint64(64) << 20;
+constexpr qint64 BatchAgeNs = 1'000'000'000;
+// Large enough to keep the kernel busy, small enough to check for cancel a few times a second
+// on a slow disk.
+constexpr off_t CopyChunk = off_t(8) << 20;
+constexpr size_t BufferSize = size_t(1) << 20;
+// Writeback runs one window behind the copy so the final sync has little left to do.
+constexpr qint64 WritebackStep = qint64(32) << 20;
+constexpr off_t PreallocateFrom = off_t(1) << 20;
+// A background sync starts this far ahead, so the sync before a folder is placed has little left.
+constexpr qint64 SyncAheadBytes = qint64(8) << 20;
+constexpr qint64 SyncAheadNs = 100'000'000;
+
+bool targetSideError(int e)
+{
+    return e == ENOSPC || e == EDQUOT || e == EFBIG || e == EROFS;
+}
+
+// Gives an unnamed file its name; fails with EEXIST rather than replace anything.
+int linkUnnamed(int fd, const QByteArray& target)
+{
+    char proc[64];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    if (::linkat(AT_FDCWD, proc, AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW) == 0)
+        return 0;
+    int e = errno;
+    if (e == ENOENT && ::access("/proc/self/fd", X_OK) != 0)
+        e = ::linkat(fd, "", AT_FDCWD, target.constData(), AT_EMPTY_PATH) == 0 ? 0 : errno;
+    return e;
+}
+
+// Owner, mode, extended attributes and times of the source. `createdMode` is the mode the new
+// file already has and `ownerMatches` says it already has the right owner: each call spared
+// counts when copying many small files.
+void copyAttributes(int in, int out, const struct stat& st, mode_t createdMode, bool ownerMatches)
+{
+    bool owned = ownerMatches || ::fchown(out, st.st_uid, st.st_gid) == 0;
+    if (!owned)
+        owned = ::fchown(out, uid_t(-1), st.st_gid) == 0 && st.st_uid == ::geteuid();
+    mode_t mode = st.st_mode & 07777;
+    // Set-id bits only stay with the owner and group they were meant for.
+    if (!owned)
+        mode &= ~mode_t(S_ISUID | S_ISGID);
+    if (mode != createdMode)
+        ::fchmod(out, mode);
+
+    char small[1024];
+    ssize_t len = ::flistxattr(in, small, sizeof small);
+    std::vector<char> names;
+    if (len < 0 && errno == ERANGE) {
+        len = ::flistxattr(in, nullptr, 0);
+        if (len > 0) {
+            names.resize(size_t(len));
+            len = ::flistxattr(in, names.data(), names.size());
+        }
+    } else if (len > 0) {
+        names.assign(small, small + len);
+    }
+    for (ssize_t i = 0; len > 0 && i < len; i += ssize_t(std::strlen(names.data() + i)) + 1) {
+        const char* name = names.data() + i;
+        ssize_t vlen = ::fgetxattr(in, name, nullptr, 0);
+        if (vlen < 0)
+            continue;
+        std::vector<char> value(size_t(vlen) + 1);
+        vlen = ::fgetxattr(in, name, value.data(), value.size());
+        if (vlen >= 0)
+            ::fsetxattr(out, name, value.data(), size_t(vlen), 0);
+    }
+
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ::futimens(out, times);
+}
+
+} // namespace
+
+TransferOperation::TransferOperation(FileOpKind kind, std::vector<TransferItem> items)
+    : FileOperation(kind)
+    , m_items(std::move(items))
+    , m_move(kind == FileOpKind::Move || kind == FileOpKind::Restore)
+    , m_createTargets(kind == FileOpKind::Restore)
+{
+}
+
+void TransferOperation::execute()
+{
+    if (!validate())
+        return;
+    m_euid = ::geteuid();
+    m_egid = ::getegid();
+    // The umask decides the mode new files get; it can only be read without changing it here.
+    const QByteArray status = [] {
+        QFile f(QStringLiteral("/proc/self/status"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    if (qsizetype at = status.indexOf("\nUmask:\t"); at >= 0) {
+        bool ok = false;
+        m_umask = mode_t(status.mid(at + 8, status.indexOf('\n', at + 1) - at - 8).trimmed().toUInt(&ok, 8));
+        m_umaskKnown = ok;
+    }
+    // A batch keeps its unnamed files open until they are synced: allow enough descriptors.
+    struct rlimit lim;
+    if (::getrlimit(RLIMIT_NOFILE, &lim) == 0) {
+        if (lim.rlim_cur < lim.rlim_max && lim.rlim_cur < 8192) {
+            lim.rlim_cur = std::min<rlim_t>(lim.rlim_max, 8192);
+            ::setrlimit(RLIMIT_NOFILE, &lim);
+            ::getrlimit(RLIMIT_NOFILE, &lim);
+        }
+        m_batchFiles = std::clamp<size_t>(lim.rlim_cur > 256 ? (lim.rlim_cur - 128) / 2 : 16, 16, BatchFiles);
+    } else {
+        m_batchFiles = 64;
+    }
+    scan();
+    for (TransferItem& item : m_items) {
+        if (isCancelled())
+            break;
+        transferItem(item);
+    }
+    discardPending();
+    finishFolders();
+    m_syncer.stop();
+}
+
+bool TransferOperation::validate()
+{
+    if (m_createTargets)
+        return true;
+    for (const TransferItem& item : m_items) {
+        struct stat st;
+        if (::stat(item.targetDir.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            refuse(withName(texts::NoTargetFolder, item.targetDir));
+            return false;
+        }
+    }
+    // A folder never goes into itself or its own subfolder: refused before anything is written.
+    for (const TransferItem& item : m_items) {
+        struct stat st;
+        if (!lstatPath(item.source, &st) || !S_ISDIR(st.st_mode))
+            continue;
+        char* src = ::realpath(item.source.constData(), nullptr);
+        char* dst = ::realpath(item.targetDir.constData(), nullptr);
+        bool inside = false;
+        if (src && dst) {
+            QByteArray s(src), d(dst);
+            inside = d == s || s == "/" || d.startsWith(s + '/');
+        }
+        std::free(src);
+        std::free(dst);
+        if (inside) {
+            refuse(withName(m_move ? texts::MoveIntoItself : texts::CopyIntoItself, item.source));
+            return false;
+        }
+    }
+    return true;
+}
+
+void TransferOperation::scan()
+{
+    setScanning(true);
+    for (TransferItem& item : m_items) {
+        if (isCancelled())
+            break;
+        struct stat st, dir;
+        if (!lstatPath(item.source, &st)) {
+            addTotals(0, 1);
+            continue;
+        }
+        // A move within one volume is a rename: one item, whatever it holds.
+        QByteArray probe = item.targetDir;
+        while (m_createTargets && ::stat(probe.constData(), &dir) != 0 && probe != "/")
+            probe = ParentOf(probe);
+        item.sameDevice = m_move && ::stat(probe.constData(), &dir) == 0 && dir.st_dev == st.st_dev;
+        if (item.sameDevice) {
+            addTotals(0, 1);
+            continue;
+        }
+        qint64 bytes = 0, items = 0;
+        measure(item.source, st, &bytes, &items);
+        addTotals(bytes, items);
+    }
+    setScanning(false);
+}
+
+void TransferOperation::measure(const QByteArray& path, const struct stat& st, qint64* bytes, qint64* items)
+{
+    ++*items;
+    if (S_ISREG(st.st_mode))
+        *bytes += st.st_size;
+    if (!S_ISDIR(st.st_mode) || isCancelled())
+        return;
+    setCurrentFile(path);
+    publishIfDue();
+    DIR* d = ::opendir(path.constData());
+    if (!d)
+        return;
+    std::vector<QByteArray> names;
+    while (dirent* e = ::readdir(d)) {
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+            names.emplace_back(e->d_name);
+    }
+    ::closedir(d);
+    for (const QByteArray& name : names) {
+        QByteArray child = JoinPath(path, name);
+        struct stat cst;
+        if (lstatPath(child, &cst))
+            measure(child, cst, bytes, items);
+    }
+}
+
+void TransferOperation::countSkipped(const QByteArray& path, const struct stat& st)
+{
+    qint64 bytes = 0, items = 0;
+    measure(path, st, &bytes, &items);
+    addDone(bytes, items);
+}
+
+void TransferOperation::transferItem(TransferItem& item)
+{
+    struct stat st;
+    while (!lstatPath(item.source, &st)) {
+        ErrorAction a = askError(item.source, uiText(m_move ? texts::CannotMove : texts::CannotRead), errno);
+        if (a != ErrorAction::Retry) {
+            addDone(0, 1);
+            return;
+        }
+    }
+    setCurrentFile(item.source);
+
+    if (m_createTargets) {
+        while (int e = MakePath(item.targetDir, 0777)) {
+            if (askError(item.targetDir, uiText(texts::CannotCreateFolder), e) != ErrorAction::Retry)
+                return;
+        }
+    }
+
+    // A move from a folder the user may not change would copy and then fail to remove: ask first.
+    if (m_move) {
+        while (::access(ParentOf(item.source).constData(), W_OK | X_OK) != 0) {
+            if (askError(item.source, uiText(texts::CannotMove), errno) != ErrorAction::Retry) {
+                addDone(0, 1);
+                return;
+            }
+        }
+    }
+
+    struct stat parent {}, target {};
+    const bool haveTarget = ::stat(item.targetDir.constData(), &target) == 0;
+    const bool sameFolder = haveTarget && ::stat(ParentOf(item.source).constData(), &parent) == 0
+        && parent.st_dev == target.st_dev && parent.st_ino == target.st_ino;
+    QByteArray name = item.targetName;
+    bool checkConflict = true;
+    if (sameFolder && name == BaseName(item.source)) {
+        if (m_move) {
+            addDone(0, 1);  // already where it should go
+            return;
+        }
+        name = FreeName(item.targetDir, name, S_ISDIR(st.st_mode), true);
+        checkConflict = false;
+    }
+
+    m_tryRename = item.sameDevice;
+    m_groupInherited = !haveTarget || (target.st_mode & S_ISGID);
+    QByteArray placed;
+    Step step = transfer(item.source, st, item.targetDir, name, checkConflict, &placed);
+    if (step != Step::Cancelled)
+        flush();
+    finishFolders();
+    if (step == Step::Ok && !placed.isEmpty())
+        addCreated(placed);
+    struct stat gone;
+    if (!item.companion.isEmpty() && !lstatPath(item.source, &gone) && errno == ENOENT)
+        ::unlink(item.companion.constData());
+    publishIfDue();
+}
+
+TransferOperation::Step TransferOperation::transfer(const QByteArray& src, const struct stat& st,
+                                                    const QByteArray& dstDir, QByteArray name, bool checkConflict,
+                                                    QByteArray* placed)
+{
+    if (isCancelled())
+        return Step::Cancelled;
+    setCurrentFile(src);
+    publishIfDue();
+
+    QByteArray dst = JoinPath(dstDir, name);
+    bool replace = false;
+    bool merge = false;
+    struct stat tst;
+    if (checkConflict && lstatPath(dst, &tst)) {
+        if (tst.st_dev == st.st_dev && tst.st_ino == st.st_ino) {
+            addDone(0, 1);  // the same file reached through another path
+            return Step::Skipped;
+        }
+        ConflictQuestion q;
+        q.source = src;
+        q.target = dst;
+        q.sourceIsFolder = S_ISDIR(st.st_mode);
+        q.targetIsFolder = S_ISDIR(tst.st_mode);
+        q.canReplace = q.sourceIsFolder == q.targetIsFolder;
+        q.sourceSize = st.st_size;
+        q.targetSize = tst.st_size;
+        q.sourceModified = st.st_mtime;
+        q.targetModified = tst.st_mtime;
+        ConflictAction action = askConflict(q).action;
+        if (action == ConflictAction::Replace && !q.canReplace)
+            action = ConflictAction::KeepBoth;
+        switch (action) {
+        case ConflictAction::Cancel:
+            return Step::Cancelled;
+        case ConflictAction::Skip:
+            countSkipped(src, st);
+            return Step::Skipped;
+        case ConflictAction::KeepBoth:
+            name = FreeName(dstDir, name, q.sourceIsFolder, false);
+            dst = JoinPath(dstDir, name);
+            break;
+        case ConflictAction::Replace:
+            (q.sourceIsFolder ? merge : replace) = true;
+            break;
+        }
+    }
+    *placed = dst;
+
+    if (m_tryRename && !merge) {
+        for (;;) {
+            int e = replace ? (::rename(src.constData(), dst.constData()) == 0 ? 0 : errno) : RenameNoReplace(src, dst);
+            if (e == 0) {
+                addDone(0, 1);
+                return Step::Ok;
+            }
+            if (e == EEXIST && !replace)
+                return transfer(src, st, dstDir, name, true, placed);  // created meanwhile: ask
+            if (e == EXDEV)
+                break;
+            ErrorAction a = askError(src, uiText(texts::CannotMove), e);
+            if (a == ErrorAction::Cancel)
+                return Step::Cancelled;
+            if (a == ErrorAction::Skip) {
+                addDone(0, 1);
+                return Step::Skipped;
+            }
+        }
+        // Another volume after all (a bind mount): the move becomes a copy, counted now.
+        qint64 bytes = 0, items = 0;
+        measure(src, st, &bytes, &items);
+        addTotals(bytes, items - 1);
+    }
+
+    if (S_ISDIR(st.st_mode)) {
+        if (merge || m_direct > 0)
+            return copyFolder(src, st, dst, merge);
+        return copyNewFolder(src, st, dstDir, name, placed);
+    }
+    if (S_ISREG(st.st_mode))
+        return copyFile(src, &st, dst, replace);
+    if (S_ISLNK(st.st_mode))
+        return copySymlink(src, st, dst, replace);
+    addSkipped(src, withName(texts::SpecialFile, src));
+    addDone(0, 1);
+    return Step::Skipped;
+}
+
+bool TransferOperation::listFolder(const QByteArray& src, const struct stat& st, Names* names, Step* step)
+{
+    for (;;) {
+        DIR* d = ::opendir(src.constData());
+        if (d) {
+            while (dirent* e = ::readdir(d)) {
+                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                    names->emplace_back(QByteArray(e->d_name), e->d_type);
+            }
+            ::closedir(d);
+            return true;
+        }
+        ErrorAction a = askError(src, uiText(texts::CannotReadFolder), errno);
+        if (a == ErrorAction::Cancel) {
+            *step = Step::Cancelled;
+            return false;
+        }
+        if (a == ErrorAction::Skip) {
+            countSkipped(src, st);
+            *step = Step::Skipped;
+            return false;
+        }
+    }
+}
+
+TransferOperation::Step TransferOperation::copyFolder(const QByteArray& src, const struct stat& st,
+                                                      const QByteArray& dst, bool merge)
+{
+    // Read first: a folder that cannot be read is not copied as an empty one.
+    Names names;
+    Step step;
+    if (!listFolder(src, st, &names, &step))
+        return step;
+    if (!merge) {
+        // Owner-only while filling it; its own mode and times are set once it is complete.
+        while (::mkdir(dst.constData(), 0700) != 0) {
+            if (errno == EEXIST) {
+                QByteArray placed;  // created meanwhile: ask
+                return transfer(src, st, ParentOf(dst), BaseName(dst), true, &placed);
+            }
+            ErrorAction a = askError(dst, uiText(texts::CannotCreateFolder), errno);
+            if (a == ErrorAction::Cancel)
+                return Step::Cancelled;
+            if (a == ErrorAction::Skip) {
+                countSkipped(src, st);
+                return Step::Skipped;
+            }
+        }
+    }
+    return fillFolder(src, st, dst, merge, names);
+}
+
+TransferOperation::Step TransferOperation::copyNewFolder(const QByteArray& src, const struct stat& st,
+                                                         const QByteArray& dstDir, QByteArray name, QByteArray* placed)
+{
+    // The new folder is filled under a hidden name and gets its own only when complete and on the
+    // disk: it is never seen half-copied, and a cancelled copy leaves nothing behind.
+    Names names;
+    Step listed;
+    if (!listFolder(src, st, &names, &listed))
+        return listed;
+    QByteArray tmp;
+    for (;;) {
+        tmp = JoinPath(dstDir, ".corvane-partial-XXXXXX");
+        if (::mkdtemp(tmp.data()))
+            break;
+        ErrorAction a = askError(JoinPath(dstDir, name), uiText(texts::CannotCreateFolder), errno);
+        if (a == ErrorAction::Cancel)
+            return Step::Cancelled;
+        if (a == ErrorAction::Skip) {
+            countSkipped(src, st);
+            return Step::Skipped;
+        }
+    }
+    const size_t folders = m_folders.size();
+    const size_t sources = m_movedSources.size();
+    auto drop = [&] {
+        RemoveTree(tmp);
+        m_folders.resize(folders);
+        m_movedSources.resize(sources);
+    };
+
+    ++m_direct;
+    Step step = fillFolder(src, st, tmp, false, names);
+    --m_direct;
+    if (step == Step::Cancelled) {
+        drop();
+        return step;
+    }
+    int e = 0;
+    {
+        Fd dir(::open(tmp.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!dir.valid() || ::syncfs(dir.get()) != 0)
+            e = errno;
+    }
+    if (e == 0) {
+        finishFoldersFrom(folders);
+        QByteArray dst = JoinPath(dstDir, name);
+        while ((e = RenameNoReplace(tmp, dst)) == EEXIST) {
+            // Someone took the name meanwhile: keep both.
+            name = FreeName(dstDir, name, true, false);
+            dst = JoinPath(dstDir, name);
+        }
+        *placed = dst;
+    }
+    if (e != 0) {
+        drop();
+        ErrorAction a = askError(JoinPath(dstDir, name), uiText(texts::CannotWrite), e);
+        if (a == ErrorAction::Retry)
+            return copyNewFolder(src, st, dstDir, name, placed);
+        return a == ErrorAction::Cancel ? Step::Cancelled : Step::Skipped;
+    }
+    if (m_move)
+        removeMovedSources(dstDir, sources);
+    return step;
+}
+
+TransferOperation::Step TransferOperation::fillFolder(const QByteArray& src, const struct stat& st,
+                                                      const QByteArray& dst, bool merge, const Names& names)
+{
+    m_folders.push_back({dst, st, !merge, m_move && m_direct == 0 ? src : QByteArray()});
+    if (m_move && m_direct > 0)
+        m_movedSources.push_back({src, st});
+    addDone(0, 1);
+    struct stat here;
+    const bool outerGroup = m_groupInherited;
+    m_groupInherited = ::stat(dst.constData(), &here) != 0 || (here.st_mode & S_ISGID);
+    struct RestoreGroup {
+        bool& flag;
+        bool value;
+        ~RestoreGroup() { flag = value; }
+    } restoreGroup{m_groupInherited, outerGroup};
+
+    bool skippedAny = false;
+    for (const auto& [name, type] : names) {
+        if (isCancelled())
+            return Step::Cancelled;
+        QByteArray child = JoinPath(src, name);
+        // A plain file in a new folder needs no lstat: opening it tells all.
+        if (!merge && !m_tryRename && type == DT_REG) {
+            setCurrentFile(child);
+            publishIfDue();
+            Step s = copyFile(child, nullptr, JoinPath(dst, name), false);
+            if (s == Step::Cancelled)
+                return s;
+            skippedAny |= s == Step::Skipped;
+            continue;
+        }
+        struct stat cst;
+        bool found = lstatPath(child, &cst);
+        while (!found) {
+            ErrorAction a = askError(child, uiText(texts::CannotRead), errno);
+            if (a == ErrorAction::Cancel)
+                return Step::Cancelled;
+            if (a == ErrorAction::Skip)
+                break;
+            found = lstatPath(child, &cst);
+        }
+        if (!found) {
+            skippedAny = true;
+            continue;
+        }
+        QByteArray placed;
+        Step s = transfer(child, cst, dst, name, merge, &placed);
+        if (s == Step::Cancelled)
+            return s;
+        skippedAny |= s == Step::Skipped;
+    }
+    return skippedAny ? Step::Skipped : Step::Ok;
+}
+
+TransferOperation::Step TransferOperation::copyFile(const QByteArray& src, const struct stat* known,
+                                                    const QByteArray& dst, bool replace)
+{
+    for (;;) {
+        if (isCancelled())
+            return Step::Cancelled;
+        Fd in(::open(src.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK));
+        struct stat ist {};
+        int e = 0;
+        QByteArray errorPath = src;
+        QString errorAction = uiText(texts::CannotRead);
+        if (!in.valid() || ::fstat(in.get(), &ist) != 0) {
+            e = errno;
+            if (known)
+                ist = *known;
+        } else if (!S_ISREG(ist.st_mode)) {
+            addSkipped(src, withName(texts::SpecialFile, src));
+            addDone(0, 1);
+            return Step::Skipped;
+        }
+
+        // The copy has no name until it is complete and on the disk: an unnamed file where the
+        // file system allows, else a hidden temporary name. Neither is ever a partial target.
+        QByteArray tmp;
+        Fd out;
+        mode_t createdMode = 0600;
+        if (e == 0 && m_direct > 0) {
+            // Inside a folder that is itself still hidden: the final name at once.
+            tmp = dst;
+            out.reset(::open(dst.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, ist.st_mode & 0777));
+            createdMode = ist.st_mode & 0777 & ~m_umask;
+            if (!out.valid()) {
+                e = errno;
+                errorPath = dst;
+                errorAction = uiText(texts::CannotWrite);
+            }
+        }
+        if (e == 0 && !out.valid() && !replace && m_unnamedTemps) {
+            out.reset(::open(ParentOf(dst).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+            if (!out.valid() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+                e = errno;
+                errorPath = dst;
+                errorAction = uiText(texts::CannotWrite);
+            } else if (!out.valid()) {
+                m_unnamedTemps = false;
+            }
+        }
+        if (e == 0 && !out.valid()) {
+            tmp = JoinPath(ParentOf(dst), ".corvane-XXXXXX.part");
+            out.reset(::mkostemps(tmp.data(), 5, O_CLOEXEC));
+            if (!out.valid()) {
+                e = errno;
+                errorPath = dst;
+                errorAction = uiText(texts::CannotWrite);
+            }
+        }
+        qint64 copied = 0;
+        if (e == 0) {
+            CopyError ce = copyData(in.get(), out.get(), ist, &copied);
+            if (ce.error == ECANCELED) {
+                out.reset();
+                if (!tmp.isEmpty())
+                    ::unlink(tmp.constData());
+                addDone(-copied, 0);
+                return Step::Cancelled;
+            }
+            if (ce.error != 0) {
+                e = ce.error;
+                if (!ce.onSource) {
+                    errorPath = dst;
+                    errorAction = uiText(texts::CannotWrite);
+                }
+            }
+        }
+        if (e != 0) {
+            // Nothing partial stays behind: the temporary file goes before the question.
+            if (out.valid()) {
+                out.reset();
+                if (!tmp.isEmpty())
+                    ::unlink(tmp.constData());
+            }
+            addDone(-copied, 0);
+            ErrorAction a = askError(errorPath, errorAction, e);
+            if (a == ErrorAction::Retry)
+                continue;
+            if (a == ErrorAction::Cancel)
+                return Step::Cancelled;
+            addDone(ist.st_size, 1);
+            return Step::Skipped;
+        }
+        if (!m_umaskKnown)
+            createdMode = mode_t(-1);
+        copyAttributes(in.get(), out.get(), ist, createdMode,
+                       ist.st_uid == m_euid && ist.st_gid == m_egid && !m_groupInherited);
+        addDone(0, 1);
+        if (m_direct > 0) {
+            if (m_move)
+                m_movedSources.push_back({src, ist});
+            m_unsyncedBytes += ist.st_size;
+            if (m_unsyncedBytes >= SyncAheadBytes || nowNs() - m_lastSyncKickNs >= SyncAheadNs) {
+                m_syncer.kick(out.get());
+                m_unsyncedBytes = 0;
+                m_lastSyncKickNs = nowNs();
+            }
+            return Step::Ok;
+        }
+        Pending p;
+        p.tmp = tmp;
+        p.target = dst;
+        p.replace = replace;
+        if (m_move) {
+            p.source = src;
+            p.sourceStat = ist;
+        }
+        queue(std::move(p), std::move(out), ist.st_size);
+        return Step::Ok;
+    }
+}
+
+TransferOperation::Step TransferOperation::copySymlink(const QByteArray& src, const struct stat& st,
+                                                       const QByteArray& dst, bool replace)
+{
+    for (;;) {
+        if (isCancelled())
+            return Step::Cancelled;
+        QByteArray target(qsizetype(std::max<off_t>(st.st_size, 64)) + 1, '\0');
+        ssize_t n;
+        while ((n = ::readlink(src.constData(), target.data(), size_t(target.size()))) == target.size())
+            target.resize(target.size() * 2);
+        int e = n < 0 ? errno : 0;
+        QByteArray errorPath = src;
+        QString errorAction = uiText(texts::CannotRead);
+        QByteArray tmp;
+        if (e == 0) {
+            target.truncate(n);
+            for (int attempt = 0; attempt < 100; ++attempt) {
+                if (m_direct > 0) {
+                    tmp = dst;
+                    e = ::symlink(target.constData(), tmp.constData()) == 0 ? 0 : errno;
+                    break;
+                }
+                tmp = JoinPath(ParentOf(dst), ".corvane-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36)
+                               + ".part");
+                if (::symlink(target.constData(), tmp.constData()) == 0) {
+                    e = 0;
+                    break;
+                }
+                e = errno;
+                if (e != EEXIST)
+                    break;
+            }
+            if (e != 0) {
+                errorPath = dst;
+                errorAction = uiText(texts::CannotWrite);
+            }
+        }
+        if (e != 0) {
+            ErrorAction a = askError(errorPath, errorAction, e);
+            if (a == ErrorAction::Retry)
+                continue;
+            if (a == ErrorAction::Cancel)
+                return Step::Cancelled;
+            addDone(0, 1);
+            return Step::Skipped;
+        }
+        ::lchown(tmp.constData(), st.st_uid, st.st_gid);
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        ::utimensat(AT_FDCWD, tmp.constData(), times, AT_SYMLINK_NOFOLLOW);
+        addDone(0, 1);
+        if (m_direct > 0) {
+            if (m_move)
+                m_movedSources.push_back({src, st});
+            return Step::Ok;
+        }
+        Pending p;
+        p.tmp = tmp;
+        p.target = dst;
+        p.replace = replace;
+        if (m_move) {
+            p.source = src;
+            p.sourceStat = st;
+        }
+        queue(std::move(p), Fd(), 0);
+        return Step::Ok;
+    }
+}
+
+TransferOperation::CopyError TransferOperation::copyData(int in, int out, const struct stat& st, qint64* copied)
+{
+    const off_t size = st.st_size;
+    const bool sparse = size > 0 && off_t(st.st_blocks) * 512 < size;
+    if (size >= PreallocateFrom && !sparse) {
+        // Reserving the space first makes a full disk fail at once instead of after gigabytes.
+        if (::fallocate(out, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && (errno == ENOSPC || errno == EDQUOT))
+            return {errno, false};
+    }
+    if (sparse) {
+        // Only the data runs are copied, so holes stay holes.
+        off_t pos = 0;
+        for (;;) {
+            off_t data = ::lseek(in, pos, SEEK_DATA);
+            if (data < 0) {
+                if (errno == ENXIO)
+                    break;
+                if (pos == 0)
+                    return copyRange(in, out, 0, -1, copied);  // no hole support: copy all
+                return {errno, true};
+            }
+            off_t hole = ::lseek(in, data, SEEK_HOLE);
+            if (hole < 0)
+                return {errno, true};
+            if (CopyError e = copyRange(in, out, data, hole - data, copied); e.error)
+                return e;
+            pos = hole;
+        }
+        if (::ftruncate(out, size) != 0)
+            return {errno, false};
+        return {};
+    }
+    // The size seen at opening bounds the copy: no extra call just to meet the end of the file.
+    CopyError e = copyRange(in, out, 0, size > 0 ? size : -1, copied);
+    if (e.error == 0 && size >= PreallocateFrom && *copied < size)
+        ::ftruncate(out, *copied);  // the source shrank: drop the space reserved beyond its end
+    return e;
+}
+
+TransferOperation::CopyError TransferOperation::copyRange(int in, int out, off_t offset, off_t length,
+                                                          qint64* copied)
+{
+    off_t inPos = offset;
+    off_t outPos = offset;
+    off_t kicked = offset;
+    off_t waited = offset;
+    bool useCfr = !m_noCopyFileRange;
+    const off_t end = length < 0 ? -1 : offset + length;
+    for (;;) {
+        if (isCancelled())
+            return {ECANCELED, false};
+        off_t want = end < 0 ? CopyChunk : std::min(CopyChunk, end - inPos);
+        if (want <= 0)
+            break;
+        ssize_t n;
+        if (useCfr) {
+            n = ::copy_file_range(in, &inPos, out, &outPos, size_t(want), 0);
+            if (n < 0) {
+                int e = errno;
+                if (e == EINTR)
+                    continue;
+                // Not supported between these two files: plain reads and writes from here on.
+                if (e == EXDEV || e == EINVAL || e == ENOSYS || e == EOPNOTSUPP || e == EBADF || e == EPERM) {
+                    if (e == ENOSYS)
+                        m_noCopyFileRange = true;
+                    useCfr = false;
+                    continue;
+                }
+                return {e, !targetSideError(e)};
+            }
+            // Some file systems report no data where there is some (/proc): check with read().
+            if (n == 0 && inPos == 0) {
+                useCfr = false;
+                continue;
+            }
+        } else {
+            if (m_buffer.empty())
+                m_buffer.resize(BufferSize);
+            n = ::pread(in, m_buffer.data(), size_t(std::min<off_t>(want, off_t(m_buffer.size()))), inPos);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return {errno, true};
+            }
+            for (ssize_t written = 0; written < n;) {
+                ssize_t w = ::pwrite(out, m_buffer.data() + written, size_t(n - written), outPos + written);
+                if (w < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    return {errno, false};
+                }
+                written += w;
+            }
+            inPos += n;
+            outPos += n;
+        }
+        if (n == 0)
+            break;  // end of the file
+        *copied += n;
+        addDone(n, 0);
+        if (outPos - kicked >= WritebackStep) {
+            // Write this window out now and wait for the one before: a large file never piles up
+            // gigabytes for the final sync, and the progress shows what the disk really takes.
+            ::sync_file_range(out, kicked, outPos - kicked, SYNC_FILE_RANGE_WRITE);
+            if (waited < kicked)
+                ::sync_file_range(out, waited, kicked - waited,
+                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+            waited = kicked;
+            kicked = outPos;
+        }
+        publishIfDue();
+    }
+    return {};
+}
+
+void TransferOperation::queue(Pending p, Fd out, qint64 bytes)
+{
+    if (out.valid()) {
+        struct stat ost;
+        ::fstat(out.get(), &ost);
+        auto known = std::find_if(m_syncFds.begin(), m_syncFds.end(), [&](const auto& s) { return s.first == ost.st_dev; });
+        if (known == m_syncFds.end())
+            m_syncFds.emplace_back(ost.st_dev, Fd(::dup(out.get())));
+        if (p.tmp.isEmpty())
+            p.file = std::move(out);
+    }
+    if (m_pending.empty())
+        m_pendingSinceNs = nowNs();
+    m_pending.push_back(std::move(p));
+    m_pendingBytes += bytes;
+    if (m_pending.size() >= m_batchFiles || m_pendingBytes >= BatchBytes || nowNs() - m_pendingSinceNs >= BatchAgeNs)
+        flush();
+}
+
+void TransferOperation::flush()
+{
+    if (m_pending.empty())
+        return;
+    // One sync for the batch; a file reaches its name only once its data is on the disk.
+    std::vector<int> failed(m_pending.size(), 0);
+    bool synced = true;
+    for (auto& s : m_syncFds)
+        synced &= ::syncfs(s.second.get()) == 0;
+    m_syncFds.clear();
+    if (!synced) {
+        // Find out which files did not make it.
+        for (size_t i = 0; i < m_pending.size(); ++i) {
+            const Pending& p = m_pending[i];
+            Fd named(p.tmp.isEmpty() ? -1 : ::open(p.tmp.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+            const int fd = p.tmp.isEmpty() ? p.file.get() : named.get();
+            if (fd >= 0 && ::fsync(fd) != 0)
+                failed[i] = errno;
+        }
+    }
+
+    std::vector<std::pair<dev_t, QByteArray>> targetDirs;
+    for (size_t i = 0; i < m_pending.size(); ++i) {
+        Pending& p = m_pending[i];
+        int e = failed[i];
+        if (e == 0 && p.file.valid()) {
+            e = linkUnnamed(p.file.get(), p.target);
+            if (e == EEXIST) {
+                // Someone took the name since it was checked: keep both.
+                p.target = JoinPath(ParentOf(p.target), FreeName(ParentOf(p.target), BaseName(p.target), false, false));
+                e = linkUnnamed(p.file.get(), p.target);
+            }
+            p.file.reset();
+        } else if (e == 0) {
+            if (p.replace) {
+                e = ::rename(p.tmp.constData(), p.target.constData()) == 0 ? 0 : errno;
+            } else {
+                e = RenameNoReplace(p.tmp, p.target);
+                if (e == EEXIST) {
+                    p.target = JoinPath(ParentOf(p.target), FreeName(ParentOf(p.target), BaseName(p.target), false, false));
+                    e = RenameNoReplace(p.tmp, p.target);
+                }
+            }
+        }
+        if (e != 0) {
+            p.file.reset();
+            if (!p.tmp.isEmpty())
+                ::unlink(p.tmp.constData());
+            addSkipped(p.target, uiText(texts::CannotWrite) + QStringLiteral(" \"") + Shown(p.target)
+                                     + QStringLiteral("\": ") + ErrnoMessage(e));
+            p.source.clear();  // the original stays
+            continue;
+        }
+        if (!p.source.isEmpty()) {
+            struct stat dst;
+            QByteArray dir = ParentOf(p.target);
+            if (::stat(dir.constData(), &dst) == 0
+                && std::none_of(targetDirs.begin(), targetDirs.end(), [&](const auto& t) { return t.first == dst.st_dev; }))
+                targetDirs.emplace_back(dst.st_dev, dir);
+        }
+    }
+
+    if (m_move) {
+        // The renames must be on the disk too before an original goes.
+        for (const auto& t : targetDirs) {
+            Fd fd(::open(t.second.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (fd.valid())
+                ::syncfs(fd.get());
+        }
+        for (const Pending& p : m_pending) {
+            if (!p.source.isEmpty())
+                removeSource(p.source, p.sourceStat);
+        }
+    }
+    m_pending.clear();
+    m_pendingBytes = 0;
+}
+
+void TransferOperation::Syncer::kick(int fd)
+{
+    std::lock_guard lock(m_mutex);
+    m_fd.reset(::dup(fd));
+    m_wanted = true;
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { loop(); });
+    m_cv.notify_one();
+}
+
+void TransferOperation::Syncer::stop()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_cv.notify_one();
+    }
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void TransferOperation::Syncer::loop()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_cv.wait(lock, [this] { return m_wanted || m_stop; });
+        if (m_stop)
+            return;
+        m_wanted = false;
+        Fd fd(::dup(m_fd.get()));
+        lock.unlock();
+        if (fd.valid())
+            ::syncfs(fd.get());
+        lock.lock();
+    }
+}
+
+void TransferOperation::removeSource(const QByteArray& path, const struct stat& was)
+{
+    struct stat now;
+    if (!lstatPath(path, &now))
+        return;
+    if (S_ISDIR(was.st_mode)) {
+        // A moved folder goes only once it is empty: whatever was skipped or added keeps it.
+        if (::rmdir(path.constData()) != 0 && errno != ENOTEMPTY && errno != EEXIST)
+            addSkipped(path, uiText(texts::SourceKept).arg(Shown(path), ErrnoMessage(errno)));
+        return;
+    }
+    // Only what was copied goes: a file changed since then stays.
+    if (now.st_dev != was.st_dev || now.st_ino != was.st_ino || now.st_size != was.st_size
+        || now.st_mtim.tv_sec != was.st_mtim.tv_sec || now.st_mtim.tv_nsec != was.st_mtim.tv_nsec) {
+        addSkipped(path, withName(texts::ChangedWhileMoved, path));
+        return;
+    }
+    if (::unlink(path.constData()) != 0)
+        addSkipped(path, uiText(texts::SourceKept).arg(Shown(path), ErrnoMessage(errno)));
+}
+
+void TransferOperation::removeMovedSources(const QByteArray& targetDir, size_t from)
+{
+    // The copy's name must be on the disk too before an original goes.
+    Fd dir(::open(targetDir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.valid())
+        ::syncfs(dir.get());
+    // Files first, then folders from the deepest up.
+    for (size_t i = from; i < m_movedSources.size(); ++i) {
+        if (!S_ISDIR(m_movedSources[i].second.st_mode))
+            removeSource(m_movedSources[i].first, m_movedSources[i].second);
+    }
+    for (size_t i = m_movedSources.size(); i > from; --i) {
+        if (S_ISDIR(m_movedSources[i - 1].second.st_mode))
+            removeSource(m_movedSources[i - 1].first, m_movedSources[i - 1].second);
+    }
+    m_movedSources.resize(from);
+}
+
+void TransferOperation::discardPending()
+{
+    for (const Pending& p : m_pending) {
+        if (!p.tmp.isEmpty())
+            ::unlink(p.tmp.constData());
+    }
+    m_pending.clear();
+    m_syncFds.clear();
+    m_pendingBytes = 0;
+}
+
+void TransferOperation::finishFolders()
+{
+    if (!m_pending.empty()) {
+        if (isCancelled())
+            discardPending();
+        else
+            flush();
+    }
+    finishFoldersFrom(0);
+}
+
+void TransferOperation::finishFoldersFrom(size_t from)
+{
+    // Children were recorded after their parents: the reverse sets each folder's times after
+    // everything inside it has been placed.
+    for (size_t i = m_folders.size(); i > from; --i) {
+        const FolderDone& f = m_folders[i - 1];
+        if (f.created) {
+            const struct stat& st = f.sourceStat;
+            bool owned = ::lchown(f.target.constData(), st.st_uid, st.st_gid) == 0 || st.st_uid == ::geteuid();
+            mode_t mode = st.st_mode & 07777;
+            if (!owned)
+                mode &= ~mode_t(S_ISUID | S_ISGID);
+            ::chmod(f.target.constData(), mode);
+            const timespec times[2] = {st.st_atim, st.st_mtim};
+            ::utimensat(AT_FDCWD, f.target.constData(), times, AT_SYMLINK_NOFOLLOW);
+        }
+        // A moved folder goes only once it is empty: whatever was skipped or added keeps it.
+        if (!f.source.isEmpty() && ::rmdir(f.source.constData()) != 0 && errno != ENOTEMPTY && errno != EEXIST
+            && errno != ENOENT)
+            addSkipped(f.source, uiText(texts::SourceKept).arg(Shown(f.source), ErrnoMessage(errno)));
+    }
+    m_folders.resize(from);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Delete for good
+
+DeleteOperation::DeleteOperation(FileOpKind kind, std::vector<DeleteItem> items, bool forceWritable)
+    : FileOperation(kind)
+    , m_items(std::move(items))
+    , m_forceWritable(forceWritable)
+{
+}
+
+void DeleteOperation::execute()
+{
+    collect();
+    const QByteArray home = CleanPath(HomeFolderPath());
+    for (const DeleteItem& item : m_items) {
+        if (item.path == "/" || item.path == home || item.path.isEmpty()) {
+            refuse(withName(texts::NotDeletable, item.path.isEmpty() ? QByteArray("/") : item.path));
+            return;
+        }
+    }
+    setScanning(true);
+    for (const DeleteItem& item : m_items) {
+        if (isCancelled())
+            return;
+        qint64 items = 0;
+        count(item.path, &items);
+        addTotals(0, std::max<qint64>(items, 1));
+    }
+    setScanning(false);
+    for (const DeleteItem& item : m_items) {
+        if (isCancelled())
+            return;
+        Step s = remove(item.path);
+        if (s == Step::Ok && !item.companion.isEmpty())
+            ::unlink(item.companion.constData());
+        if (s == Step::Cancelled)
+            return;
+    }
+}
+
+void DeleteOperation::count(const QByteArray& path, qint64* items)
+{
+    struct stat st;
+    if (!lstatPath(path, &st))
+        return;
+    ++*items;
+    if (!S_ISDIR(st.st_mode) || isCancelled())
+        return;
+    setCurrentFile(path);
+    publishIfDue();
+    DIR* d = ::opendir(path.constData());
+    if (!d)
+        return;
+    std::vector<QByteArray> names;
+    while (dirent* e = ::readdir(d)) {
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+            names.emplace_back(e->d_name);
+    }
+    ::closedir(d);
+    for (const QByteArray& name : names)
+        count(JoinPath(path, name), items);
+}
+
+DeleteOperation::Step DeleteOperation::remove(const QByteArray& path)
+{
+    if (isCancelled())
+        return Step::Cancelled;
+    setCurrentFile(path);
+    publishIfDue();
+    struct stat st;
+    if (!lstatPath(path, &st)) {
+        addDone(0, 1);
+        return Step::Ok;  // already gone, which is what was asked
+    }
+    if (S_ISDIR(st.st_mode)) {
+        if (m_forceWritable && st.st_uid == ::geteuid() && (st.st_mode & S_IRWXU) != S_IRWXU)
+            ::chmod(path.constData(), (st.st_mode & 07777) | S_IRWXU);
+        std::vector<QByteArray> names;
+        for (;;) {
+            DIR* d = ::opendir(path.constData());
+            if (d) {
+                while (dirent* e = ::readdir(d)) {
+                    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                        names.emplace_back(e->d_name);
+                }
+                ::closedir(d);
+                break;
+            }
+            ErrorAction a = askError(path, uiText(texts::CannotDelete), errno);
+            if (a == ErrorAction::Cancel)
+                return Step::Cancelled;
+            if (a == ErrorAction::Skip)
+                return Step::Skipped;
+        }
+        bool skipped = false;
+        for (const QByteArray& name : names) {
+            Step s = remove(JoinPath(path, name));
+            if (s == Step::Cancelled)
+                return s;
+            skipped |= s == Step::Skipped;
+        }
+        if (skipped)
+            return Step::Skipped;  // the folder keeps what could not go; that was reported
+    }
+    for (;;) {
+        int r = S_ISDIR(st.st_mode) ? ::rmdir(path.constData()) : ::unlink(path.constData());
+        if (r == 0 || errno == ENOENT)
+            break;
+        ErrorAction a = askError(path, uiText(texts::CannotDelete), errno);
+        if (a == ErrorAction::Cancel)
+            return Step::Cancelled;
+        if (a == ErrorAction::Skip)
+            return Step::Skipped;
+    }
+    addDone(0, 1);
+    return Step::Ok;
+}
+
+} // namespace fileops
+
+// ---------------------------------------------------------------------------------------------
+// Factories
+
+namespace {
+
+std::vector<TransferItem> transferItems(std::vector<QByteArray> sources, const QByteArray& targetFolder)
+{
+    const QByteArray target = CleanPath(targetFolder);
+    std::vector<TransferItem> items;
+    items.reserve(sources.size());
+    for (const QByteArray& s : sources) {
+        TransferItem item;
+        item.source = CleanPath(s);
+        item.targetDir = target;
+        item.targetName = BaseName(item.source);
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+} // namespace
+
+std::unique_ptr<FileOperation> CopyFiles(std::vector<QByteArray> sources, const QByteArray& targetFolder)
+{
+    return std::make_unique<TransferOperation>(FileOpKind::Copy, transferItems(std::move(sources), targetFolder));
+}
+
+std::unique_ptr<FileOperation> MoveFiles(std::vector<QByteArray> sources, const QByteArray& targetFolder)
+{
+    return std::make_unique<TransferOperation>(FileOpKind::Move, transferItems(std::move(sources), targetFolder));
+}
+
+std::unique_ptr<FileOperation> DeleteFiles(std::vector<QByteArray> paths)
+{
+    std::vector<DeleteItem> items;
+    for (const QByteArray& p : paths)
+        items.push_back({CleanPath(p), {}});
+    return std::make_unique<DeleteOperation>(FileOpKind::Delete, std::move(items));
+}
+
+} // namespace corvane::platform

@@ -1,0 +1,202 @@
+#pragma once
+// Internals shared by the file-operation jobs and the trash: the transfer (copy, move, restore)
+// and delete engines, and small POSIX helpers. Not for the UI: it uses FileOperation.h and Trash.h.
+#include "FileOperation.h"
+
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace corvane::platform::fileops {
+
+// Owns a file descriptor.
+class Fd
+{
+public:
+    Fd() = default;
+    explicit Fd(int fd) : m_fd(fd) {}
+    Fd(Fd&& o) noexcept : m_fd(o.release()) {}
+    Fd& operator=(Fd&& o) noexcept
+    {
+        if (this != &o)
+            reset(o.release());
+        return *this;
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { reset(); }
+
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    int release()
+    {
+        int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+QByteArray JoinPath(const QByteArray& dir, const QByteArray& name);
+QByteArray ParentOf(const QByteArray& path);
+QByteArray BaseName(const QByteArray& path);
+// Absolute, without trailing slashes.
+QByteArray CleanPath(const QByteArray& path);
+QString ErrnoMessage(int error);
+QString Shown(const QByteArray& path);  // readable file name for messages
+// A name in `dir` that is free: numbered ("a (2).txt") or, with copyStyle, "a (copy).txt".
+QByteArray FreeName(const QByteArray& dir, const QByteArray& name, bool isFolder, bool copyStyle);
+// The name cut to `limit` bytes, keeping its extension.
+QByteArray ShortenName(const QByteArray& name, bool isFolder, qsizetype limit);
+// rename(2) that never replaces; falls back where the file system lacks RENAME_NOREPLACE.
+int RenameNoReplace(const QByteArray& from, const QByteArray& to);
+// Removes a tree this job made itself (a hidden partial folder); no questions.
+void RemoveTree(const QByteArray& path);
+// Creates the folder and its missing parents.
+int MakePath(const QByteArray& path, mode_t mode);
+
+struct TransferItem {
+    QByteArray source;
+    QByteArray targetDir;
+    QByteArray targetName;
+    QByteArray companion;  // removed once the source is gone (a restored item's .trashinfo)
+    bool sameDevice = false;
+};
+
+// Copy and move (also a restore from the trash, which is a move that creates missing folders).
+class TransferOperation : public FileOperation
+{
+public:
+    TransferOperation(FileOpKind kind, std::vector<TransferItem> items);
+
+protected:
+    void execute() override;
+
+private:
+    enum class Step { Ok, Skipped, Cancelled };
+    struct Pending {
+        QByteArray tmp;  // a named temporary file; empty for an unnamed one held in `file`
+        Fd file;         // an unnamed file (O_TMPFILE), linked to its name once durable
+        QByteArray target;
+        bool replace = false;
+        QByteArray source;   // removed once the copy is durable (moves)
+        struct stat sourceStat {};
+    };
+    struct FolderDone {
+        QByteArray target;
+        struct stat sourceStat {};
+        bool created = false;  // merged folders keep their own attributes
+        QByteArray source;     // removed when empty (moves)
+    };
+    struct CopyError {
+        int error = 0;
+        bool onSource = false;
+    };
+
+    bool validate();
+    void scan();
+    void transferItem(TransferItem& item);
+    Step transfer(const QByteArray& src, const struct stat& st, const QByteArray& dstDir, QByteArray name,
+                  bool checkConflict, QByteArray* placed);
+    Step copyFolder(const QByteArray& src, const struct stat& st, const QByteArray& dst, bool merge);
+    Step copyNewFolder(const QByteArray& src, const struct stat& st, const QByteArray& dstDir, QByteArray name,
+                       QByteArray* placed);
+    using Names = std::vector<std::pair<QByteArray, unsigned char>>;  // name and d_type
+    bool listFolder(const QByteArray& src, const struct stat& st, Names* names, Step* step);
+    Step fillFolder(const QByteArray& src, const struct stat& st, const QByteArray& dst, bool merge,
+                    const Names& names);
+    // `known` is the source's lstat when the caller has it.
+    Step copyFile(const QByteArray& src, const struct stat* known, const QByteArray& dst, bool replace);
+    Step copySymlink(const QByteArray& src, const struct stat& st, const QByteArray& dst, bool replace);
+    CopyError copyData(int in, int out, const struct stat& st, qint64* copied);
+    CopyError copyRange(int in, int out, off_t offset, off_t length, qint64* copied);
+    void queue(Pending p, Fd out, qint64 bytes);
+    void flush();
+    void finishFolders();
+    void finishFoldersFrom(size_t from);
+    void removeSource(const QByteArray& path, const struct stat& was);
+    void removeMovedSources(const QByteArray& targetDir, size_t from);
+    void discardPending();
+    void measure(const QByteArray& path, const struct stat& st, qint64* bytes, qint64* items);
+    void countSkipped(const QByteArray& path, const struct stat& st);
+
+    std::vector<TransferItem> m_items;
+    const bool m_move;
+    const bool m_createTargets;
+    std::vector<Pending> m_pending;
+    std::vector<std::pair<dev_t, Fd>> m_syncFds;
+    qint64 m_pendingBytes = 0;
+    qint64 m_pendingSinceNs = 0;
+    std::vector<FolderDone> m_folders;
+    std::vector<char> m_buffer;
+    bool m_noCopyFileRange = false;
+    bool m_tryRename = false;  // a move within one volume
+    bool m_unnamedTemps = true;
+    uid_t m_euid = 0;
+    gid_t m_egid = 0;
+    mode_t m_umask = 022;
+    bool m_umaskKnown = false;
+    bool m_groupInherited = false;  // new files take the folder's group (set-group-id folder)
+    qint64 m_unsyncedBytes = 0;
+    qint64 m_lastSyncKickNs = 0;
+
+    // Starts writing finished files to the disk while the copy goes on; one thread per job.
+    class Syncer
+    {
+    public:
+        ~Syncer() { stop(); }
+        void kick(int fd);
+        void stop();
+
+    private:
+        void loop();
+        std::mutex m_mutex;
+        std::condition_variable m_cv;
+        Fd m_fd;
+        bool m_wanted = false;
+        bool m_stop = false;
+        std::thread m_thread;
+    } m_syncer;
+    int m_direct = 0;  // depth inside a new folder that is still hidden
+    // Moves into new folders: the originals that go once the copy is in place (files and
+    // folders in the order they were copied).
+    std::vector<std::pair<QByteArray, struct stat>> m_movedSources;
+    size_t m_batchFiles = 0;
+};
+
+struct DeleteItem {
+    QByteArray path;
+    QByteArray companion;  // removed after the item (a trashed item's .trashinfo)
+};
+
+// Delete for good; also empties and prunes the trash.
+class DeleteOperation : public FileOperation
+{
+public:
+    // forceWritable: folders the user owns but cannot write are opened up so they can be emptied
+    // (the trash holds whatever was thrown in, read-only folders too).
+    DeleteOperation(FileOpKind kind, std::vector<DeleteItem> items, bool forceWritable = false);
+
+protected:
+    void execute() override;
+    // Runs on the job's thread before anything is deleted; may add items.
+    virtual void collect() {}
+    std::vector<DeleteItem> m_items;
+
+private:
+    enum class Step { Ok, Skipped, Cancelled };
+    Step remove(const QByteArray& path);
+    void count(const QByteArray& path, qint64* items);
+
+    const bool m_forceWritable;
+};
+
+} // namespace corvane::platform::fileops

@@ -1,0 +1,413 @@
+#include "FileOpsTestSupport.h"
+#include "platform/FileOperation.h"
+#include "tests/support/TempDir.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace corvane::platform;
+using namespace corvane::test;
+
+namespace {
+
+class FileOps : public ::testing::Test
+{
+protected:
+    // The temporary folder cannot remove names that are not UTF-8 by itself.
+    void TearDown() override { clearFolder(tmp.pathBytes()); }
+    QByteArray p(const QByteArray& rel) const { return tmp.pathBytes() + '/' + rel; }
+    // Names in a folder that a copy left half-done.
+    static std::vector<QByteArray> leftovers(const QByteArray& dir)
+    {
+        std::vector<QByteArray> out;
+        for (const QByteArray& n : namesIn(dir)) {
+            if (n.startsWith(".corvane-"))
+                out.push_back(n);
+        }
+        return out;
+    }
+
+    TempDir tmp;
+};
+
+} // namespace
+
+TEST(FileOpNames, CopyAndKeepBothNames)
+{
+    struct Case {
+        QByteArray name;
+        bool folder;
+        int n;
+        QByteArray copy;
+        QByteArray numbered;
+    };
+    const QByteArray utf8Long = QByteArray(119, 'x') + QByteArray("\xc3\xa9").repeated(66) + ".txt";  // 255 bytes
+    const Case cases[] = {
+        {"a.txt", false, 1, "a (copy).txt", "a (2).txt"},
+        {"a.txt", false, 2, "a (copy 2).txt", "a (2).txt"},
+        {"a (copy).txt", false, 2, "a (copy 2).txt", "a (copy) (2).txt"},
+        {"a (copy 7).txt", false, 1, "a (copy).txt", "a (copy 7) (2).txt"},
+        {"a (2).txt", false, 3, "a (2) (copy 3).txt", "a (3).txt"},
+        {"archive.tar.gz", false, 1, "archive (copy).tar.gz", "archive (2).tar.gz"},
+        {".bashrc", false, 1, ".bashrc (copy)", ".bashrc (2)"},
+        {"notes.d", true, 1, "notes.d (copy)", "notes.d (2)"},
+        {"Report v1.2 final", false, 1, "Report v1.2 final (copy)", "Report v1.2 final (2)"},
+        {"(copy)", false, 2, "(copy) (copy 2)", "(copy) (2)"},
+        {"caf\xe9.txt", false, 1, "caf\xe9 (copy).txt", "caf\xe9 (2).txt"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CopyName(c.name, c.folder, c.n), c.copy) << c.name.toStdString();
+        EXPECT_EQ(NumberedName(c.name, c.folder, c.n), c.numbered) << c.name.toStdString();
+    }
+    // Names at the length limit are shortened before the extension, never inside a character.
+    const QByteArray shortened = CopyName(utf8Long, false, 1);
+    EXPECT_LE(shortened.size(), 255);
+    EXPECT_TRUE(shortened.endsWith(" (copy).txt"));
+    EXPECT_TRUE(QString::fromUtf8(shortened).toUtf8() == shortened);
+}
+
+TEST_F(FileOps, CopyIntoTheSameFolderTwiceMakesCopyAndCopy2)
+{
+    tmp.addFile("dir/a.txt", "alpha");
+    tmp.addFile("dir/sub/b", "beta");
+    tmp.addFile("dir/caf\xe9.txt", "bytes");
+    for (int round = 1; round <= 2; ++round) {
+        auto op = CopyFiles({p("dir/a.txt"), p("dir/sub"), p("dir/caf\xe9.txt")}, p("dir"));
+        op->run();
+        ASSERT_EQ(op->result().status, FileOpResult::Completed);
+        EXPECT_EQ(op->result().created.size(), 3u);
+    }
+    EXPECT_EQ(namesIn(p("dir")),
+              (std::vector<QByteArray>{"a (copy 2).txt", "a (copy).txt", "a.txt", "caf\xe9 (copy 2).txt",
+                                       "caf\xe9 (copy).txt", "caf\xe9.txt", "sub", "sub (copy 2)", "sub (copy)"}));
+    EXPECT_EQ(readBytes(p("dir/a (copy 2).txt")), "alpha");
+    EXPECT_EQ(readBytes(p("dir/sub (copy)/b")), "beta");
+    EXPECT_EQ(readBytes(p("dir/caf\xe9 (copy).txt")), "bytes");
+
+    // Moving into the folder an item is already in leaves it alone.
+    auto move = MoveFiles({p("dir/a.txt")}, p("dir"));
+    move->run();
+    EXPECT_EQ(readBytes(p("dir/a.txt")), "alpha");
+    EXPECT_EQ(namesIn(p("dir")).size(), 9u);
+}
+
+TEST_F(FileOps, FolderIntoItselfIsRefusedBeforeAnythingIsWritten)
+{
+    tmp.addFile("top/sub/deep/f", "x");
+    tmp.addFile("other", "y");
+    for (FileOpKind kind : {FileOpKind::Copy, FileOpKind::Move}) {
+        for (const QByteArray& target : {p("top/sub/deep"), p("top")}) {
+            std::vector<QByteArray> sources{p("other"), p("top")};
+            auto op = kind == FileOpKind::Copy ? CopyFiles(sources, target) : MoveFiles(sources, target);
+            op->run();
+            EXPECT_EQ(op->result().status, FileOpResult::Refused);
+            EXPECT_TRUE(op->result().message.contains(QStringLiteral("\"top\""))) << op->result().message.toStdString();
+        }
+    }
+    EXPECT_EQ(namesIn(p("")), (std::vector<QByteArray>{"other", "top"}));
+    EXPECT_EQ(namesIn(p("top/sub/deep")), std::vector<QByteArray>{"f"});
+    EXPECT_EQ(namesIn(p("top")), std::vector<QByteArray>{"sub"});
+
+    auto missing = CopyFiles({p("other")}, p("no such folder"));
+    missing->run();
+    EXPECT_EQ(missing->result().status, FileOpResult::Refused);
+}
+
+TEST_F(FileOps, CancelledCopyLeavesNoPartialTargetAndTheSourceUntouched)
+{
+    tmp.addFolder("src");
+    writePattern(p("src/big"), qint64(64) << 20);
+    tmp.addFile("src/after", "never copied");
+    const QByteArray before = readBytes(p("src/big"));
+
+    // A file, and a folder holding it: neither leaves anything, hidden or not, in the target.
+    for (const auto& sources : {std::vector<QByteArray>{p("src/big"), p("src/after")}, std::vector<QByteArray>{p("src")}}) {
+        for (FileOpKind kind : {FileOpKind::Copy, FileOpKind::Move}) {
+            Tmpfs other("128m");  // a move to another volume copies
+            auto op = kind == FileOpKind::Copy ? CopyFiles(sources, other.path()) : MoveFiles(sources, other.path());
+            op->setProgressInterval(0);
+            qint64 seenAt = -1;
+            op->setProgressHandler([&](const FileOpProgress& pr) {
+                if (!pr.scanning && pr.doneBytes > 0 && pr.doneBytes < pr.totalBytes && seenAt < 0) {
+                    seenAt = pr.doneBytes;
+                    op->cancel();
+                }
+            });
+            op->run();
+            EXPECT_EQ(op->result().status, FileOpResult::Cancelled);
+            EXPECT_GT(seenAt, 0);
+            EXPECT_TRUE(namesIn(other.path()).empty());
+            EXPECT_EQ(readBytes(p("src/big")), before);
+            EXPECT_EQ(namesIn(p("src")), (std::vector<QByteArray>{"after", "big"}));
+        }
+    }
+}
+
+namespace {
+
+// A tree that shows what a move must keep: modes, times, a link, a name that is not UTF-8.
+void makeTree(TempDir& tmp)
+{
+    tmp.addFile("src/tree/sub/data.bin", QByteArray(300000, 'd'));
+    tmp.addFile("src/tree/caf\xe9\xff.txt", "latin-1 name");
+    tmp.addSymlink("src/tree/link", "sub/data.bin");
+    const QByteArray root = tmp.pathBytes() + "/src/tree";
+    ::chmod((root + "/sub/data.bin").constData(), 0640);
+    ::chmod((root + "/sub").constData(), 0750);
+    setTime(root + "/sub/data.bin", 1'000'000'000);
+    setTime(root + "/link", 1'000'000'100);
+    setTime(root + "/sub", 1'000'000'200);
+    setTime(root, 1'000'000'300);
+}
+
+void expectTree(const QByteArray& tree)
+{
+    EXPECT_EQ(readBytes(tree + "/sub/data.bin"), QByteArray(300000, 'd'));
+    EXPECT_EQ(readBytes(tree + "/caf\xe9\xff.txt"), "latin-1 name");
+    struct stat file = statOf(tree + "/sub/data.bin");
+    struct stat sub = statOf(tree + "/sub");
+    struct stat link = statOf(tree + "/link");
+    EXPECT_EQ(file.st_mode & 07777, 0640u);
+    EXPECT_EQ(file.st_mtime, 1'000'000'000);
+    EXPECT_EQ(sub.st_mode & 07777, 0750u);
+    EXPECT_EQ(sub.st_mtime, 1'000'000'200);
+    EXPECT_EQ(statOf(tree).st_mtime, 1'000'000'300);
+    ASSERT_TRUE(S_ISLNK(link.st_mode));
+    EXPECT_EQ(link.st_mtime, 1'000'000'100);
+    char target[64] = {};
+    EXPECT_EQ(::readlink((tree + "/link").constData(), target, sizeof target - 1), 12);
+    EXPECT_STREQ(target, "sub/data.bin");
+}
+
+} // namespace
+
+TEST_F(FileOps, CopyAndMoveKeepContentTimesModesLinksAndNames)
+{
+    Tmpfs other("16m");
+    struct Case {
+        const char* what;
+        bool move;
+        bool acrossVolumes;
+    };
+    for (const Case c : {Case{"copy", false, false}, Case{"copy across", false, true}, Case{"move", true, false},
+                         Case{"move across", true, true}}) {
+        SCOPED_TRACE(c.what);
+        makeTree(tmp);
+        const QByteArray target = c.acrossVolumes ? other.path() + "/dst" : p("dst");
+        ::mkdir(target.constData(), 0755);
+        const ino_t inode = statOf(p("src/tree/sub/data.bin")).st_ino;
+
+        auto op = c.move ? MoveFiles({p("src/tree")}, target) : CopyFiles({p("src/tree")}, target);
+        op->run();
+        ASSERT_EQ(op->result().status, FileOpResult::Completed);
+        EXPECT_TRUE(op->result().skipped.empty());
+        ASSERT_EQ(op->result().created, std::vector<QByteArray>{target + "/tree"});
+        expectTree(target + "/tree");
+        EXPECT_TRUE(leftovers(target + "/tree/sub").empty());
+        if (c.move) {
+            EXPECT_FALSE(exists(p("src/tree")));
+            // Within a volume a move is a rename: the very same file.
+            if (!c.acrossVolumes) {
+                EXPECT_EQ(statOf(target + "/tree/sub/data.bin").st_ino, inode);
+            }
+        } else {
+            expectTree(p("src/tree"));
+        }
+        ASSERT_EQ(runShell(QStringLiteral("rm -rf '%1' '%2'").arg(QString::fromLocal8Bit(p("src")), QString::fromLocal8Bit(target))), 0);
+    }
+}
+
+TEST_F(FileOps, FullDiskRemovesThePartialTargetAndAsksRetrySkipCancel)
+{
+    Tmpfs small("256k");
+    tmp.addFolder("src");
+    writePattern(p("src/big.bin"), 1 << 20);
+    tmp.addFile("src/small.txt", "fits");
+
+    // Copy: asked twice (retry, then skip); nothing half-written stays.
+    auto copy = CopyFiles({p("src/big.bin")}, small.path());
+    Asker asker;
+    asker.errorAnswers = {{ErrorAction::Retry, false}, {ErrorAction::Skip, false}};
+    asker.attach(*copy);
+    copy->run();
+    ASSERT_EQ(asker.errors.size(), 2u);
+    EXPECT_EQ(asker.errors[0].errorCode, ENOSPC);
+    EXPECT_EQ(asker.errors[0].message, QStringLiteral("No space left on device"));
+    EXPECT_EQ(asker.errors[0].path, small.path() + "/big.bin");
+    EXPECT_TRUE(namesIn(small.path()).empty());
+    ASSERT_EQ(copy->result().skipped.size(), 1u);
+    EXPECT_TRUE(copy->result().skipped[0].message.contains(QStringLiteral("No space left on device")));
+
+    // A move across volumes deletes exactly what was copied: the file that did not fit stays.
+    auto move = MoveFiles({p("src")}, small.path());
+    Asker skip;
+    skip.errorAnswers = {{ErrorAction::Skip, false}};
+    skip.attach(*move);
+    move->run();
+    EXPECT_EQ(skip.errors.size(), 1u);
+    EXPECT_EQ(namesIn(small.path() + "/src"), std::vector<QByteArray>{"small.txt"});
+    EXPECT_EQ(readBytes(small.path() + "/src/small.txt"), "fits");
+    EXPECT_EQ(namesIn(p("src")), std::vector<QByteArray>{"big.bin"});
+    EXPECT_EQ(statOf(p("src/big.bin")).st_size, 1 << 20);
+}
+
+TEST_F(FileOps, PermissionFailuresAreReportedAndLeaveNothingBehind)
+{
+    // Root ignores permissions: the copies run in a helper as "nobody".
+    tmp.addFile("src.txt", "data");
+    tmp.addFile("tree/ok.txt", "ok");
+    tmp.addFile("tree/secret/hidden.txt", "no");
+    tmp.addFolder("readonly");
+    tmp.addFolder("writable");
+    ::chmod(tmp.pathBytes().constData(), 0755);
+    ::chmod(p("tree/secret").constData(), 0700);
+    ::chown(p("readonly").constData(), 65534, 65534);
+    ::chmod(p("readonly").constData(), 0555);
+    ::chown(p("writable").constData(), 65534, 65534);
+
+    auto copyAsNobody = [&](const QByteArray& source, const QByteArray& target) {
+        QProcess helper;
+        helper.start(QStringLiteral("setpriv"), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", FILEOPS_HELPER,
+                                                 "copy", QString::fromLocal8Bit(source), QString::fromLocal8Bit(target)});
+        EXPECT_TRUE(helper.waitForFinished(30000));
+        EXPECT_EQ(helper.exitCode(), 0) << helper.readAllStandardError().toStdString();
+        return helper.readAllStandardOutput();
+    };
+
+    // A read-only target folder.
+    QByteArray out = copyAsNobody(p("src.txt"), p("readonly"));
+    EXPECT_TRUE(out.contains("error\t13\tPermission denied\t" + p("readonly/src.txt"))) << out.toStdString();
+    EXPECT_TRUE(namesIn(p("readonly")).empty());
+
+    // An unreadable folder inside the source is skipped, not copied as an empty one.
+    out = copyAsNobody(p("tree"), p("writable"));
+    EXPECT_TRUE(out.contains("error\t13\tPermission denied\t" + p("tree/secret"))) << out.toStdString();
+    EXPECT_EQ(namesIn(p("writable")), std::vector<QByteArray>{"tree"});
+    EXPECT_EQ(namesIn(p("writable/tree")), std::vector<QByteArray>{"ok.txt"});
+}
+
+TEST_F(FileOps, ConflictAnswersWithApplyToAll)
+{
+    struct Case {
+        ConflictAction action;
+        std::vector<QByteArray> names;
+        QByteArray aContent;
+    };
+    const Case cases[] = {
+        {ConflictAction::Replace, {"a", "b", "c"}, "new a"},
+        {ConflictAction::Skip, {"a", "b", "c"}, "old a"},
+        {ConflictAction::KeepBoth, {"a", "a (2)", "b", "b (2)", "c", "c (2)"}, "old a"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.action));
+        ASSERT_EQ(runShell(QStringLiteral("rm -rf '%1'/*").arg(tmp.path())), 0);
+        for (const char* n : {"a", "b", "c"}) {
+            tmp.addFile(QByteArray("src/") + n, QByteArray("new ") + n);
+            tmp.addFile(QByteArray("dst/") + n, QByteArray("old ") + n);
+        }
+        auto op = CopyFiles({p("src/a"), p("src/b"), p("src/c")}, p("dst"));
+        Asker asker;
+        asker.conflictAnswers = {{c.action, true}};
+        asker.attach(*op);
+        op->run();
+        ASSERT_EQ(asker.conflicts.size(), 1u);  // asked once, applied to all
+        EXPECT_EQ(asker.conflicts[0].source, p("src/a"));
+        EXPECT_EQ(asker.conflicts[0].target, p("dst/a"));
+        EXPECT_EQ(namesIn(p("dst")), c.names);
+        EXPECT_EQ(readBytes(p("dst/a")), c.aContent);
+        if (c.action == ConflictAction::KeepBoth) {
+            EXPECT_EQ(readBytes(p("dst/c (2)")), "new c");
+        }
+    }
+
+    // Folder onto folder: "Replace" merges and asks again for each clashing file inside; a folder
+    // never replaces a file (nor the reverse): that keeps both.
+    ASSERT_EQ(runShell(QStringLiteral("rm -rf '%1'/*").arg(tmp.path())), 0);
+    tmp.addFile("src/f/same", "new");
+    tmp.addFile("src/f/only-new", "n");
+    tmp.addFile("src/g/x", "g");
+    tmp.addFile("dst/f/same", "old");
+    tmp.addFile("dst/f/only-old", "o");
+    tmp.addFile("dst/g", "a file named g");
+    auto merge = MoveFiles({p("src/f"), p("src/g")}, p("dst"));
+    Asker asker;
+    asker.conflictAnswers = {{ConflictAction::Replace, false}};
+    asker.attach(*merge);
+    merge->run();
+    ASSERT_EQ(asker.conflicts.size(), 3u);
+    EXPECT_TRUE(asker.conflicts[0].sourceIsFolder && asker.conflicts[0].targetIsFolder);
+    EXPECT_FALSE(asker.conflicts[2].canReplace);
+    EXPECT_EQ(namesIn(p("dst/f")), (std::vector<QByteArray>{"only-new", "only-old", "same"}));
+    EXPECT_EQ(readBytes(p("dst/f/same")), "new");
+    EXPECT_EQ(readBytes(p("dst/g")), "a file named g");
+    EXPECT_EQ(readBytes(p("dst/g (2)/x")), "g");
+    EXPECT_TRUE(namesIn(p("src")).empty());
+}
+
+TEST_F(FileOps, SpecialAndVanishingFilesAreSkippedWithAMessage)
+{
+    tmp.addFolder("dst");
+    tmp.addFolder("src");
+    writePattern(p("src/a-big"), 32 << 20);
+    tmp.addFile("src/b-vanishes", "gone soon");
+    tmp.addFile("src/c-stays", "c");
+    ASSERT_EQ(::mkfifo(p("src/fifo").constData(), 0644), 0);
+
+    auto op = CopyFiles({p("src/a-big"), p("src/fifo"), p("src/b-vanishes"), p("src/c-stays")}, p("dst"));
+    op->setProgressInterval(0);
+    op->setProgressHandler([&](const FileOpProgress& pr) {
+        if (pr.currentFile == p("src/a-big") && pr.doneBytes > 0)
+            ::unlink(p("src/b-vanishes").constData());
+    });
+    Asker asker;
+    asker.attach(*op);  // no scripted answer: skip
+    op->run();
+    ASSERT_EQ(asker.errors.size(), 1u);
+    EXPECT_EQ(asker.errors[0].path, p("src/b-vanishes"));
+    EXPECT_EQ(asker.errors[0].errorCode, ENOENT);
+    EXPECT_EQ(namesIn(p("dst")), (std::vector<QByteArray>{"a-big", "c-stays"}));
+    ASSERT_EQ(op->result().skipped.size(), 2u);
+    EXPECT_TRUE(op->result().skipped[0].message.contains(QStringLiteral("special file")));
+    EXPECT_EQ(op->result().status, FileOpResult::Completed);
+}
+
+TEST_F(FileOps, DeleteForGood)
+{
+    tmp.addFile("doomed/sub/f", "x");
+    tmp.addSymlink("doomed/link", "/");
+    tmp.addFile("keep", "k");
+    auto op = DeleteFiles({p("doomed")});
+    op->run();
+    EXPECT_EQ(op->result().status, FileOpResult::Completed);
+    EXPECT_EQ(namesIn(p("")), std::vector<QByteArray>{"keep"});
+    EXPECT_EQ(op->progress().doneItems, 4);
+
+    auto root = DeleteFiles({p("keep"), "/"});
+    root->run();
+    EXPECT_EQ(root->result().status, FileOpResult::Refused);
+    EXPECT_TRUE(exists(p("keep")));
+}
+
+TEST_F(FileOps, RunsOnAWorkerThreadWithPolledProgress)
+{
+    for (int i = 0; i < 200; ++i)
+        tmp.addFile("src/f" + QByteArray::number(i), QByteArray(1000, 'x'));
+    tmp.addFolder("dst");
+    auto op = CopyFiles({p("src")}, p("dst"));
+    QSignalSpy finished(op.get(), &FileOperation::finished);
+    op->start();
+    ASSERT_TRUE(finished.wait(30000));
+    EXPECT_TRUE(op->wait(10000));
+    EXPECT_TRUE(op->isFinished());
+    const FileOpProgress pr = op->progress();
+    EXPECT_EQ(pr.totalItems, 201);
+    EXPECT_EQ(pr.doneItems, 201);
+    EXPECT_EQ(pr.totalBytes, 200000);
+    EXPECT_EQ(pr.doneBytes, 200000);
+    EXPECT_EQ(namesIn(p("dst/src")).size(), 200u);
+}
