@@ -10,6 +10,7 @@
 #include "explorer/Child.h"
 #include "explorer/FileFilter.h"
 #include "explorer/GoToFolder.h"
+#include "explorer/StatusBar.h"
 #include "explorer/History.h"
 #include "explorer/Options.h"
 #include "filetools/Encrypt.h"
@@ -103,6 +104,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     if (QScreen* s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());
     createSettings();
+    connectCommands();
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [](QMdiSubWindow* w) {
         if (auto* child = w ? qobject_cast<explorer::TfrmChild*>(w->widget()) : nullptr)
             child->FormActivate();
@@ -492,6 +494,10 @@ explorer::TfrmChild* TfrmMain::CreateExplorer()
     QMdiSubWindow* sub = m_mdi->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(platform::IconTable::instance().icon(platform::SHGetIconIndex(platform::EmptyIdList(), 0)));
+    // Help texts of the context menus go to the status bar's first panel.
+    auto hint = [child](QObject*, const QString& text) { child->Status1->SetPanelText(0, text); };
+    child->List1->OnPopupHint = hint;
+    child->Tree1->OnPopupHint = hint;
     return child;
 }
 
@@ -695,10 +701,6 @@ void TfrmMain::ShowViewStyle(int style)
         actions[style]->setChecked(true);
 }
 
-void TfrmMain::UpdatePasteState()
-{
-    // Pasting comes with the shell's verbs; until then the command stays off.
-}
 
 void TfrmMain::UpdateHistoryButtons()
 {

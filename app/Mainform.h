@@ -89,6 +89,28 @@ public:
     QLabel* lblDrives;
     std::vector<QToolButton*> DriveButtons;
 
+    // Commands on the current explorer window (MainCommands.cpp).
+    void actCutExecute();
+    void actCopyExecute();
+    void actPasteExecute();
+    void actDeleteExecute();
+    void Rename1Click();
+    void Open1Click();
+    void OpenWithAssociate1Click();
+    void Properties1Click();
+    void CreateShortcut1Click();
+    void Folder1Click();
+    void Find1Click();
+    void SelectAll1Click();
+    void DeselectAll1Click();
+    void InvertSelection1Click();
+    void SortBy(int key);
+    void actExpandFolderExecute();
+    void actCollapseFolderExecute();
+    void actExpandDriveExecute();
+    void actCollapseDriveExecute();
+    void actRefreshExecute();
+
     void actNewWindowExecute();
     void actTileHorizExecute();
     void actTileVertExecute();
@@ -118,6 +140,10 @@ private:
     // Enables an item only when what it runs exists in this build.
     void setAvailable(QAction* a, bool on);
     void createSettings();
+    void connectCommands();
+    // Which pane of the active explorer window holds the focus: 1 tree, 2 list, 0 other.
+    int focusedPane() const;
+    void clipboardVerb(const QString& verb);
     void restoreExplorers();
     void updateBackForward();
     void moveInHistory(int step);

@@ -6,8 +6,10 @@
 #include "HeaderSortView.h"
 #include "ShellCombo.h"
 #include "ShellKeys.h"
+#include "ShellMenu.h"
 #include "ShellTree.h"
 #include "UShConsts.h"
+#include "platform/Clipboard.h"
 #include "platform/IconTable.h"
 #include "platform/IdListFormat.h"
 #include "platform/NameCodec.h"
@@ -15,14 +17,12 @@
 #include <QApplication>
 #include <QCollator>
 #include <QContextMenuEvent>
-#include <QDesktopServices>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QListView>
 #include <QTimer>
 #include <QTreeView>
-#include <QUrl>
 #include <algorithm>
 #include <array>
 #include <numeric>
@@ -83,7 +83,7 @@ QVariant TShellListModel::data(const QModelIndex& index, int role) const
         return IconTable::instance().pixmap(icon, LargeIcons, ov);
     }
     case Qt::ForegroundRole:
-        if (item.Attributes & SFGAO_GHOSTED)
+        if ((item.Attributes & SFGAO_GHOSTED) || (!CutItems::instance().isEmpty() && CutItems::instance().contains(EncodeName(d->Path()))))
             return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
         return {};
     case Qt::TextAlignmentRole:
@@ -184,6 +184,8 @@ TCustomShellList::TCustomShellList(QWidget* parent)
     : TCustomListView(parent), m_model(new TShellListModel(this)), m_timer(new QTimer(this))
 {
     setModel(m_model);
+    // Cut items are drawn dimmed until they are pasted.
+    connect(&CutItems::instance(), &CutItems::changed, this, [this] { CurrentView()->viewport()->update(); });
     SetMultiSelect(true);
     SetViewStyle(vsIcon);
     m_timer->setSingleShot(true);
@@ -715,12 +717,8 @@ void TCustomShellList::OpenItem(int row)
     }
     if (OnDblClickOpen)
         OnDblClickOpen(this, handled);
-    if (!handled && d) {
-        // The default command: the file's default application, until the shell's verbs exist.
-        QString path = d->Path();
-        if (!path.isEmpty())
-            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    }
+    if (!handled && d)
+        invokeDefaultCommand({d->RelIdList()});
 }
 
 void TCustomShellList::OpenSelected()
@@ -735,13 +733,27 @@ void TCustomShellList::OpenSelected()
     bool handled = false;
     if (OnDblClickOpen)
         OnDblClickOpen(this, handled);
-    if (handled)
-        return;
-    for (int row : rows) {
-        QString path = DataOfIndex(row)->Path();
-        if (!path.isEmpty())
-            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (!handled)
+        invokeDefaultCommand(selectedRels());
+}
+
+bool TCustomShellList::invokeDefaultCommand(const std::vector<PItemIDList>& rels)
+{
+    std::unique_ptr<IContextMenu> cm;
+    if (rels.empty() || Failed(GetUIObjectOf(window(), m_currentFolder, rels, cm)))
+        return false;
+    const int offset = DefaultCommandOffset(*cm);
+    return offset >= 0 && Succeeded(InvokeOffset(window(), *cm, offset));
+}
+
+std::vector<PItemIDList> TCustomShellList::selectedRels() const
+{
+    std::vector<PItemIDList> rels;
+    for (int row : SelectedRows()) {
+        if (TShListData* d = DataOfIndex(row))
+            rels.push_back(d->RelIdList());
     }
+    return rels;
 }
 
 void TCustomShellList::FlushPendingChange(bool alsoLinked)
@@ -792,12 +804,70 @@ bool TCustomShellList::renameItem(int row, const QString& text)
     return true;
 }
 
-void TCustomShellList::InvokeSelectionVerb(const QString&)
+void TCustomShellList::InvokeSelectionVerb(const QString& verb)
 {
+    InvokeSelectionVerbMask(verb, 0);
 }
 
-void TCustomShellList::InvokeFolderVerb(const QString&)
+void TCustomShellList::InvokeSelectionVerbMask(const QString& verb, std::uint32_t mask)
 {
+    const std::vector<PItemIDList> rels = selectedRels();
+    std::unique_ptr<IContextMenu> cm;
+    if (rels.empty() || Failed(GetUIObjectOf(window(), m_currentFolder, rels, cm)))
+        return;
+    InvokeVerbByName(window(), *cm, verb, mask);
+    // Change watching does not see network folders change.
+    if (m_folder.Path().startsWith(QLatin1String("//")))
+        RefreshList();
+}
+
+void TCustomShellList::InvokeFolderVerb(const QString& verb)
+{
+    std::unique_ptr<IContextMenu> cm;
+    const HResult hr = ItemUIObject(m_currentAbs, cm);
+    if (Failed(hr))
+        throw EShellError(SystemMessage(hr));
+    InvokeVerbByName(window(), *cm, verb);
+}
+
+void TCustomShellList::ItemHook(const QModelIndex& item, const QPoint& point, QMenu*& menu)
+{
+    TCustomListView::ItemHook(item, point, menu);
+    if (!(m_options & sloContextMenus))
+        return;
+    menu = nullptr;
+    ShowContextMenu(point);
+}
+
+void TCustomShellList::ShowContextMenu(QPoint point)
+{
+    const std::vector<PItemIDList> rels = selectedRels();
+    if (rels.empty())
+        return;
+    unsigned flags = CMF_EXPLORE;
+    TShListData* focused = DataOfIndex(currentIndex().row());
+    if (focused && !focused->Path().isEmpty())
+        flags |= CMF_CANRENAME;
+    std::unique_ptr<IContextMenu> cm;
+    std::vector<ShellMenuItem> items;
+    if (Failed(GetUIObjectOf(window(), m_currentFolder, rels, cm)))
+        return;
+    const HResult hr = cm->QueryContextMenu(items, FirstCommandId, LastCommandId, flags);
+    if (Failed(hr))
+        throw EShellError(SystemMessage(hr));
+    auto hint = [this](const QString& text) {
+        if (OnPopupHint)
+            OnPopupHint(this, text);
+    };
+    const int id = TrackShellMenu(*cm, items, this, CurrentView()->viewport()->mapToGlobal(point), hint);
+    if (id == FirstCommandId + voRename) {
+        if (focused)
+            EditCaption(currentIndex().row());
+    } else if (id >= FirstCommandId) {
+        InvokeOffset(window(), *cm, id - FirstCommandId);
+        if (m_folder.Path().startsWith(QLatin1String("//")))
+            RefreshList();
+    }
 }
 
 bool TCustomShellList::KeyDown(QKeyEvent* event)
@@ -813,7 +883,7 @@ bool TCustomShellList::KeyDown(QKeyEvent* event)
         SelectAll();
         return true;
     case dkDelete:
-        InvokeSelectionVerb(QStringLiteral("delete"));
+        InvokeSelectionVerbMask(QStringLiteral("delete"), (event->modifiers() & Qt::ShiftModifier) ? CMIC_MASK_SHIFT_DOWN : 0);
         return true;
     case dkCopy:
         InvokeSelectionVerb(QStringLiteral("copy"));

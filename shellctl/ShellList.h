@@ -116,9 +116,12 @@ public:
     int ClientWidth() const;
     void SetColumnWidth(int column, int width);
     int ColumnWidth(int column) const;
-    // Verbs come with the shell's context menus; until then they do nothing.
+    // Shell verbs on the selected items and on the list's own folder; mask as in CMInvokeCommandInfo.
     virtual void InvokeSelectionVerb(const QString& verb);
     virtual void InvokeFolderVerb(const QString& verb);
+    void InvokeSelectionVerbMask(const QString& verb, std::uint32_t mask);
+    // The shell context menu of the selected items, at a client point of the view.
+    void ShowContextMenu(QPoint point);
 
     // Events.
     std::function<void(QObject*, const ShellFolderPtr&, const PItemIDList&, const PItemIDList&, std::uint32_t, bool&)> OnAddItem;
@@ -135,12 +138,15 @@ public:
     std::function<void(QObject*, QKeyEvent*)> OnKeyDown;
     std::function<void(QObject*, TCustomDraw&, int, TShListData*)> OnCustomDrawSh;
     std::function<void(QObject*, TCustomDraw&, int, TShListData*)> OnCustomDrawShEx;
+    // The help text of the highlighted context-menu command; empty when there is none.
+    std::function<void(QObject*, const QString&)> OnPopupHint;
 
 protected:
     bool KeyDown(QKeyEvent* event) override;
     void ColClick(int column) override;
     void DoCustomDraw(TLvCustomDraw& aCD) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void ItemHook(const QModelIndex& item, const QPoint& point, QMenu*& menu) override;
 
 private:
     friend class TShellListModel;
@@ -153,6 +159,8 @@ private:
     bool renameItem(int row, const QString& text);
     void removeAll();
     void timerFired();
+    bool invokeDefaultCommand(const std::vector<PItemIDList>& rels);
+    std::vector<PItemIDList> selectedRels() const;
 
     TShellListModel* m_model;
     TShellLocator m_folder;

@@ -1,5 +1,7 @@
 #include "ShellTree.h"
 
+#include "ShellMenu.h"
+
 #include "ChangeHandler.h"
 #include "ShellCombo.h"
 #include "ShellKeys.h"
@@ -678,8 +680,57 @@ void TCustomShellTree::nodeEdited(TShTreeNode* node, const QString& text)
         m_combo->Location().SetIdList(d->AbsIdList());
 }
 
-void TCustomShellTree::InvokeNodeVerb(TShTreeNode*, const QString&)
+HResult TCustomShellTree::InvokeNodeVerb(TShTreeNode* node, const QString& verb)
 {
+    return invokeNodeVerbMask(node, verb, 0);
+}
+
+HResult TCustomShellTree::invokeNodeVerbMask(TShTreeNode* node, const QString& verb, std::uint32_t mask)
+{
+    TShTreeData* data = NodeData(node);
+    if (!node || !node->parent() || !data)
+        return S_FALSE;
+    std::unique_ptr<IContextMenu> cm;
+    const std::array<PItemIDList, 1> one{data->RelIdList()};
+    HResult hr = GetUIObjectOf(window(), data->ParentIShf(), one, cm);
+    if (Failed(hr))
+        throw EShellError(SystemMessage(hr));
+    hr = InvokeVerbByName(window(), *cm, verb, mask);
+    RefreshTree();
+    return hr;
+}
+
+void TCustomShellTree::NodeHook(QTreeWidgetItem* node, QPoint& point, QMenu*& menu)
+{
+    TCustomTreeView::NodeHook(node, point, menu);
+    if (!(m_options & stoContextMenus))
+        return;
+    menu = nullptr;
+    ShowContextMenu(static_cast<TShTreeNode*>(node), point);
+}
+
+void TCustomShellTree::ShowContextMenu(TShTreeNode* node, QPoint point)
+{
+    TShTreeData* data = NodeData(node);
+    // The desktop at the top gets no menu.
+    if (!data || !data->ParentIShf() || IdListItems(data->AbsIdList()).empty())
+        return;
+    std::unique_ptr<IContextMenu> cm;
+    std::vector<ShellMenuItem> items;
+    const std::array<PItemIDList, 1> one{data->RelIdList()};
+    if (Failed(CreateContextMenu(window(), data->ParentIShf(), one, CMF_EXPLORE | CMF_CANRENAME, cm, items)))
+        return;
+    auto hint = [this](const QString& text) {
+        if (OnPopupHint)
+            OnPopupHint(this, text);
+    };
+    const int id = TrackShellMenu(*cm, items, this, viewport()->mapToGlobal(point), hint);
+    if (id == FirstCommandId + voRename) {
+        EditNode(node);
+    } else if (id >= FirstCommandId) {
+        InvokeOffset(window(), *cm, id - FirstCommandId);
+        RefreshTree();
+    }
 }
 
 void TCustomShellTree::showEvent(QShowEvent* e)
@@ -729,7 +780,7 @@ bool TCustomShellTree::KeyDown(QKeyEvent* e)
             InvokeNodeVerb(SelectedNode(), QStringLiteral("paste"));
             return true;
         case dkDelete:
-            InvokeNodeVerb(SelectedNode(), QStringLiteral("delete"));
+            invokeNodeVerbMask(SelectedNode(), QStringLiteral("delete"), (e->modifiers() & Qt::ShiftModifier) ? CMIC_MASK_SHIFT_DOWN : 0);
             return true;
         default:
             break;

@@ -83,8 +83,10 @@ public:
     static TShTreeData* NodeData(QTreeWidgetItem* node);
     TShTreeNode* RootNode() const;
     void FlushPendingChange(bool alsoLinked);
-    // Verbs come with the shell's context menus; until then they do nothing.
-    virtual void InvokeNodeVerb(TShTreeNode* node, const QString& verb);
+    // Invokes the verb on the node, then refreshes; S_FALSE for the top node and nodes without a record.
+    virtual platform::HResult InvokeNodeVerb(TShTreeNode* node, const QString& verb);
+    // The shell context menu of one node, at a client point.
+    void ShowContextMenu(TShTreeNode* node, QPoint point);
     // Starts in-place editing of a node's text when the node may be renamed.
     bool EditNode(QTreeWidgetItem* node);
     bool Editing() const { return m_editing; }
@@ -100,6 +102,8 @@ public:
     std::function<void(QObject*)> OnEnter;
     // Keys the tree leaves alone reach this event once.
     std::function<void(QObject*, QKeyEvent*)> OnKeyDown;
+    // The help text of the highlighted context-menu command; empty when there is none.
+    std::function<void(QObject*, const QString&)> OnPopupHint;
 
     // The hand-over delay and the refresh delays.
     static constexpr int HandOverDelay = 500;
@@ -111,10 +115,12 @@ protected:
     bool KeyDown(QKeyEvent* e) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void NodeHook(QTreeWidgetItem* node, QPoint& point, QMenu*& menu) override;
 
 private:
     friend class TShTreeNode;
     void selectionChanged(QTreeWidgetItem* current);
+    platform::HResult invokeNodeVerbMask(TShTreeNode* node, const QString& verb, std::uint32_t mask);
     void handOver(TShTreeNode* node);
     void timerFired();
     void refreshNode(TShTreeNode* node, TShTreeNode*& remembered);

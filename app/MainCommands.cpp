@@ -1,0 +1,295 @@
+// The main window's commands on the current explorer window: clipboard and delete verbs, rename,
+// open, properties, links, new folder, selection, arranging, tree expansion and refresh.
+#include "Globals.h"
+#include "Mainform.h"
+#include "ShellUiTexts.h"
+#include "ShellVerbUi.h"
+
+#include "explorer/Child.h"
+#include "explorer/StatusBar.h"
+#include "platform/Clipboard.h"
+#include "shellctl/ShellList.h"
+#include "shellctl/ShellTree.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QItemSelectionModel>
+#include <QMdiArea>
+
+namespace corvane::app {
+
+using shellctl::TShTreeNode;
+
+void TfrmMain::connectCommands()
+{
+    InstallShellVerbs();
+    ShellVerbUi().OnOpenFolder = [](const platform::PItemIDList& abs) {
+        if (CurShellList)
+            CurShellList->Folder().SetIdList(abs);
+    };
+    ShellVerbUi().OnFind = nullptr;
+    for (QAction* a : {actCut, actCopy, actDelete, actRefresh, actExpandFolder, actCollapseFolder, actExpandDrive, actCollapseDrive})
+        setAvailable(a, true);
+    for (QAction* a : {Open1, OpenWithAssociate1, CreateShortcut1, Rename1, Properties1, Folder1, SelectAll1, DeselectAll1,
+                       InvertSelection1, ByName1, BySize1, ByType1, ByDate1, ByExtension1})
+        setAvailable(a, true);
+    // Paste follows the clipboard, not the build.
+    m_unbuilt.remove(actPaste);
+    UpdatePasteState();
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &TfrmMain::UpdatePasteState);
+
+    connect(actCut, &QAction::triggered, this, &TfrmMain::actCutExecute);
+    connect(actCopy, &QAction::triggered, this, &TfrmMain::actCopyExecute);
+    connect(actPaste, &QAction::triggered, this, &TfrmMain::actPasteExecute);
+    connect(actDelete, &QAction::triggered, this, &TfrmMain::actDeleteExecute);
+    connect(Rename1, &QAction::triggered, this, &TfrmMain::Rename1Click);
+    connect(Open1, &QAction::triggered, this, &TfrmMain::Open1Click);
+    connect(OpenWithAssociate1, &QAction::triggered, this, &TfrmMain::OpenWithAssociate1Click);
+    connect(Properties1, &QAction::triggered, this, &TfrmMain::Properties1Click);
+    connect(CreateShortcut1, &QAction::triggered, this, &TfrmMain::CreateShortcut1Click);
+    connect(Folder1, &QAction::triggered, this, &TfrmMain::Folder1Click);
+    connect(SelectAll1, &QAction::triggered, this, &TfrmMain::SelectAll1Click);
+    connect(DeselectAll1, &QAction::triggered, this, &TfrmMain::DeselectAll1Click);
+    connect(InvertSelection1, &QAction::triggered, this, &TfrmMain::InvertSelection1Click);
+    connect(ByName1, &QAction::triggered, this, [this] { SortBy(1); });
+    connect(BySize1, &QAction::triggered, this, [this] { SortBy(2); });
+    connect(ByType1, &QAction::triggered, this, [this] { SortBy(3); });
+    connect(ByDate1, &QAction::triggered, this, [this] { SortBy(4); });
+    connect(ByExtension1, &QAction::triggered, this, [this] { SortBy(0); });
+    connect(actExpandFolder, &QAction::triggered, this, &TfrmMain::actExpandFolderExecute);
+    connect(actCollapseFolder, &QAction::triggered, this, &TfrmMain::actCollapseFolderExecute);
+    connect(actExpandDrive, &QAction::triggered, this, &TfrmMain::actExpandDriveExecute);
+    connect(actCollapseDrive, &QAction::triggered, this, &TfrmMain::actCollapseDriveExecute);
+    connect(actRefresh, &QAction::triggered, this, &TfrmMain::actRefreshExecute);
+}
+
+void TfrmMain::UpdatePasteState()
+{
+    // Our own array, or what other file managers put there.
+    actPaste->setEnabled(platform::HasPasteableFiles(QGuiApplication::clipboard()->mimeData()));
+}
+
+int TfrmMain::focusedPane() const
+{
+    const QWidget* f = QApplication::focusWidget();
+    if (!f || !ActiveExplorer())
+        return 0;
+    if (CurShellTree && (f == CurShellTree || CurShellTree->isAncestorOf(f)))
+        return 1;
+    if (CurShellList && (f == CurShellList || CurShellList->isAncestorOf(f)))
+        return 2;
+    return 0;
+}
+
+void TfrmMain::clipboardVerb(const QString& verb)
+{
+    if (!ActiveExplorer())
+        return;
+    if (CurShellList && CurShellList->SelCount() > 0)
+        CurShellList->InvokeSelectionVerb(verb);
+    else if (CurShellTree)
+        CurShellTree->InvokeNodeVerb(CurShellTree->SelectedNode(), verb);
+}
+
+void TfrmMain::actCutExecute()
+{
+    clipboardVerb(QStringLiteral("cut"));
+    UpdatePasteState();
+}
+
+void TfrmMain::actCopyExecute()
+{
+    clipboardVerb(QStringLiteral("copy"));
+    UpdatePasteState();
+}
+
+void TfrmMain::actPasteExecute()
+{
+    // Into the tree's folder, whichever pane has the focus.
+    if (ActiveExplorer() && CurShellTree)
+        CurShellTree->InvokeNodeVerb(CurShellTree->SelectedNode(), QStringLiteral("paste"));
+}
+
+void TfrmMain::actDeleteExecute()
+{
+    clipboardVerb(QStringLiteral("delete"));
+}
+
+void TfrmMain::Rename1Click()
+{
+    if (!ActiveExplorer())
+        return;
+    if (CurShellList && CurShellList->SelCount() > 0) {
+        const QList<int> rows = CurShellList->SelectedRows();
+        CurShellList->setCurrentIndex(CurShellList->Model()->index(rows.first(), 0));
+        CurShellList->EditCaption(rows.first());
+    } else if (CurShellTree) {
+        CurShellTree->EditNode(CurShellTree->currentItem());
+    }
+}
+
+void TfrmMain::Open1Click()
+{
+    switch (focusedPane()) {
+    case 2:
+        CurShellList->OpenSelected();
+        break;
+    case 1:
+        CurShellTree->InvokeNodeVerb(CurShellTree->SelectedNode(), QStringLiteral("open"));
+        break;
+    default:
+        break;
+    }
+}
+
+void TfrmMain::OpenWithAssociate1Click()
+{
+    if (ActiveExplorer() && CurShellList && CurShellList->SelectedData())
+        CurShellList->InvokeSelectionVerb(QStringLiteral("openas"));
+}
+
+void TfrmMain::Properties1Click()
+{
+    switch (focusedPane()) {
+    case 2:
+        CurShellList->InvokeSelectionVerb(QStringLiteral("properties"));
+        break;
+    case 1:
+        CurShellTree->InvokeNodeVerb(CurShellTree->SelectedNode(), QStringLiteral("properties"));
+        break;
+    default:
+        break;
+    }
+}
+
+void TfrmMain::CreateShortcut1Click()
+{
+    switch (focusedPane()) {
+    case 2:
+        CurShellList->InvokeSelectionVerb(QStringLiteral("link"));
+        break;
+    case 1:
+        CurShellTree->InvokeNodeVerb(CurShellTree->SelectedNode(), QStringLiteral("link"));
+        break;
+    default:
+        break;
+    }
+}
+
+void TfrmMain::Folder1Click()
+{
+    if (ActiveExplorer() && CurShellTree)
+        CurShellTree->CreateNewFolder();
+}
+
+void TfrmMain::Find1Click()
+{
+    if (ActiveExplorer() && CurShellList)
+        CurShellList->InvokeFolderVerb(QStringLiteral("find"));
+}
+
+void TfrmMain::SelectAll1Click()
+{
+    if (!CurShellList)
+        return;
+    CurShellList->setFocus();
+    CurShellList->SelectAll();
+}
+
+void TfrmMain::DeselectAll1Click()
+{
+    if (!CurShellList)
+        return;
+    CurShellList->setFocus();
+    QItemSelectionModel* sel = CurShellList->SelectionModel();
+    // One item at a time, so the selection summary follows each change.
+    for (int row : CurShellList->SelectedRows())
+        sel->select(CurShellList->Model()->index(row, 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+}
+
+void TfrmMain::InvertSelection1Click()
+{
+    if (!CurShellList)
+        return;
+    CurShellList->setFocus();
+    QItemSelectionModel* sel = CurShellList->SelectionModel();
+    const int n = CurShellList->Model()->rowCount();
+    for (int row = 0; row < n; ++row)
+        sel->select(CurShellList->Model()->index(row, 0), QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
+}
+
+void TfrmMain::SortBy(int key)
+{
+    if (CurShellList)
+        CurShellList->SetSortKey(key);
+}
+
+namespace {
+
+void setExpandedBelow(QTreeWidgetItem* node, bool expand)
+{
+    if (!node)
+        return;
+    if (expand)
+        node->setExpanded(true);
+    for (int i = 0; i < node->childCount(); ++i)
+        setExpandedBelow(node->child(i), expand);
+    if (!expand)
+        node->setExpanded(false);
+}
+
+// The node of the root folder of the selected folder's volume ("/" on this system).
+TShTreeNode* driveNode(shellctl::TShellTree* tree)
+{
+    const QString path = tree->SelectedPath();
+    if (path.isEmpty())
+        return nullptr;
+    tree->SelectPath(QStringLiteral("/"));
+    return tree->SelectedNode();
+}
+
+} // namespace
+
+void TfrmMain::actExpandFolderExecute()
+{
+    if (CurShellTree)
+        setExpandedBelow(CurShellTree->SelectedNode(), true);
+}
+
+void TfrmMain::actCollapseFolderExecute()
+{
+    if (CurShellTree)
+        setExpandedBelow(CurShellTree->SelectedNode(), false);
+}
+
+void TfrmMain::actExpandDriveExecute()
+{
+    if (!CurShellTree)
+        return;
+    if (CurStatusBar) {
+        CurStatusBar->SetPanelText(2, QString::fromUtf8(shelltexts::ExpandingDrive));
+        CurStatusBar->repaint();
+    }
+    setUpdatesEnabled(false);
+    setExpandedBelow(driveNode(CurShellTree), true);
+    setUpdatesEnabled(true);
+    if (CurStatusBar)
+        CurStatusBar->SetPanelText(2, QString());
+}
+
+void TfrmMain::actCollapseDriveExecute()
+{
+    if (CurShellTree)
+        setExpandedBelow(driveNode(CurShellTree), false);
+}
+
+void TfrmMain::actRefreshExecute()
+{
+    for (explorer::TfrmChild* child : Explorers()) {
+        child->Tree1->RefreshTree();
+        child->List1->RefreshList();
+    }
+}
+
+} // namespace corvane::app

@@ -1,0 +1,74 @@
+#pragma once
+// Every text of the file-operation dialogs, the delete questions and the properties dialog, in
+// one place so they can be checked and translated. "%1", "%2" are names, counts or sizes.
+namespace corvane::app::shelltexts {
+
+inline constexpr const char* Error = "Error";
+inline constexpr const char* ExpandingDrive = " Expanding drive";
+inline constexpr const char* ConfirmDelete = "Confirm Delete";
+inline constexpr const char* TrashOne = "Are you sure you want to move \"%1\" to the Trash?";
+inline constexpr const char* TrashMany = "Are you sure you want to move these %1 items to the Trash?";
+inline constexpr const char* DeleteOne = "Are you sure you want to delete \"%1\" for good?\nThis cannot be undone.";
+inline constexpr const char* DeleteMany = "Are you sure you want to delete these %1 items for good?\nThis cannot be undone.";
+inline constexpr const char* NoTrash = "\"%1\" cannot be moved to the Trash: its volume has no Trash.\nDo you want to delete it for good?";
+inline constexpr const char* NoTrashMany = "%1 items cannot be moved to the Trash: their volume has no Trash.\nDo you want to delete them for good?";
+inline constexpr const char* EmptyTrashQuestion = "Are you sure you want to delete everything in the Trash for good?";
+inline constexpr const char* SomeSkipped = "Some items were left out:\n%1";
+inline constexpr const char* NothingToPaste = "There is nothing on the Clipboard to paste.";
+inline constexpr const char* CannotLink = "Cannot create a link to \"%1\": %2";
+inline constexpr const char* CannotOpen = "Cannot open \"%1\".";
+
+// Progress.
+inline constexpr const char* Copying = "Copying";
+inline constexpr const char* Moving = "Moving";
+inline constexpr const char* Deleting = "Deleting";
+inline constexpr const char* Trashing = "Moving to the Trash";
+inline constexpr const char* Restoring = "Restoring";
+inline constexpr const char* Counting = "Counting the items...";
+inline constexpr const char* ProgressBytes = "%1 of %2 (%3/s)";
+inline constexpr const char* ProgressItems = "%1 of %2 items";
+inline constexpr const char* Cancel = "Cancel";
+
+// Conflict question.
+inline constexpr const char* ConflictCaption = "Name Conflict";
+inline constexpr const char* ConflictFile = "The folder \"%2\" already has a file named \"%1\".";
+inline constexpr const char* ConflictFolder = "The folder \"%2\" already has a folder named \"%1\".";
+inline constexpr const char* ConflictExisting = "Existing: %1, modified %2";
+inline constexpr const char* ConflictNew = "New: %1, modified %2";
+inline constexpr const char* Replace = "&Replace";
+inline constexpr const char* Merge = "&Merge";
+inline constexpr const char* Skip = "&Skip";
+inline constexpr const char* KeepBoth = "&Keep Both";
+inline constexpr const char* ApplyToAll = "&Apply to all";
+
+// Error question.
+inline constexpr const char* ErrorQuestion = "%1 \"%2\":\n%3";
+inline constexpr const char* Retry = "&Retry";
+
+// Open With.
+inline constexpr const char* OpenWithCaption = "Open With";
+inline constexpr const char* OpenWithText = "Choose the application to open \"%1\":";
+inline constexpr const char* AlwaysUse = "&Always use this application to open this kind of file";
+
+// Properties.
+inline constexpr const char* PropertiesCaption = "%1 Properties";
+inline constexpr const char* PropName = "Name:";
+inline constexpr const char* PropType = "Type:";
+inline constexpr const char* PropLocation = "Location:";
+inline constexpr const char* PropSize = "Size:";
+inline constexpr const char* PropContains = "Contains:";
+inline constexpr const char* PropModified = "Modified:";
+inline constexpr const char* PropAccessed = "Accessed:";
+inline constexpr const char* PropChanged = "Changed:";
+inline constexpr const char* PropPermissions = "Permissions:";
+inline constexpr const char* PropOwner = "Owner:";
+inline constexpr const char* PropOpensWith = "Opens with:";
+inline constexpr const char* PropLinkTarget = "Link target:";
+inline constexpr const char* SizeBytes = "%1 (%2 bytes)";
+inline constexpr const char* ContainsCount = "%1 files, %2 folders";
+inline constexpr const char* StillCounting = " (counting...)";
+inline constexpr const char* MultipleItems = "%1 items";
+inline constexpr const char* NoApplication = "(none)";
+inline constexpr const char* Close = "Close";
+
+} // namespace corvane::app::shelltexts

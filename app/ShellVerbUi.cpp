@@ -1,0 +1,264 @@
+#include "ShellVerbUi.h"
+
+#include "FileOpDialogs.h"
+#include "OpenWith.h"
+#include "Properties.h"
+#include "ShellUiTexts.h"
+#include "Utility.h"
+#include "platform/Clipboard.h"
+#include "platform/NameCodec.h"
+#include "platform/ShellOpen.h"
+#include "platform/ShellVerbTexts.h"
+#include "platform/Trash.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QWidget>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvane::app {
+
+using namespace platform;
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+QByteArray baseName(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash >= 0 ? path.mid(slash + 1) : path;
+}
+
+QByteArray parentOf(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash > 0 ? path.left(slash) : QByteArray("/");
+}
+
+QWidget* ownerWidget(const CMInvokeCommandInfo& info)
+{
+    auto* w = qobject_cast<QWidget*>(info.hwnd);
+    return w ? w->window() : QApplication::activeWindow();
+}
+
+bool exists(const QByteArray& path)
+{
+    struct stat st {};
+    return ::lstat(path.constData(), &st) == 0;
+}
+
+} // namespace
+
+TShellVerbUi& ShellVerbUi()
+{
+    static TShellVerbUi ui;
+    return ui;
+}
+
+void InstallShellVerbs()
+{
+    SetShellVerbHandler(&ShellVerbUi());
+    // Another program taking the clipboard ends the cut: its items are no longer dimmed.
+    static bool connected = false;
+    if (!connected && QGuiApplication::clipboard()) {
+        connected = true;
+        QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, [] {
+            const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+            ClipboardFiles files;
+            if (!ReadClipboardFiles(data, &files) || !files.cut)
+                CutItems::instance().clear();
+        });
+    }
+}
+
+platform::HResult TShellVerbUi::InvokeVerb(const QByteArray& verb, const VerbTarget& target, const CMInvokeCommandInfo& info)
+{
+    QWidget* owner = ownerWidget(info);
+    if (verb == "open")
+        return open(target, owner);
+    if (verb == "openas")
+        return openWith(target, owner);
+    if (verb == "cut" || verb == "copy")
+        return toClipboard(target, verb == "cut");
+    if (verb == "paste")
+        return paste(target, owner);
+    if (verb == "delete")
+        return remove(target, target.inTrash || (info.fMask & CMIC_MASK_SHIFT_DOWN), owner);
+    if (verb == "link")
+        return link(target);
+    if (verb == "properties")
+        return properties(target, owner);
+    if (verb == "restore")
+        return restore(target, owner);
+    if (verb == "emptytrash")
+        return emptyTrash(owner);
+    if (verb == "find") {
+        if (OnFind && !target.paths.empty())
+            OnFind(target.paths.front());
+        return S_OK;
+    }
+    return E_NOTIMPL;
+}
+
+platform::HResult TShellVerbUi::open(const VerbTarget& t, QWidget*)
+{
+    for (size_t i = 0; i < t.paths.size(); ++i) {
+        const bool folder = t.background || t.isTrash || (i < t.attrs.size() && (t.attrs[i] & SFGAO_FOLDER));
+        if (folder) {
+            if (OnOpenFolder)
+                OnOpenFolder(t.background ? t.folderAbs : AppendIdList(t.folderAbs, t.rels[i]));
+            // One window shows one folder: the first folder wins.
+            return S_OK;
+        }
+        QString error;
+        if (!t.paths[i].isEmpty() && !OpenPath(t.paths[i], &error))
+            MsgBox(QString::fromUtf8(shelltexts::CannotOpen).arg(ReadableName(baseName(t.paths[i]))) + QStringLiteral("\n") + error,
+                   tr(shelltexts::Error), MB_ICONEXCLAMATION);
+    }
+    return S_OK;
+}
+
+platform::HResult TShellVerbUi::toClipboard(const VerbTarget& t, bool cut)
+{
+    if (!t.allHavePaths())
+        return E_FAIL;
+    ClipboardFiles files;
+    files.paths = t.paths;
+    files.cut = cut;
+    std::unique_ptr<QMimeData> data = MakeClipboardData(files, t.folderAbs, t.rels);
+    QGuiApplication::clipboard()->setMimeData(data.release());
+    if (cut)
+        CutItems::instance().set(t.paths);
+    else
+        CutItems::instance().clear();
+    return S_OK;
+}
+
+platform::HResult TShellVerbUi::paste(const VerbTarget& t, QWidget* owner)
+{
+    if (t.paths.size() != 1 || t.paths.front().isEmpty())
+        return E_FAIL;
+    const QByteArray target = t.paths.front();
+    ClipboardFiles files;
+    if (!ReadClipboardFiles(QGuiApplication::clipboard()->mimeData(), &files)) {
+        MsgBox(tr(shelltexts::NothingToPaste), QString(), MB_ICONINFORMATION);
+        return E_FAIL;
+    }
+    std::unique_ptr<FileOperation> op = files.cut ? MoveFiles(files.paths, target) : CopyFiles(files.paths, target);
+    const FileOpResult r = RunFileOperation(std::move(op), tr(files.cut ? shelltexts::Moving : shelltexts::Copying), owner);
+    if (files.cut && r.status == FileOpResult::Completed) {
+        // What was cut is gone from where it was: pasting again would find nothing.
+        CutItems::instance().clear();
+        QGuiApplication::clipboard()->clear();
+    }
+    return r.status == FileOpResult::Completed ? S_OK : E_FAIL;
+}
+
+platform::HResult TShellVerbUi::remove(const VerbTarget& t, bool forGood, QWidget* owner)
+{
+    if (!t.allHavePaths())
+        return E_FAIL;
+    const size_t n = t.paths.size();
+    const QString one = ReadableName(baseName(t.paths.front()));
+    const QString question = forGood ? (n == 1 ? QString::fromUtf8(shelltexts::DeleteOne).arg(one)
+                                               : QString::fromUtf8(shelltexts::DeleteMany).arg(n))
+                                     : (n == 1 ? QString::fromUtf8(shelltexts::TrashOne).arg(one)
+                                               : QString::fromUtf8(shelltexts::TrashMany).arg(n));
+    if (MsgBox(question, tr(shelltexts::ConfirmDelete), MB_YESNO | (forGood ? MB_ICONEXCLAMATION : MB_ICONQUESTION)) != IDYES)
+        return S_FALSE;
+    if (forGood && t.inTrash) {
+        std::vector<TrashEntry> entries;
+        for (const TrashEntry& e : ListTrash(false)) {
+            for (const QByteArray& p : t.paths) {
+                if (e.filesPath() == p)
+                    entries.push_back(e);
+            }
+        }
+        RunFileOperation(DeleteFromTrash(entries), tr(shelltexts::Deleting), owner);
+        return S_OK;
+    }
+    if (forGood) {
+        RunFileOperation(DeleteFiles(t.paths), tr(shelltexts::Deleting), owner);
+        return S_OK;
+    }
+    const FileOpResult r = RunFileOperation(TrashFiles(t.paths), tr(shelltexts::Trashing), owner);
+    if (!r.noTrash.empty()) {
+        const QString text = r.noTrash.size() == 1
+                                 ? QString::fromUtf8(shelltexts::NoTrash).arg(ReadableName(baseName(r.noTrash.front())))
+                                 : QString::fromUtf8(shelltexts::NoTrashMany).arg(r.noTrash.size());
+        if (MsgBox(text, tr(shelltexts::ConfirmDelete), MB_YESNO | MB_ICONEXCLAMATION) == IDYES)
+            RunFileOperation(DeleteFiles(r.noTrash), tr(shelltexts::Deleting), owner);
+    }
+    return S_OK;
+}
+
+platform::HResult TShellVerbUi::link(const VerbTarget& t)
+{
+    for (const QByteArray& path : t.paths) {
+        if (path.isEmpty())
+            continue;
+        const QByteArray dir = parentOf(path);
+        const QByteArray name = EncodeName(QString::fromUtf8(verbtexts::LinkName).arg(DecodeName(baseName(path))));
+        QByteArray target = dir + '/' + name;
+        for (int n = 2; exists(target); ++n)
+            target = dir + '/' + name + ' ' + '(' + QByteArray::number(n) + ')';
+        // Relative, so the link survives moving the folder that holds both.
+        if (::symlink(baseName(path).constData(), target.constData()) != 0) {
+            MsgBox(QString::fromUtf8(shelltexts::CannotLink).arg(ReadableName(baseName(path)), QString::fromLocal8Bit(std::strerror(errno))),
+                   tr(shelltexts::Error), MB_ICONEXCLAMATION);
+            return HResultFromErrno(errno);
+        }
+    }
+    return S_OK;
+}
+
+platform::HResult TShellVerbUi::properties(const VerbTarget& t, QWidget* owner)
+{
+    auto* dlg = new TfrmProperties(t, owner);
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    dlg->show();
+    return S_OK;
+}
+
+platform::HResult TShellVerbUi::restore(const VerbTarget& t, QWidget* owner)
+{
+    std::vector<TrashEntry> entries;
+    for (const TrashEntry& e : ListTrash(false)) {
+        for (const QByteArray& p : t.paths) {
+            if (e.filesPath() == p)
+                entries.push_back(e);
+        }
+    }
+    if (entries.empty())
+        return E_FAIL;
+    RunFileOperation(RestoreFromTrash(entries), tr(shelltexts::Restoring), owner);
+    return S_OK;
+}
+
+platform::HResult TShellVerbUi::emptyTrash(QWidget* owner)
+{
+    if (MsgBox(tr(shelltexts::EmptyTrashQuestion), tr(shelltexts::ConfirmDelete), MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+        return S_FALSE;
+    RunFileOperation(EmptyTrash(), tr(shelltexts::Deleting), owner);
+    return S_OK;
+}
+
+platform::HResult TShellVerbUi::openWith(const VerbTarget& t, QWidget* owner)
+{
+    if (t.paths.size() != 1 || t.paths.front().isEmpty())
+        return E_FAIL;
+    TfrmOpenWith dlg(t.paths.front(), owner);
+    dlg.exec();
+    return S_OK;
+}
+
+} // namespace corvane::app

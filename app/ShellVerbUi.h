@@ -1,0 +1,38 @@
+#pragma once
+// Carries out the shell verbs for the program: questions, dialogs and the file-operation engine.
+#include "platform/ShellVerbs.h"
+
+#include <functional>
+
+class QWidget;
+
+namespace corvane::app {
+
+class TShellVerbUi : public platform::IShellVerbHandler
+{
+public:
+    platform::HResult InvokeVerb(const QByteArray& verb, const platform::VerbTarget& target,
+                       const platform::CMInvokeCommandInfo& info) override;
+
+    // Opens a folder in the current explorer window.
+    std::function<void(const platform::PItemIDList& abs)> OnOpenFolder;
+    // Shows the find dialog for a folder.
+    std::function<void(const QByteArray& folder)> OnFind;
+
+private:
+    platform::HResult open(const platform::VerbTarget& t, QWidget* owner);
+    platform::HResult toClipboard(const platform::VerbTarget& t, bool cut);
+    platform::HResult paste(const platform::VerbTarget& t, QWidget* owner);
+    platform::HResult remove(const platform::VerbTarget& t, bool forGood, QWidget* owner);
+    platform::HResult link(const platform::VerbTarget& t);
+    platform::HResult properties(const platform::VerbTarget& t, QWidget* owner);
+    platform::HResult restore(const platform::VerbTarget& t, QWidget* owner);
+    platform::HResult emptyTrash(QWidget* owner);
+    platform::HResult openWith(const platform::VerbTarget& t, QWidget* owner);
+};
+
+// The program's handler, installed on first use.
+TShellVerbUi& ShellVerbUi();
+void InstallShellVerbs();
+
+} // namespace corvane::app

@@ -1,0 +1,283 @@
+#include "ShellVerbs.h"
+
+#include "IdListFormat.h"
+#include "ShellVerbTexts.h"
+
+#include <array>
+
+namespace corvane::platform {
+
+namespace {
+
+IShellVerbHandler* g_handler = nullptr;
+
+struct VerbInfo {
+    int offset;
+    const char* verb;
+    const char* caption;
+    const char* help;
+};
+
+constexpr std::array<VerbInfo, 12> verbTable = {{
+    {voOpen, "open", verbtexts::Open, verbtexts::OpenHelp},
+    {voOpenWith, "openas", verbtexts::OpenWith, verbtexts::OpenWithHelp},
+    {voCut, "cut", verbtexts::Cut, verbtexts::CutHelp},
+    {voCopy, "copy", verbtexts::Copy, verbtexts::CopyHelp},
+    {voPaste, "paste", verbtexts::Paste, verbtexts::PasteHelp},
+    {voLink, "link", verbtexts::Link, verbtexts::LinkHelp},
+    {voDelete, "delete", verbtexts::Delete, verbtexts::DeleteHelp},
+    {voProperties, "properties", verbtexts::Properties, verbtexts::PropertiesHelp},
+    {voFind, "find", verbtexts::Find, verbtexts::FindHelp},
+    {voRestore, "restore", verbtexts::Restore, verbtexts::RestoreHelp},
+    {voEmptyTrash, "emptytrash", verbtexts::EmptyTrash, verbtexts::EmptyTrashHelp},
+    {voRename, "rename", verbtexts::Rename, verbtexts::RenameHelp},
+}};
+
+const VerbInfo* infoOf(int offset)
+{
+    for (const VerbInfo& v : verbTable) {
+        if (v.offset == offset)
+            return &v;
+    }
+    return nullptr;
+}
+
+constexpr int Separator = -1;
+
+} // namespace
+
+PItemIDList AppendIdList(const PItemIDList& first, const PItemIDList& second)
+{
+    PItemIDList out;
+    out.append(IdListBody(first.isEmpty() ? EmptyIdList() : first));
+    out.append(IdListBody(second.isEmpty() ? EmptyIdList() : second));
+    out.append('\0');
+    out.append('\0');
+    return out;
+}
+
+PItemIDList TrashIdList()
+{
+    PItemIDList out;
+    if (Failed(SHGetDesktopFolder()->ParseDisplayName(QString::fromLatin1(names::TrashParsing), out)))
+        return {};
+    return out;
+}
+
+bool VerbTarget::allHavePaths() const
+{
+    if (paths.empty())
+        return false;
+    for (const QByteArray& p : paths) {
+        if (p.isEmpty())
+            return false;
+    }
+    return true;
+}
+
+bool VerbTarget::allHave(std::uint32_t attr) const
+{
+    if (attrs.empty())
+        return false;
+    for (std::uint32_t a : attrs) {
+        if ((a & attr) != attr)
+            return false;
+    }
+    return true;
+}
+
+void SetShellVerbHandler(IShellVerbHandler* handler)
+{
+    g_handler = handler;
+}
+
+IShellVerbHandler* ShellVerbHandler()
+{
+    return g_handler;
+}
+
+QByteArray VerbOfOffset(int offset)
+{
+    const VerbInfo* v = infoOf(offset);
+    return v ? QByteArray(v->verb) : QByteArray();
+}
+
+IContextMenu::IContextMenu(VerbTarget target) : m_target(std::move(target))
+{
+}
+
+std::vector<int> IContextMenu::offsets(unsigned flags) const
+{
+    const VerbTarget& t = m_target;
+    std::vector<int> out;
+    if (t.background) {
+        out.push_back(voOpen);
+        if (t.allHavePaths()) {
+            out.insert(out.end(), {Separator, voPaste, Separator, voFind});
+        }
+        out.insert(out.end(), {Separator, voProperties});
+        return out;
+    }
+    if (t.isTrash)
+        return {voOpen, Separator, voEmptyTrash, Separator, voProperties};
+    const bool files = t.allHavePaths();
+    if (t.inTrash) {
+        if (files)
+            out.insert(out.end(), {voRestore, Separator, voCut, voCopy, Separator, voDelete});
+        out.insert(out.end(), {Separator, voProperties});
+        return out;
+    }
+    out.push_back(voOpen);
+    const bool oneFile = t.paths.size() == 1 && files && !t.allHave(SFGAO_FOLDER);
+    if (oneFile)
+        out.push_back(voOpenWith);
+    if (files) {
+        out.push_back(Separator);
+        if (t.allHave(SFGAO_CANMOVE))
+            out.push_back(voCut);
+        if (t.allHave(SFGAO_CANCOPY))
+            out.push_back(voCopy);
+        if (t.paths.size() == 1 && t.allHave(SFGAO_FOLDER))
+            out.push_back(voPaste);
+        out.push_back(Separator);
+        if (t.allHave(SFGAO_CANLINK))
+            out.push_back(voLink);
+        if (t.allHave(SFGAO_CANDELETE))
+            out.push_back(voDelete);
+        if ((flags & CMF_CANRENAME) && t.allHave(SFGAO_CANRENAME))
+            out.push_back(voRename);
+    }
+    out.insert(out.end(), {Separator, voProperties});
+    return out;
+}
+
+HResult IContextMenu::QueryContextMenu(std::vector<ShellMenuItem>& menu, int idFirst, int idLast, unsigned flags) const
+{
+    if (idFirst < 0 || idLast - idFirst < voRename)
+        return E_INVALIDARG;
+    menu.clear();
+    for (int offset : offsets(flags)) {
+        if (offset == Separator) {
+            // No leading or doubled separators.
+            if (!menu.empty() && menu.back().id != 0)
+                menu.push_back({});
+            continue;
+        }
+        const VerbInfo* v = infoOf(offset);
+        ShellMenuItem item;
+        item.id = idFirst + offset;
+        item.caption = QString::fromLatin1(v->caption);
+        item.isDefault = offset == (m_target.inTrash ? voRestore : voOpen);
+        menu.push_back(item);
+    }
+    while (!menu.empty() && menu.back().id == 0)
+        menu.pop_back();
+    return S_OK;
+}
+
+HResult IContextMenu::GetCommandString(int offset, unsigned type, QString& out) const
+{
+    const VerbInfo* v = infoOf(offset);
+    if (!v)
+        return E_INVALIDARG;
+    if (type == GCS_VERBA)
+        out = QString::fromLatin1(v->verb);
+    else if (type == GCS_HELPTEXTA)
+        out = QString::fromLatin1(offset == voDelete && m_target.inTrash ? verbtexts::DeleteForGoodHelp : v->help);
+    else
+        return E_INVALIDARG;
+    return S_OK;
+}
+
+HResult IContextMenu::InvokeCommand(const CMInvokeCommandInfo& info)
+{
+    const QByteArray verb = VerbOfOffset(info.verb);
+    if (verb.isEmpty())
+        return E_INVALIDARG;
+    if (!g_handler)
+        return E_NOTIMPL;
+    return g_handler->InvokeVerb(verb, m_target, info);
+}
+
+HResult GetUIObjectOf(QObject*, const ShellFolderPtr& folder, std::span<const PItemIDList> items,
+                      std::unique_ptr<IContextMenu>& out)
+{
+    if (!folder || items.empty())
+        return E_FAIL;
+    VerbTarget t;
+    t.folderAbs = folder->AbsoluteIdList();
+    const QByteArray folderPath = PathBytesFromIdList(t.folderAbs);
+    const PItemIDList trash = TrashIdList();
+    t.inTrash = !folderPath.isEmpty() && (folderPath == TrashFilesPath() || t.folderAbs == trash);
+    for (const PItemIDList& rel : items) {
+        const PItemIDList abs = AppendIdList(t.folderAbs, rel);
+        std::uint32_t a = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK | SFGAO_CANRENAME | SFGAO_CANDELETE | SFGAO_FOLDER;
+        std::array<PItemIDList, 1> one{rel};
+        if (Failed(folder->GetAttributesOf(one, a)))
+            a = 0;
+        t.rels.push_back(rel);
+        t.paths.push_back(PathBytesFromIdList(abs));
+        t.attrs.push_back(a);
+        if (items.size() == 1 && !trash.isEmpty() && abs == trash)
+            t.isTrash = true;
+    }
+    out = std::make_unique<IContextMenu>(std::move(t));
+    return S_OK;
+}
+
+HResult ItemUIObject(const PItemIDList& folderAbs, std::unique_ptr<IContextMenu>& out)
+{
+    VerbTarget t;
+    t.folderAbs = folderAbs.isEmpty() ? EmptyIdList() : folderAbs;
+    t.background = true;
+    const QByteArray path = PathBytesFromIdList(t.folderAbs);
+    t.paths.push_back(path);
+    t.attrs.push_back(SFGAO_FOLDER);
+    t.inTrash = !path.isEmpty() && path == TrashFilesPath();
+    out = std::make_unique<IContextMenu>(std::move(t));
+    return S_OK;
+}
+
+HResult InvokeOffset(QObject* window, IContextMenu& menu, int offset, std::uint32_t mask)
+{
+    CMInvokeCommandInfo info;
+    info.fMask = mask;
+    info.hwnd = window;
+    info.verb = offset;
+    return menu.InvokeCommand(info);
+}
+
+HResult InvokeVerbByName(QObject* window, IContextMenu& menu, const QString& verb, std::uint32_t mask)
+{
+    bool isNumber = false;
+    const int number = verb.toInt(&isNumber);
+    if (isNumber)
+        return InvokeOffset(window, menu, number, mask);
+    std::vector<ShellMenuItem> items;
+    const HResult hr = menu.QueryContextMenu(items, FirstCommandId, LastCommandId, CMF_EXPLORE);
+    if (Failed(hr))
+        return hr;
+    for (const ShellMenuItem& item : items) {
+        if (item.id < FirstCommandId)
+            continue;
+        QString name;
+        if (Succeeded(menu.GetCommandString(item.id - FirstCommandId, GCS_VERBA, name))
+            && name.compare(verb, Qt::CaseInsensitive) == 0)
+            return InvokeOffset(window, menu, item.id - FirstCommandId, mask);
+    }
+    return E_FAIL;
+}
+
+int DefaultCommandOffset(const IContextMenu& menu)
+{
+    std::vector<ShellMenuItem> items;
+    if (Failed(menu.QueryContextMenu(items, FirstCommandId, LastCommandId, CMF_EXPLORE)))
+        return -1;
+    for (const ShellMenuItem& item : items) {
+        if (item.isDefault && item.id >= FirstCommandId)
+            return item.id - FirstCommandId;
+    }
+    return -1;
+}
+
+} // namespace corvane::platform

@@ -1,0 +1,34 @@
+#pragma once
+// Shell context menus as popup menus: building, tracking with help-text hints, and the helpers
+// that the tree and the list share.
+#include "platform/ShellVerbs.h"
+
+#include <QPoint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <vector>
+
+class QMenu;
+class QWidget;
+
+namespace corvane::shellctl {
+
+using platform::IContextMenu;
+
+// GetUIObjectOf and QueryContextMenu with identifiers 50 to 0x7FFF.
+platform::HResult CreateContextMenu(QObject* window, const platform::ShellFolderPtr& folder, std::span<const platform::PItemIDList> items, unsigned flags,
+                          std::unique_ptr<IContextMenu>& menu, std::vector<platform::ShellMenuItem>& popup);
+// A popup menu of the queried commands; each action carries its identifier as data.
+QMenu* BuildShellMenu(const std::vector<platform::ShellMenuItem>& items, QWidget* parent);
+// Shows the menu and returns the chosen identifier, 0 when none. While it is open, the help text
+// of the highlighted command goes to onHint (empty for anything without one).
+int TrackShellMenu(IContextMenu& cm, const std::vector<platform::ShellMenuItem>& items, QWidget* owner, const QPoint& globalPos,
+                   const std::function<void(const QString&)>& onHint);
+// The help text of a menu identifier, empty for separators, submenus and the program's own items.
+QString MenuHint(const IContextMenu& cm, int id);
+
+// Lets tests choose a command instead of a person: called with the built menu, returns the id.
+void SetShellMenuChooser(std::function<int(QMenu*)> chooser);
+
+} // namespace corvane::shellctl
