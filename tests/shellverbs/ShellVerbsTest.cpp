@@ -58,8 +58,8 @@ protected:
         list.SelectionModel()->clear();
         for (int i = 0; i < list.Count(); ++i) {
             if (names.contains(list.DataOfIndex(i)->DisplayName())) {
+                list.SelectionModel()->setCurrentIndex(list.Model()->index(i, 0), QItemSelectionModel::NoUpdate);
                 list.SelectionModel()->select(list.Model()->index(i, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-                list.setCurrentIndex(list.Model()->index(i, 0));
             }
         }
         ASSERT_EQ(list.SelCount(), names.size());
