@@ -203,11 +203,11 @@ QString FormatSizeKB(qint64 bytes)
     return QString::fromLatin1(texts::SizeKB).replace(QLatin1String("%s"), number);
 }
 
-bool FileSpecMatches(const QString& name, const QString& spec)
+bool FileSpecMatches(const QString& name, const QString& pattern)
 {
-    if (spec == QLatin1String("*.*") || spec == QLatin1String("*"))
+    if (pattern == QLatin1String("*.*") || pattern == QLatin1String("*"))
         return true;
-    const QString n = name.toUpper(), p = spec.toUpper();
+    const QString n = name.toUpper(), p = pattern.toUpper();
     // Greedy glob with one backtrack point: linear in practice, never exponential.
     qsizetype i = 0, j = 0, star = -1, mark = 0;
     while (j < n.size()) {

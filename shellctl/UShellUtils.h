@@ -42,8 +42,8 @@ HResult SplitIdList(const PItemIDList& abs, ShellFolderPtr& parent, PItemIDList&
 void CheckResult(HResult hr);
 QString FormatStrPos(const QString& templ, const QStringList& strings);
 QString FormatSizeKB(qint64 bytes);
-// A file specification as file searches take it: case-insensitive, "*" and "?", "*.*" for every name.
-bool FileSpecMatches(const QString& name, const QString& spec);
+// A file pattern as file searches take it: case-insensitive, "*" and "?", "*.*" for every name.
+bool FileSpecMatches(const QString& name, const QString& pattern);
 QString ItemTypeName(const PItemIDList& abs, std::uint32_t attributes);
 
 // What ReadShortcut reads from a symbolic link or a Link .desktop file.
