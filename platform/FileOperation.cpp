@@ -129,6 +129,19 @@ QByteArray NumberedName(const QByteArray& name, bool isFolder, int n)
 
 namespace fileops {
 
+bool EntryNames(const QByteArray& dir, std::vector<QByteArray>& names)
+{
+    DIR* d = ::opendir(dir.constData());
+    if (!d)
+        return false;
+    while (dirent* e = ::readdir(d)) {
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+            names.emplace_back(e->d_name);
+    }
+    ::closedir(d);
+    return true;
+}
+
 QByteArray JoinPath(const QByteArray& dir, const QByteArray& name)
 {
     if (dir.endsWith('/'))
@@ -673,15 +686,9 @@ void TransferOperation::measure(const QByteArray& path, const struct stat& st, q
         return;
     setCurrentFile(path);
     publishIfDue();
-    DIR* d = ::opendir(path.constData());
-    if (!d)
-        return;
     std::vector<QByteArray> names;
-    while (dirent* e = ::readdir(d)) {
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-            names.emplace_back(e->d_name);
-    }
-    ::closedir(d);
+    if (!EntryNames(path, names))
+        return;
     for (const QByteArray& name : names) {
         QByteArray child = JoinPath(path, name);
         struct stat cst;
@@ -1585,15 +1592,9 @@ void DeleteOperation::count(const QByteArray& path, qint64* items)
         return;
     setCurrentFile(path);
     publishIfDue();
-    DIR* d = ::opendir(path.constData());
-    if (!d)
-        return;
     std::vector<QByteArray> names;
-    while (dirent* e = ::readdir(d)) {
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-            names.emplace_back(e->d_name);
-    }
-    ::closedir(d);
+    if (!EntryNames(path, names))
+        return;
     for (const QByteArray& name : names)
         count(JoinPath(path, name), items);
 }

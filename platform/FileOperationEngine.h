@@ -7,6 +7,8 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <vector>
+
 namespace corvane::platform::fileops {
 
 // Owns a file descriptor.
@@ -46,6 +48,8 @@ private:
 };
 
 QByteArray JoinPath(const QByteArray& dir, const QByteArray& name);
+// The names in a folder without "." and ".."; false when it cannot be read.
+bool EntryNames(const QByteArray& dir, std::vector<QByteArray>& names);
 QByteArray ParentOf(const QByteArray& path);
 QByteArray BaseName(const QByteArray& path);
 // Absolute, without trailing slashes.

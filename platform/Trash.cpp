@@ -178,15 +178,9 @@ void measureTree(const QByteArray& path, qint64* bytes)
         *bytes += st.st_size;
         return;
     }
-    DIR* d = ::opendir(path.constData());
-    if (!d)
-        return;
     std::vector<QByteArray> names;
-    while (dirent* e = ::readdir(d)) {
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-            names.emplace_back(e->d_name);
-    }
-    ::closedir(d);
+    if (!EntryNames(path, names))
+        return;
     for (const QByteArray& n : names)
         measureTree(JoinPath(path, n), bytes);
 }
