@@ -18,6 +18,13 @@ inline constexpr const char* NothingToPaste = "There is nothing on the Clipboard
 inline constexpr const char* CannotLink = "Cannot create a link to \"%1\": %2";
 inline constexpr const char* CannotOpen = "Cannot open \"%1\".";
 
+// Dropping.
+inline constexpr const char* DropMoveHere = "&Move Here";
+inline constexpr const char* DropCopyHere = "&Copy Here";
+inline constexpr const char* DropLinkHere = "Create &Links Here";
+inline constexpr const char* DropCancel = "Cancel";
+inline constexpr const char* CannotRunWith = "Cannot start \"%1\" with the dropped files.\n%2";
+
 // Progress.
 inline constexpr const char* Copying = "Copying";
 inline constexpr const char* Moving = "Moving";

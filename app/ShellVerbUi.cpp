@@ -3,6 +3,7 @@
 #include "FileOpDialogs.h"
 #include "OpenWith.h"
 #include "Properties.h"
+#include "ShellDropUi.h"
 #include "ShellUiTexts.h"
 #include "Utility.h"
 #include "platform/Clipboard.h"
@@ -67,6 +68,7 @@ TShellVerbUi& ShellVerbUi()
 void InstallShellVerbs()
 {
     SetShellVerbHandler(&ShellVerbUi());
+    InstallShellDrop();
     // Another program taking the clipboard ends the cut: its items are no longer dimmed.
     static bool connected = false;
     if (!connected && QGuiApplication::clipboard()) {

@@ -114,6 +114,50 @@ bool OpenPath(const QByteArray& path, QString* error)
     return launch(app.get(), path, error);
 }
 
+bool IsProgram(const QByteArray& path)
+{
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    if (path.endsWith(".desktop")) {
+        GPtr<GDesktopAppInfo> app(g_desktop_app_info_new_from_filename(path.constData()));
+        return app != nullptr;
+    }
+    return ::access(path.constData(), X_OK) == 0;
+}
+
+bool RunWithFiles(const QByteArray& program, const std::vector<QByteArray>& files, QString* error)
+{
+    if (program.endsWith(".desktop")) {
+        GPtr<GDesktopAppInfo> app(g_desktop_app_info_new_from_filename(program.constData()));
+        if (app) {
+            std::vector<GPtr<GFile>> owned;
+            GList* list = nullptr;
+            for (const QByteArray& f : files) {
+                owned.push_back(fileOf(f));
+                list = g_list_append(list, owned.back().get());
+            }
+            GError* err = nullptr;
+            const bool ok = g_app_info_launch(G_APP_INFO(app.get()), list, nullptr, &err);
+            g_list_free(list);
+            const QString text = takeError(err);
+            if (!ok && error)
+                *error = text;
+            return ok;
+        }
+    }
+    QStringList args;
+    for (const QByteArray& f : files)
+        args << QString::fromLocal8Bit(f);
+    const qsizetype slash = program.lastIndexOf('/');
+    const QString dir = QString::fromLocal8Bit(slash > 0 ? program.left(slash) : QByteArray("/"));
+    if (QProcess::startDetached(QString::fromLocal8Bit(program), args, dir))
+        return true;
+    if (error)
+        *error = QString::fromLocal8Bit(strerror(errno ? errno : ENOEXEC));
+    return false;
+}
+
 std::vector<AppChoice> ApplicationsFor(const QByteArray& path)
 {
     std::vector<AppChoice> out;

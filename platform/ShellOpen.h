@@ -18,6 +18,10 @@ QString ContentTypeOf(const QByteArray& path);
 // Starts what the file is: a program runs, a .desktop launcher launches, any other file opens in
 // its default application. False (with the reason) when nothing could be started.
 bool OpenPath(const QByteArray& path, QString* error);
+// Whether files can be dropped on it: an executable file or a .desktop application launcher.
+bool IsProgram(const QByteArray& path);
+// Starts the program or launcher with the files as its arguments.
+bool RunWithFiles(const QByteArray& program, const std::vector<QByteArray>& files, QString* error);
 // Applications registered for the file's type; the default one first.
 std::vector<AppChoice> ApplicationsFor(const QByteArray& path);
 QString DefaultApplicationName(const QByteArray& path);

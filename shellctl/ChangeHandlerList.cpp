@@ -41,7 +41,8 @@ void TCustomShellList::customEvent(QEvent* event)
     if (!m_watches)
         return;
     m_watches->ReportHandled(static_cast<TChangeReportEvent*>(event)->WParam);
-    if (m_ignoreNextChange) {
+    // A drag from this list refreshes when it ends.
+    if (m_ignoreNextChange || m_dragRunning) {
         m_ignoreNextChange = false;
         return;
     }

@@ -113,7 +113,8 @@ void TCustomShellTree::customEvent(QEvent* event)
     if (!m_watches)
         return;
     m_watches->ReportHandled(static_cast<TChangeReportEvent*>(event)->WParam);
-    if (m_ignoreNextChange) {
+    // A drag from this tree refreshes when it ends.
+    if (m_ignoreNextChange || m_dragRunning) {
         m_ignoreNextChange = false;
         return;
     }

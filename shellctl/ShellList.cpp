@@ -105,6 +105,8 @@ Qt::ItemFlags TShellListModel::flags(const QModelIndex& index) const
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
     if (index.isValid() && index.column() == 0)
         f |= Qt::ItemIsEditable;
+    if (index.isValid())
+        f |= Qt::ItemIsDragEnabled;
     return f;
 }
 
@@ -188,6 +190,7 @@ TCustomShellList::TCustomShellList(QWidget* parent)
     connect(&CutItems::instance(), &CutItems::changed, this, [this] { CurrentView()->viewport()->update(); });
     SetMultiSelect(true);
     SetViewStyle(vsIcon);
+    SetDragDrop(m_options & sloOleDrag, m_options & sloOleDrop);
     m_timer->setSingleShot(true);
     connect(m_timer, &QTimer::timeout, this, &TCustomShellList::timerFired);
     m_folder.OnChange = [this](TShellLocator&) { folderChanged(); };
@@ -229,6 +232,8 @@ void TCustomShellList::SetOptions(TShellListOptions o)
 {
     TShellListOptions changed = o ^ m_options;
     m_options = o;
+    if (changed & (sloOleDrag | sloOleDrop))
+        SetDragDrop(m_options & sloOleDrag, m_options & sloOleDrop);
     if (changed & (sloHideFoldersWhenLinkedToTree | sloShowHidden))
         RefreshList();
     if (changed & sloDynamicRefresh) {
@@ -357,6 +362,10 @@ bool TCustomShellList::Editing() const
 
 void TCustomShellList::FillList()
 {
+    if (m_dragRunning) {
+        m_dragRefreshDue = true;
+        return;
+    }
     if (Editing()) {
         m_refreshDue = true;
         return;
@@ -602,6 +611,10 @@ void TCustomShellList::ColClick(int column)
 
 void TCustomShellList::RefreshList()
 {
+    if (m_dragRunning) {
+        m_dragRefreshDue = true;
+        return;
+    }
     if (Editing()) {
         m_refreshDue = true;
         return;

@@ -3,13 +3,16 @@
 // sorted, opened and renamed as the explorer window needs.
 #include "ShellRecords.h"
 #include "UTreeList.h"
+#include "platform/DragDrop.h"
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QSet>
 #include <functional>
 #include <memory>
 #include <vector>
 
+class QMimeData;
 class QTimer;
 
 namespace corvane::shellctl {
@@ -122,6 +125,10 @@ public:
     void InvokeSelectionVerbMask(const QString& verb, std::uint32_t mask);
     // The shell context menu of the selected items, at a client point of the view.
     void ShowContextMenu(QPoint point);
+    // The data of a drag of the selected items; null when no selected item has a record.
+    std::unique_ptr<QMimeData> SelectionDataObject() const;
+    // A drag of the list's own items is running.
+    bool DragRunning() const { return m_dragRunning; }
 
     // Events.
     std::function<void(QObject*, const ShellFolderPtr&, const PItemIDList&, const PItemIDList&, std::uint32_t, bool&)> OnAddItem;
@@ -147,6 +154,11 @@ protected:
     void DoCustomDraw(TLvCustomDraw& aCD) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void ItemHook(const QModelIndex& item, const QPoint& point, QMenu*& menu) override;
+    void BeginDrag(Qt::MouseButton button) override;
+    void ViewDragEnter(QDragEnterEvent* event) override;
+    void ViewDragMove(QDragMoveEvent* event) override;
+    void ViewDragLeave(QDragLeaveEvent* event) override;
+    void ViewDrop(QDropEvent* event) override;
 
 private:
     friend class TShellListModel;
@@ -161,6 +173,10 @@ private:
     void timerFired();
     bool invokeDefaultCommand(const std::vector<PItemIDList>& rels);
     std::vector<PItemIDList> selectedRels() const;
+    // Drag and drop (ShellListDrag.cpp).
+    std::vector<int> dragRows() const;
+    std::unique_ptr<platform::IDropTarget> dropTargetAt(int row) const;
+    void dragOver(QDragMoveEvent* event);
 
     TShellListModel* m_model;
     TShellLocator m_folder;
@@ -179,6 +195,10 @@ private:
     bool m_refreshDue = false;
     bool m_ignoreNextChange = false;
     QTimer* m_timer;
+    bool m_dragRunning = false;
+    bool m_dragRefreshDue = false;
+    std::uint32_t m_dropEnterKeys = 0;
+    QElapsedTimer m_lastScroll;
 
     // Change watching (ChangeHandlerList.cpp): the list's folder is watched while
     // sloDynamicRefresh is set.

@@ -62,6 +62,14 @@ QString MenuHint(const IContextMenu& cm, int id)
     return hint;
 }
 
+int ExecShellMenu(QMenu* menu, const QPoint& globalPos)
+{
+    if (chooser())
+        return chooser()(menu);
+    QAction* chosen = menu->exec(globalPos);
+    return chosen ? chosen->data().toInt() : 0;
+}
+
 int TrackShellMenu(IContextMenu& cm, const std::vector<ShellMenuItem>& items, QWidget* owner, const QPoint& globalPos,
                    const std::function<void(const QString&)>& onHint)
 {
@@ -71,13 +79,7 @@ int TrackShellMenu(IContextMenu& cm, const std::vector<ShellMenuItem>& items, QW
             onHint(a->isSeparator() || a->menu() ? QString() : MenuHint(cm, a->data().toInt()));
         });
     }
-    int id = 0;
-    if (chooser()) {
-        id = chooser()(menu.get());
-    } else {
-        QAction* chosen = menu->exec(globalPos);
-        id = chosen ? chosen->data().toInt() : 0;
-    }
+    const int id = ExecShellMenu(menu.get(), globalPos);
     if (onHint)
         onHint(QString());
     return id;

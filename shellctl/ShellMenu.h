@@ -28,6 +28,9 @@ int TrackShellMenu(IContextMenu& cm, const std::vector<platform::ShellMenuItem>&
 // The help text of a menu identifier, empty for separators, submenus and the program's own items.
 QString MenuHint(const IContextMenu& cm, int id);
 
+// Shows a menu whose actions carry ids as data and returns the chosen id, 0 when none.
+int ExecShellMenu(QMenu* menu, const QPoint& globalPos);
+
 // Lets tests choose a command instead of a person: called with the built menu, returns the id.
 void SetShellMenuChooser(std::function<int(QMenu*)> chooser);
 

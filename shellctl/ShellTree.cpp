@@ -59,6 +59,7 @@ TCustomShellTree::TCustomShellTree(QWidget* parent)
     setColumnCount(1);
     setUniformRowHeights(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    SetDragDrop(m_options & stoOleDrag, m_options & stoOleDrop);
     m_timer->setSingleShot(true);
     connect(m_timer, &QTimer::timeout, this, &TCustomShellTree::timerFired);
     m_baseFolder.SetSpecialFolder(CSIDL_DESKTOP);
@@ -88,6 +89,8 @@ void TCustomShellTree::SetOptions(TShellTreeOptions o)
 {
     const TShellTreeOptions changed = o ^ m_options;
     m_options = o;
+    if (changed & (stoOleDrag | stoOleDrop))
+        SetDragDrop(m_options & stoOleDrag, m_options & stoOleDrop);
     if (changed & stoDynamicRefresh) {
         if (m_options & stoDynamicRefresh)
             StartWatching();
@@ -423,6 +426,10 @@ void TCustomShellTree::deleteChildren(QTreeWidgetItem* node)
 
 void TCustomShellTree::ResetTree()
 {
+    if (m_dragRunning) {
+        m_dragRefreshDue = true;
+        return;
+    }
     if (m_editing) {
         m_refreshDue = true;
         return;
@@ -522,6 +529,10 @@ void TCustomShellTree::refreshNode(TShTreeNode* node, TShTreeNode*& remembered)
 
 void TCustomShellTree::RefreshTree()
 {
+    if (m_dragRunning) {
+        m_dragRefreshDue = true;
+        return;
+    }
     if (m_editing) {
         m_refreshDue = true;
         return;

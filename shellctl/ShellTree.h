@@ -2,12 +2,15 @@
 // The folder tree: the namespace from a base folder down, filled when nodes expand.
 #include "ShellRecords.h"
 #include "UTreeList.h"
+#include "platform/DragDrop.h"
 
+#include <QElapsedTimer>
 #include <QTreeWidget>
 #include <functional>
 #include <memory>
 #include <vector>
 
+class QMimeData;
 class QTimer;
 
 namespace corvane::shellctl {
@@ -87,6 +90,10 @@ public:
     virtual platform::HResult InvokeNodeVerb(TShTreeNode* node, const QString& verb);
     // The shell context menu of one node, at a client point.
     void ShowContextMenu(TShTreeNode* node, QPoint point);
+    // The data of a drag of one node; null for a node without a record or parent.
+    std::unique_ptr<QMimeData> NodeDataObject(TShTreeNode* node) const;
+    // A drag of one of the tree's nodes is running.
+    bool DragRunning() const { return m_dragRunning; }
     // Starts in-place editing of a node's text when the node may be renamed.
     bool EditNode(QTreeWidgetItem* node);
     bool Editing() const { return m_editing; }
@@ -116,6 +123,11 @@ protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     void NodeHook(QTreeWidgetItem* node, QPoint& point, QMenu*& menu) override;
+    void BeginDrag(QTreeWidgetItem* node, Qt::MouseButton button) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     friend class TShTreeNode;
@@ -130,6 +142,9 @@ private:
     void nodeEdited(TShTreeNode* node, const QString& text);
     void ensureIcons(TShTreeNode* node);
     void baseFolderChanged();
+    // Drag and drop (ShellTreeDrag.cpp).
+    std::unique_ptr<platform::IDropTarget> dropTargetAt(QTreeWidgetItem* node) const;
+    void dragOver(QDragMoveEvent* event);
 
     TShellLocator m_baseFolder;
     TShellLocator m_current;
@@ -145,6 +160,10 @@ private:
     bool m_refreshDue = false;
     bool m_ignoreNextChange = false;
     TShTreeNode* m_lastInserted = nullptr;
+    bool m_dragRunning = false;
+    bool m_dragRefreshDue = false;
+    std::uint32_t m_dropEnterKeys = 0;
+    QElapsedTimer m_lastScroll;
 
     // Change watching (ChangeHandlerTree.cpp): the folders the tree has loaded, and the
     // selected one, are watched while stoDynamicRefresh is set.

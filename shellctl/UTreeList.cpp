@@ -3,6 +3,10 @@
 #include "HeaderSortView.h"
 
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDragLeaveEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QListView>
@@ -75,6 +79,43 @@ void paintNotifiedRow(TCustomDrawHost& host, TCustomDrawDelegate& delegate, QPai
     host.CustomDrawNotify(TCustomDraw::cdItemPostPaint, painter, rect, index);
 }
 
+// On X11 the context menu comes with the right button's press. Over an item that may still be
+// dragged with that button it waits for the release, so a right-button drag can start.
+class TDeferredMenu
+{
+public:
+    bool Defer(const QAbstractItemView* view, const QContextMenuEvent* event)
+    {
+        if (event->reason() != QContextMenuEvent::Mouse || !(QGuiApplication::mouseButtons() & Qt::RightButton)
+            || !view->dragEnabled() || !view->indexAt(event->pos()).isValid())
+            return false;
+        m_pending = true;
+        m_pos = event->pos();
+        m_globalPos = event->globalPos();
+        return true;
+    }
+    void Cancel() { m_pending = false; }
+    template <class Deliver>
+    void Release(Deliver deliver)
+    {
+        if (!m_pending)
+            return;
+        m_pending = false;
+        QContextMenuEvent e(QContextMenuEvent::Mouse, m_pos, m_globalPos);
+        deliver(&e);
+    }
+
+private:
+    bool m_pending = false;
+    QPoint m_pos;
+    QPoint m_globalPos;
+};
+
+Qt::MouseButton dragButton()
+{
+    return (QGuiApplication::mouseButtons() & Qt::RightButton) ? Qt::RightButton : Qt::LeftButton;
+}
+
 } // namespace
 
 QObject* PopupComponent(const QMenu* menu)
@@ -116,16 +157,31 @@ protected:
     bool viewportEvent(QEvent* event) override
     {
         if (event->type() == QEvent::ContextMenu) {
-            m_owner.viewportContextMenu(static_cast<QContextMenuEvent*>(event));
+            auto* e = static_cast<QContextMenuEvent*>(event);
+            if (m_menu.Defer(this, e))
+                e->accept();
+            else
+                m_owner.viewportContextMenu(e);
             return true;
         }
         return QListView::viewportEvent(event);
     }
+    void startDrag(Qt::DropActions) override
+    {
+        m_menu.Cancel();
+        m_owner.BeginDrag(dragButton());
+    }
+    void dragEnterEvent(QDragEnterEvent* event) override { m_owner.ViewDragEnter(event); }
+    void dragMoveEvent(QDragMoveEvent* event) override { m_owner.ViewDragMove(event); }
+    void dragLeaveEvent(QDragLeaveEvent* event) override { m_owner.ViewDragLeave(event); }
+    void dropEvent(QDropEvent* event) override { m_owner.ViewDrop(event); }
     void mouseReleaseEvent(QMouseEvent* event) override
     {
         QListView::mouseReleaseEvent(event);
-        if (event->button() == Qt::RightButton)
+        if (event->button() == Qt::RightButton) {
+            m_menu.Release([this](QContextMenuEvent* e) { m_owner.viewportContextMenu(e); });
             m_owner.rightButtonUp();
+        }
     }
     void paintEvent(QPaintEvent* event) override
     {
@@ -135,6 +191,7 @@ protected:
 
 private:
     TCustomListView& m_owner;
+    TDeferredMenu m_menu;
 };
 
 class TLvReportView final : public QTreeView
@@ -160,17 +217,32 @@ protected:
     bool viewportEvent(QEvent* event) override
     {
         if (event->type() == QEvent::ContextMenu) {
-            m_owner.viewportContextMenu(static_cast<QContextMenuEvent*>(event));
+            auto* e = static_cast<QContextMenuEvent*>(event);
+            if (m_menu.Defer(this, e))
+                e->accept();
+            else
+                m_owner.viewportContextMenu(e);
             return true;
         }
         return QTreeView::viewportEvent(event);
     }
+    void startDrag(Qt::DropActions) override
+    {
+        m_menu.Cancel();
+        m_owner.BeginDrag(dragButton());
+    }
+    void dragEnterEvent(QDragEnterEvent* event) override { m_owner.ViewDragEnter(event); }
+    void dragMoveEvent(QDragMoveEvent* event) override { m_owner.ViewDragMove(event); }
+    void dragLeaveEvent(QDragLeaveEvent* event) override { m_owner.ViewDragLeave(event); }
+    void dropEvent(QDropEvent* event) override { m_owner.ViewDrop(event); }
     // Reaches the view from the column header.
     void mouseReleaseEvent(QMouseEvent* event) override
     {
         QTreeView::mouseReleaseEvent(event);
-        if (event->button() == Qt::RightButton)
+        if (event->button() == Qt::RightButton) {
+            m_menu.Release([this](QContextMenuEvent* e) { m_owner.viewportContextMenu(e); });
             m_owner.rightButtonUp();
+        }
     }
     void paintEvent(QPaintEvent* event) override
     {
@@ -204,6 +276,7 @@ private:
     }
 
     TCustomListView& m_owner;
+    TDeferredMenu m_menu;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -338,6 +411,64 @@ void TCustomListView::applyViewStyle()
         view->setFocus();
     if (const QModelIndex current = currentIndex(); current.isValid())
         view->scrollTo(current);
+    // The icon mode switches dragging on by itself.
+    applyDragDrop();
+}
+
+void TCustomListView::SetDragDrop(bool drag, bool drop)
+{
+    m_drag = drag;
+    m_drop = drop;
+    applyDragDrop();
+}
+
+void TCustomListView::applyDragDrop()
+{
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_iconView), static_cast<QAbstractItemView*>(m_reportView)}) {
+        view->setDragEnabled(m_drag);
+        view->setAcceptDrops(m_drop);
+        view->viewport()->setAcceptDrops(m_drop);
+        // Our own highlight and auto-scroll stand in for the view's.
+        view->setDropIndicatorShown(false);
+        view->setAutoScroll(false);
+    }
+}
+
+void TCustomListView::SetDropHighlightRow(int row)
+{
+    if (row == m_dropRow)
+        return;
+    m_dropRow = row;
+    CurrentView()->viewport()->update();
+}
+
+bool TCustomListView::IsDropHighlighted(const QModelIndex& index) const
+{
+    return m_dropRow >= 0 && index.row() == m_dropRow && !index.parent().isValid();
+}
+
+void TCustomListView::BeginDrag(Qt::MouseButton)
+{
+}
+
+void TCustomListView::ViewDragEnter(QDragEnterEvent* event)
+{
+    event->ignore();
+}
+
+void TCustomListView::ViewDragMove(QDragMoveEvent* event)
+{
+    event->ignore();
+}
+
+void TCustomListView::ViewDragLeave(QDragLeaveEvent* event)
+{
+    event->accept();
+}
+
+void TCustomListView::ViewDrop(QDropEvent* event)
+{
+    event->ignore();
 }
 
 bool TCustomListView::MultiSelect() const
@@ -632,7 +763,51 @@ void TCustomTreeView::notifyDeleted(QTreeWidgetItem* node)
         return;
     for (int i = 0; i < node->childCount(); ++i)
         notifyDeleted(node->child(i));
+    if (node == m_dropNode)
+        m_dropNode = nullptr;
+    if (node == m_pressedNode)
+        m_pressedNode = nullptr;
     Delete(node);
+}
+
+void TCustomTreeView::SetDragDrop(bool drag, bool drop)
+{
+    setDragEnabled(drag);
+    setAcceptDrops(drop);
+    viewport()->setAcceptDrops(drop);
+    setDropIndicatorShown(false);
+    setAutoScroll(false);
+}
+
+void TCustomTreeView::SetDropHighlight(QTreeWidgetItem* node)
+{
+    if (node == m_dropNode)
+        return;
+    m_dropNode = node;
+    viewport()->update();
+}
+
+bool TCustomTreeView::IsDropHighlighted(const QModelIndex& index) const
+{
+    return m_dropNode && index.isValid() && itemFromIndex(index) == m_dropNode;
+}
+
+void TCustomTreeView::BeginDrag(QTreeWidgetItem*, Qt::MouseButton)
+{
+}
+
+void TCustomTreeView::mousePressEvent(QMouseEvent* event)
+{
+    m_pressedNode = itemAt(event->position().toPoint());
+    m_menuPending = false;
+    QTreeWidget::mousePressEvent(event);
+}
+
+void TCustomTreeView::startDrag(Qt::DropActions)
+{
+    m_menuPending = false;
+    if (QTreeWidgetItem* node = m_pressedNode)
+        BeginDrag(node, dragButton());
 }
 
 QTreeWidgetItem* TCustomTreeView::Selected() const
@@ -769,6 +944,11 @@ bool TCustomTreeView::viewportEvent(QEvent* event)
     e->accept();
     if (e->reason() == QContextMenuEvent::Mouse) {
         QPoint point = e->pos();
+        if (itemAt(point) && dragEnabled() && (QGuiApplication::mouseButtons() & Qt::RightButton)) {
+            m_menuPending = true;
+            m_menuPos = point;
+            return true;
+        }
         if (QTreeWidgetItem* node = itemAt(point)) {
             QMenu* menu = m_popupMenu;
             NodeHook(node, point, menu);
@@ -802,8 +982,14 @@ void TCustomTreeView::contextMenuMessage(QContextMenuEvent* event)
 void TCustomTreeView::mouseReleaseEvent(QMouseEvent* event)
 {
     QTreeWidget::mouseReleaseEvent(event);
-    if (event->button() == Qt::RightButton)
+    if (event->button() == Qt::RightButton) {
+        if (m_menuPending) {
+            m_menuPending = false;
+            QContextMenuEvent e(QContextMenuEvent::Mouse, m_menuPos, viewport()->mapToGlobal(m_menuPos));
+            viewportEvent(&e);
+        }
         m_menuShown = false;
+    }
 }
 
 void TCustomTreeView::paintEvent(QPaintEvent* event)

@@ -15,6 +15,10 @@
 
 class QAbstractItemView;
 class QContextMenuEvent;
+class QDragEnterEvent;
+class QDragLeaveEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QItemSelectionModel;
 class QKeyEvent;
 class QListView;
@@ -98,6 +102,12 @@ public:
     // A context menu was shown for the current right click.
     bool MenuShown() const { return m_menuShown; }
 
+    // Whether items may be dragged out of the views and dropped on them.
+    void SetDragDrop(bool drag, bool drop);
+    // The row drawn as the target of a drag; -1 for none.
+    int DropHighlightRow() const { return m_dropRow; }
+    void SetDropHighlightRow(int row);
+
     TLvItemContextMenuEvent OnItemContextMenu;
     TLvColumnClickEvent OnColumnClick;
 
@@ -114,9 +124,17 @@ protected:
     // Key down in either view before the view's own handling; true consumes the key.
     virtual bool KeyDown(QKeyEvent* event);
     virtual void ColClick(int column);
+    // A drag of the selected items starts in the current view, with this button held.
+    virtual void BeginDrag(Qt::MouseButton button);
+    // Drags over the current view; the positions are the view's viewport coordinates.
+    virtual void ViewDragEnter(QDragEnterEvent* event);
+    virtual void ViewDragMove(QDragMoveEvent* event);
+    virtual void ViewDragLeave(QDragLeaveEvent* event);
+    virtual void ViewDrop(QDropEvent* event);
 
     TCustomDraw& CustomDrawNotify(int stage, QPainter* canvas, const QRect& rect,
                                   const QModelIndex& index) override;
+    bool IsDropHighlighted(const QModelIndex& index) const override;
 
     void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -129,6 +147,7 @@ private:
     void popup(QMenu* menu, const QPoint& clientPoint);
     void settleMenuShown();
     void applyViewStyle();
+    void applyDragDrop();
     void applyColor();
     QModelIndex firstSelected() const;
 
@@ -145,6 +164,9 @@ private:
     int m_listColumnWidth = 0;
     bool m_gridLines = false;
     bool m_menuShown = false;
+    bool m_drag = false;
+    bool m_drop = false;
+    int m_dropRow = -1;
 };
 
 class TCustomTreeView : public QTreeWidget, protected TCustomDrawHost
@@ -173,6 +195,12 @@ public:
     void SetPopupMenu(QMenu* menu) { m_popupMenu = menu; }
     bool MenuShown() const { return m_menuShown; }
 
+    // Whether nodes may be dragged out of the tree and dropped on.
+    void SetDragDrop(bool drag, bool drop);
+    // The node drawn as the target of a drag; null for none.
+    QTreeWidgetItem* DropHighlight() const { return m_dropNode; }
+    void SetDropHighlight(QTreeWidgetItem* node);
+
     TTvOnNodeContextMenuEvent OnNodeContextMenu;
 
 protected:
@@ -185,10 +213,17 @@ protected:
     virtual void NodeHook(QTreeWidgetItem* node, QPoint& point, QMenu*& menu);
     virtual void PopupAt(QMenu* menu, const QPoint& globalPos);
     virtual bool KeyDown(QKeyEvent* event);
+    // A drag of the node under the press starts, with this button held.
+    virtual void BeginDrag(QTreeWidgetItem* node, Qt::MouseButton button);
+    // The node under the last press (the drag node while a drag runs); null once deleted.
+    QTreeWidgetItem* PressedNode() const { return m_pressedNode; }
 
     TCustomDraw& CustomDrawNotify(int stage, QPainter* canvas, const QRect& rect,
                                   const QModelIndex& index) override;
+    bool IsDropHighlighted(const QModelIndex& index) const override;
 
+    void startDrag(Qt::DropActions supportedActions) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -209,6 +244,11 @@ private:
     QColor m_color;
     QColor m_fontColor;
     bool m_menuShown = false;
+    QTreeWidgetItem* m_dropNode = nullptr;
+    QTreeWidgetItem* m_pressedNode = nullptr;
+    // A right click over a node that may still become a drag: its menu waits for the release.
+    bool m_menuPending = false;
+    QPoint m_menuPos;
 };
 
 } // namespace corvane::shellctl

@@ -75,6 +75,8 @@ void TCustomDrawDelegate::paintApplied(QPainter* painter, const QStyleOptionView
     }
     if (cd.BrushChanged())
         opt.backgroundBrush = cd.Brush();
+    if (m_host.IsDropHighlighted(index))
+        opt.state |= QStyle::State_Selected;
     const QWidget* widget = opt.widget;
     QStyle* style = widget ? widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);

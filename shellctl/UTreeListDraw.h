@@ -94,6 +94,8 @@ class TCustomDrawHost
 public:
     virtual TCustomDraw& CustomDrawNotify(int stage, QPainter* canvas, const QRect& rect,
                                           const QModelIndex& index) = 0;
+    // The item a drag would drop on is drawn as selected.
+    virtual bool IsDropHighlighted(const QModelIndex&) const { return false; }
 
 protected:
     ~TCustomDrawHost() = default;

@@ -1,0 +1,139 @@
+#include "ShellDropUi.h"
+
+#include "FileOpDialogs.h"
+#include "ShellUiTexts.h"
+#include "Utility.h"
+#include "platform/NameCodec.h"
+#include "platform/ShellOpen.h"
+#include "platform/ShellVerbTexts.h"
+#include "platform/Trash.h"
+#include "shellctl/ShellMenu.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QWidget>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvane::app {
+
+using namespace platform;
+
+namespace {
+
+QWidget* ownerWidget(QObject* owner)
+{
+    auto* w = qobject_cast<QWidget*>(owner);
+    return w ? w->window() : QApplication::activeWindow();
+}
+
+QByteArray baseName(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash >= 0 ? path.mid(slash + 1) : path;
+}
+
+bool exists(const QByteArray& path)
+{
+    struct stat st {};
+    return ::lstat(path.constData(), &st) == 0;
+}
+
+// The file's own name when it is free, else "Link to NAME", then numbered.
+QByteArray linkPath(const QByteArray& folder, const QByteArray& file)
+{
+    const QByteArray own = folder + '/' + baseName(file);
+    if (!exists(own))
+        return own;
+    const QByteArray name = EncodeName(QString::fromUtf8(verbtexts::LinkName).arg(DecodeName(baseName(file))));
+    QByteArray path = folder + '/' + name;
+    for (int n = 2; exists(path); ++n)
+        path = folder + '/' + name + " (" + QByteArray::number(n) + ')';
+    return path;
+}
+
+} // namespace
+
+void InstallShellDrop()
+{
+    static TShellDropUi ui;
+    SetShellDropHandler(&ui);
+}
+
+std::uint32_t TShellDropUi::ChooseDropEffect(QObject* owner, std::uint32_t allowed, std::uint32_t preferred, QPoint point)
+{
+    QMenu menu(ownerWidget(owner));
+    const struct {
+        std::uint32_t effect;
+        const char* caption;
+    } entries[] = {
+        {DROPEFFECT_MOVE, shelltexts::DropMoveHere},
+        {DROPEFFECT_COPY, shelltexts::DropCopyHere},
+        {DROPEFFECT_LINK, shelltexts::DropLinkHere},
+    };
+    for (const auto& e : entries) {
+        if (!(allowed & e.effect))
+            continue;
+        QAction* a = menu.addAction(QString::fromUtf8(e.caption));
+        a->setData(int(e.effect));
+        if (e.effect == preferred) {
+            QFont f = a->font();
+            f.setBold(true);
+            a->setFont(f);
+            menu.setDefaultAction(a);
+        }
+    }
+    menu.addSeparator();
+    menu.addAction(QString::fromUtf8(shelltexts::DropCancel))->setData(0);
+    return std::uint32_t(shellctl::ExecShellMenu(&menu, point)) & allowed;
+}
+
+HResult TShellDropUi::DropFiles(QObject* owner, std::uint32_t effect, const std::vector<QByteArray>& files, const QByteArray& folder)
+{
+    QWidget* parent = ownerWidget(owner);
+    if (effect == DROPEFFECT_LINK) {
+        for (const QByteArray& f : files) {
+            // Absolute: the link lives elsewhere than what it points to.
+            if (::symlink(f.constData(), linkPath(folder, f).constData()) != 0) {
+                MsgBox(QString::fromUtf8(shelltexts::CannotLink).arg(ReadableName(baseName(f)), QString::fromLocal8Bit(std::strerror(errno))),
+                       QString::fromUtf8(shelltexts::Error), MB_ICONEXCLAMATION);
+                return HResultFromErrno(errno);
+            }
+        }
+        return S_OK;
+    }
+    const bool move = effect == DROPEFFECT_MOVE;
+    const FileOpResult r = RunFileOperation(move ? MoveFiles(files, folder) : CopyFiles(files, folder),
+                                            QString::fromUtf8(move ? shelltexts::Moving : shelltexts::Copying), parent);
+    return r.status == FileOpResult::Completed ? S_OK : E_FAIL;
+}
+
+HResult TShellDropUi::DropOnTrash(QObject* owner, const std::vector<QByteArray>& files)
+{
+    QWidget* parent = ownerWidget(owner);
+    const FileOpResult r = RunFileOperation(TrashFiles(files), QString::fromUtf8(shelltexts::Trashing), parent);
+    if (!r.noTrash.empty()) {
+        const QString text = r.noTrash.size() == 1
+                                 ? QString::fromUtf8(shelltexts::NoTrash).arg(ReadableName(baseName(r.noTrash.front())))
+                                 : QString::fromUtf8(shelltexts::NoTrashMany).arg(r.noTrash.size());
+        if (MsgBox(text, QString::fromUtf8(shelltexts::ConfirmDelete), MB_YESNO | MB_ICONEXCLAMATION) == IDYES)
+            RunFileOperation(DeleteFiles(r.noTrash), QString::fromUtf8(shelltexts::Deleting), parent);
+    }
+    return r.status == FileOpResult::Completed ? S_OK : E_FAIL;
+}
+
+HResult TShellDropUi::DropOnProgram(QObject*, const QByteArray& program, const std::vector<QByteArray>& files)
+{
+    QString error;
+    if (RunWithFiles(program, files, &error))
+        return S_OK;
+    MsgBox(QString::fromUtf8(shelltexts::CannotRunWith).arg(ReadableName(baseName(program)), error),
+           QString::fromUtf8(shelltexts::Error), MB_ICONEXCLAMATION);
+    return E_FAIL;
+}
+
+} // namespace corvane::app

@@ -1,0 +1,97 @@
+#include "ShellDrag.h"
+
+#include <QAbstractScrollArea>
+#include <QDrag>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPixmap>
+#include <QPointer>
+#include <QScrollBar>
+#include <QTimer>
+
+namespace corvane::shellctl {
+
+using namespace platform;
+
+namespace {
+
+constexpr int ScrollInterval = 100;
+constexpr int SideMargin = 26;
+constexpr int TopBottomMargin = 20;
+
+bool step(QScrollBar* bar, QAbstractSlider::SliderAction action)
+{
+    if (!bar || bar->maximum() <= bar->minimum())
+        return false;
+    const int before = bar->value();
+    bar->triggerAction(action);
+    return bar->value() != before;
+}
+
+} // namespace
+
+std::uint32_t DoDragDrop(QWidget* source, std::unique_ptr<QMimeData> data, std::uint32_t allowed, const QPixmap& pixmap)
+{
+    auto* drag = new QDrag(source);
+    drag->setMimeData(data.release());
+    if (!pixmap.isNull())
+        drag->setPixmap(pixmap);
+    const Qt::DropActions actions = DropActionsOf(allowed);
+    // The default is decided by the target (move on one volume, copy across).
+    const Qt::DropAction result = drag->exec(actions, Qt::IgnoreAction);
+    return EffectsOf(result);
+}
+
+std::uint32_t DropKeyState(const QDropEvent* event, std::uint32_t enterKeys)
+{
+    return KeyStateOf(event->buttons(), event->modifiers()) | (enterKeys & (MK_LBUTTON | MK_RBUTTON));
+}
+
+bool AutoScrollStep(QAbstractScrollArea* view, QPoint pos, QElapsedTimer& lastStep)
+{
+    if (lastStep.isValid() && lastStep.elapsed() <= ScrollInterval)
+        return false;
+    const QSize size = view->viewport()->size();
+    bool scrolled = false;
+    if (pos.x() < SideMargin)
+        scrolled |= step(view->horizontalScrollBar(), QAbstractSlider::SliderSingleStepSub);
+    else if (pos.x() > size.width() - SideMargin)
+        scrolled |= step(view->horizontalScrollBar(), QAbstractSlider::SliderSingleStepAdd);
+    if (pos.y() < TopBottomMargin)
+        scrolled |= step(view->verticalScrollBar(), QAbstractSlider::SliderSingleStepSub);
+    else if (pos.y() > size.height() - TopBottomMargin)
+        scrolled |= step(view->verticalScrollBar(), QAbstractSlider::SliderSingleStepAdd);
+    lastStep.start();
+    return scrolled;
+}
+
+void AnswerDrag(QDropEvent* event, std::uint32_t effect)
+{
+    const Qt::DropAction action = DropActionOf(effect);
+    if (action == Qt::IgnoreAction) {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+        return;
+    }
+    event->setDropAction(action);
+    event->accept();
+}
+
+void DropLater(QWidget* context, std::unique_ptr<IDropTarget> target, const QMimeData* data, std::uint32_t keys,
+               QPoint globalPos, std::uint32_t effect, std::function<void()> then)
+{
+    std::shared_ptr<QMimeData> copy = CopyDropData(data);
+    std::shared_ptr<IDropTarget> t = std::move(target);
+    QTimer::singleShot(0, context, [t, copy, keys, globalPos, effect, then = std::move(then)] {
+        std::uint32_t e = effect;
+        t->DragEnter(copy.get(), keys, globalPos, e);
+        e = effect;
+        t->DragOver(keys, globalPos, e);
+        e = effect;
+        t->Drop(copy.get(), keys, globalPos, e);
+        if (then)
+            then();
+    });
+}
+
+} // namespace corvane::shellctl

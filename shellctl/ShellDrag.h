@@ -1,0 +1,40 @@
+#pragma once
+// What the tree and the list share as drag sources and drop targets: running a drag, the key
+// state of a drag event, auto-scrolling near the edges, and carrying a drop out once the drag
+// has ended.
+#include "platform/DragDrop.h"
+
+#include <QElapsedTimer>
+#include <QPoint>
+#include <functional>
+#include <memory>
+
+class QAbstractScrollArea;
+class QDropEvent;
+class QMimeData;
+class QPixmap;
+class QWidget;
+
+namespace corvane::shellctl {
+
+// Runs the drag until the button is released or Escape is pressed; the effect of the drop,
+// none when cancelled.
+std::uint32_t DoDragDrop(QWidget* source, std::unique_ptr<QMimeData> data, std::uint32_t allowed, const QPixmap& pixmap);
+
+// The key state of a drop: the event's modifiers, with the buttons held when the drag entered
+// (they are already up when it drops).
+std::uint32_t DropKeyState(const QDropEvent* event, std::uint32_t enterKeys);
+
+// One line towards an edge when the point is within 26 pixels of the left or right or 20 of
+// the top or bottom and 100 ms have passed since the last step. True when it scrolled.
+bool AutoScrollStep(QAbstractScrollArea* view, QPoint viewportPos, QElapsedTimer& lastStep);
+
+// Accepts the event with the effect (or refuses it for none).
+void AnswerDrag(QDropEvent* event, std::uint32_t effect);
+
+// Carries the drop out after the drag has ended, so its questions and progress do not run inside
+// the drag: the target receives a copy of the data. then runs afterwards.
+void DropLater(QWidget* context, std::unique_ptr<platform::IDropTarget> target, const QMimeData* data, std::uint32_t keys,
+               QPoint globalPos, std::uint32_t effect, std::function<void()> then);
+
+} // namespace corvane::shellctl

@@ -1,0 +1,204 @@
+// The file list as drag source and drop target.
+#include "ShellDrag.h"
+#include "ShellList.h"
+
+#include "platform/IconTable.h"
+#include "platform/NameCodec.h"
+
+#include <QAbstractItemView>
+#include <QDragEnterEvent>
+#include <QDragLeaveEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPixmap>
+
+namespace corvane::shellctl {
+
+using namespace platform;
+
+namespace {
+
+constexpr std::uint32_t ItemEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+
+} // namespace
+
+std::vector<int> TCustomShellList::dragRows() const
+{
+    std::vector<int> rows;
+    const QList<int> selected = SelectedRows();
+    // One selected item goes as it is; of several, those with a record.
+    if (selected.size() == 1) {
+        if (DataOfIndex(selected.front()))
+            rows.push_back(selected.front());
+        return rows;
+    }
+    for (int row : selected) {
+        if (DataOfIndex(row))
+            rows.push_back(row);
+    }
+    return rows;
+}
+
+std::unique_ptr<QMimeData> TCustomShellList::SelectionDataObject() const
+{
+    const std::vector<int> rows = dragRows();
+    if (rows.empty())
+        return nullptr;
+    std::vector<PItemIDList> rels;
+    std::vector<QByteArray> names;
+    for (int row : rows) {
+        TShListData* d = DataOfIndex(row);
+        rels.push_back(d->RelIdList());
+        QString name;
+        if (m_currentFolder)
+            m_currentFolder->GetDisplayNameOf(d->RelIdList(), SHGDN_FORPARSING, name);
+        names.push_back(EncodeName(name));
+    }
+    return MakeDragData(m_currentAbs, rels, names);
+}
+
+void TCustomShellList::BeginDrag(Qt::MouseButton)
+{
+    if (!(m_options & sloOleDrag) || m_dragRunning || !m_currentFolder)
+        return;
+    std::unique_ptr<QMimeData> data = SelectionDataObject();
+    if (!data)
+        return;
+    std::vector<PItemIDList> rels;
+    for (int row : dragRows())
+        rels.push_back(DataOfIndex(row)->RelIdList());
+    std::uint32_t allowed = ItemEffects;
+    if (Failed(m_currentFolder->GetAttributesOf(rels, allowed)))
+        allowed = 0;
+    allowed &= ItemEffects;
+    if (!allowed)
+        return;
+    QPixmap pixmap;
+    if (const QModelIndex focused = currentIndex(); focused.isValid())
+        pixmap = m_model->data(focused, Qt::DecorationRole).value<QPixmap>();
+
+    m_dragRunning = true;
+    m_dragRefreshDue = false;
+    const std::uint32_t effect = DoDragDrop(this, std::move(data), allowed, pixmap);
+    m_dragRunning = false;
+    SetDropHighlightRow(-1);
+    const bool refresh = effect != DROPEFFECT_NONE || m_dragRefreshDue;
+    m_dragRefreshDue = false;
+    if (refresh)
+        FillList();
+}
+
+std::unique_ptr<IDropTarget> TCustomShellList::dropTargetAt(int row) const
+{
+    std::unique_ptr<IDropTarget> target;
+    if (row >= 0) {
+        TShListData* d = DataOfIndex(row);
+        if (!d || Failed(GetDropTarget(window(), m_currentFolder, d->RelIdList(), target)))
+            return nullptr;
+        return target;
+    }
+    if (Failed(FolderDropTarget(window(), m_currentAbs, target)))
+        return nullptr;
+    return target;
+}
+
+void TCustomShellList::ViewDragEnter(QDragEnterEvent* event)
+{
+    m_lastScroll.start();
+    m_dropEnterKeys = KeyStateOf(event->buttons(), event->modifiers());
+    if (!m_dragRunning && DroppedFiles(event->mimeData()).empty()) {
+        event->ignore();
+        return;
+    }
+    dragOver(event);
+    // Accepted whatever the first answer, so the moves over other items keep coming.
+    event->accept();
+}
+
+void TCustomShellList::ViewDragMove(QDragMoveEvent* event)
+{
+    dragOver(event);
+    QAbstractItemView* view = CurrentView();
+    AutoScrollStep(view, event->position().toPoint(), m_lastScroll);
+}
+
+void TCustomShellList::dragOver(QDragMoveEvent* event)
+{
+    QAbstractItemView* view = CurrentView();
+    const QPoint pos = event->position().toPoint();
+    const QModelIndex index = view->indexAt(pos);
+    const int row = index.isValid() ? index.row() : -1;
+    const std::uint32_t keys = KeyStateOf(event->buttons(), event->modifiers()) | (m_dropEnterKeys & (MK_LBUTTON | MK_RBUTTON));
+    std::uint32_t effect = EffectsOf(event->possibleActions());
+    int highlight = -1;
+    if (row >= 0 && !DataOfIndex(row)) {
+        effect = DROPEFFECT_COPY;
+    } else if (row < 0 && m_dragRunning) {
+        // Onto the list's own empty area: only the right button, and never a move.
+        effect = (keys & MK_RBUTTON) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+    } else if (std::unique_ptr<IDropTarget> target = dropTargetAt(row)) {
+        const QPoint global = view->viewport()->mapToGlobal(pos);
+        const std::uint32_t offered = effect;
+        target->DragEnter(event->mimeData(), keys, global, effect);
+        effect = offered;
+        target->DragOver(keys, global, effect);
+        target->DragLeave();
+        if (effect != DROPEFFECT_NONE)
+            highlight = row;
+    } else {
+        effect = DROPEFFECT_NONE;
+    }
+    SetDropHighlightRow(highlight);
+    AnswerDrag(event, effect);
+}
+
+void TCustomShellList::ViewDragLeave(QDragLeaveEvent* event)
+{
+    SetDropHighlightRow(-1);
+    event->accept();
+}
+
+void TCustomShellList::ViewDrop(QDropEvent* event)
+{
+    SetDropHighlightRow(-1);
+    QAbstractItemView* view = CurrentView();
+    const QPoint pos = event->position().toPoint();
+    const QModelIndex index = view->indexAt(pos);
+    const int row = index.isValid() ? index.row() : -1;
+    const std::uint32_t keys = DropKeyState(event, m_dropEnterKeys);
+    std::uint32_t effect = EffectsOf(event->possibleActions());
+    std::unique_ptr<IDropTarget> target;
+    if (row >= 0 && !DataOfIndex(row)) {
+        event->ignore();
+        return;
+    }
+    if (row < 0 && m_dragRunning) {
+        if (!(keys & MK_RBUTTON)) {
+            event->ignore();
+            return;
+        }
+        effect &= ~DROPEFFECT_MOVE;
+    }
+    target = dropTargetAt(row);
+    if (!target) {
+        event->ignore();
+        return;
+    }
+    effect &= AllowedEffects(event->mimeData());
+    const QPoint global = view->viewport()->mapToGlobal(pos);
+    std::uint32_t answer = effect;
+    target->DragEnter(event->mimeData(), keys, global, answer);
+    answer = effect;
+    target->DragOver(keys, global, answer);
+    target->DragLeave();
+    // The right button asks first; the answer to the drag is only a guess then.
+    if (answer == DROPEFFECT_NONE && (keys & MK_RBUTTON))
+        answer = effect & (DROPEFFECT_COPY | DROPEFFECT_LINK);
+    AnswerDrag(event, answer);
+    if (answer == DROPEFFECT_NONE)
+        return;
+    DropLater(this, std::move(target), event->mimeData(), keys, global, effect, nullptr);
+}
+
+} // namespace corvane::shellctl
