@@ -325,6 +325,11 @@ HResult GetDropTarget(QObject* owner, const ShellFolderPtr& folder, const PItemI
     return targetForPath(owner, abs, PathBytesFromIdList(abs), out);
 }
 
+HResult PathDropTarget(QObject* owner, const QByteArray& path, std::unique_ptr<IDropTarget>& out)
+{
+    return targetForPath(owner, PItemIDList(), path, out);
+}
+
 HResult FolderDropTarget(QObject* owner, const PItemIDList& folderAbs, std::unique_ptr<IDropTarget>& out)
 {
     const PItemIDList abs = folderAbs.isEmpty() ? EmptyIdList() : folderAbs;

@@ -82,6 +82,8 @@ IShellDropHandler* ShellDropHandler();
 // The drop target of an item of a folder: a folder (or a link to one), the Trash, a program or a
 // launcher; E_FAIL for anything else.
 HResult GetDropTarget(QObject* owner, const ShellFolderPtr& folder, const PItemIDList& rel, std::unique_ptr<IDropTarget>& out);
+// The drop target of a file-system path: a folder, a program or a launcher.
+HResult PathDropTarget(QObject* owner, const QByteArray& path, std::unique_ptr<IDropTarget>& out);
 // The drop target of a folder itself.
 HResult FolderDropTarget(QObject* owner, const PItemIDList& folderAbs, std::unique_ptr<IDropTarget>& out);
 

@@ -30,6 +30,10 @@ inline constexpr const char* RestoreHelp = "Moves the selected items back to whe
 inline constexpr const char* EmptyTrash = "&Empty Trash";
 inline constexpr const char* EmptyTrashHelp = "Deletes everything in the Trash for good.";
 
+// The send-to submenu, filled by the program when it opens.
+inline constexpr const char* SendTo = "Se&nd To";
+inline constexpr const char* SendToEmpty = "(empty)";
+
 // The name of a new link.
 inline constexpr const char* LinkName = "Link to %1";
 

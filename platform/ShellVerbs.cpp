@@ -43,6 +43,7 @@ const VerbInfo* infoOf(int offset)
 }
 
 constexpr int Separator = -1;
+constexpr int SendToSubmenu = -2;
 
 } // namespace
 
@@ -132,6 +133,7 @@ std::vector<int> IContextMenu::offsets(unsigned flags) const
     if (oneFile)
         out.push_back(voOpenWith);
     if (files) {
+        out.insert(out.end(), {Separator, SendToSubmenu});
         out.push_back(Separator);
         if (t.allHave(SFGAO_CANMOVE))
             out.push_back(voCut);
@@ -161,6 +163,19 @@ HResult IContextMenu::QueryContextMenu(std::vector<ShellMenuItem>& menu, int idF
             // No leading or doubled separators.
             if (!menu.empty() && menu.back().id != 0)
                 menu.push_back({});
+            continue;
+        }
+        if (offset == SendToSubmenu) {
+            // One grayed entry: the program puts the send-to folder's entries in its place.
+            ShellMenuItem sendTo;
+            sendTo.id = NoCommandId;
+            sendTo.caption = QString::fromLatin1(verbtexts::SendTo);
+            ShellMenuItem empty;
+            empty.id = NoCommandId;
+            empty.caption = QString::fromLatin1(verbtexts::SendToEmpty);
+            empty.grayed = true;
+            sendTo.submenu.push_back(empty);
+            menu.push_back(sendTo);
             continue;
         }
         const VerbInfo* v = infoOf(offset);

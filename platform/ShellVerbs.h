@@ -46,12 +46,16 @@ enum VerbOffset : int {
     voRename = 18,
 };
 
-// One entry of a queried menu: a command (id >= idFirst) or a separator (id 0).
+// One entry of a queried menu: a command (id >= idFirst), a separator (id 0), or a submenu or
+// an entry without a command (id -1).
 struct ShellMenuItem {
     int id = 0;
     QString caption;
     bool isDefault = false;
+    bool grayed = false;
+    std::vector<ShellMenuItem> submenu;
 };
+inline constexpr int NoCommandId = -1;
 
 // What a context menu acts on.
 struct VerbTarget {

@@ -21,6 +21,7 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMimeData>
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
@@ -880,6 +881,9 @@ void TCustomShellList::ShowContextMenu(QPoint point)
         InvokeOffset(window(), *cm, id - FirstCommandId);
         if (m_folder.Path().startsWith(QLatin1String("//")))
             RefreshList();
+    } else if (id >= 1) {
+        if (std::unique_ptr<QMimeData> data = SelectionDataObject())
+            InvokeSendTo(window(), id - 1, data.get());
     }
 }
 

@@ -4,12 +4,14 @@
 #include "platform/ShellVerbs.h"
 
 #include <QPoint>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <span>
 #include <vector>
 
 class QMenu;
+class QMimeData;
 class QWidget;
 
 namespace corvane::shellctl {
@@ -30,6 +32,18 @@ QString MenuHint(const IContextMenu& cm, int id);
 
 // Shows a menu whose actions carry ids as data and returns the chosen id, 0 when none.
 int ExecShellMenu(QMenu* menu, const QPoint& globalPos);
+
+// The program's own send-to submenu: its entries are the send-to folder's files, links and
+// launchers (folders and hidden files left out), sorted by name and shown without extensions,
+// with the ids 1, 2, ... of their places in the process-wide name list.
+inline constexpr int MaxSendToEntries = 49;
+// The names seen in the send-to folder so far, sorted; the list only grows.
+const QStringList& SendToNames();
+// Puts the entries in place of a submenu that holds one grayed item; false for other submenus.
+bool ServeSendToMenu(QMenu* submenu);
+// Gives the data to the send-to entry as a left-button copying drop. Raises when the entry
+// cannot be found or takes no drop.
+void InvokeSendTo(QObject* window, int index, const QMimeData* data);
 
 // Lets tests choose a command instead of a person: called with the built menu, returns the id.
 void SetShellMenuChooser(std::function<int(QMenu*)> chooser);

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QMimeData>
 #include <QTimer>
 #include <algorithm>
 #include <array>
@@ -741,6 +742,9 @@ void TCustomShellTree::ShowContextMenu(TShTreeNode* node, QPoint point)
     } else if (id >= FirstCommandId) {
         InvokeOffset(window(), *cm, id - FirstCommandId);
         RefreshTree();
+    } else if (id >= 1) {
+        if (std::unique_ptr<QMimeData> data = NodeDataObject(node))
+            InvokeSendTo(window(), id - 1, data.get());
     }
 }
 
