@@ -77,17 +77,32 @@ void AnswerDrag(QDropEvent* event, std::uint32_t effect)
     event->accept();
 }
 
-void DropLater(QWidget* context, std::unique_ptr<IDropTarget> target, const QMimeData* data, std::uint32_t keys,
-               QPoint globalPos, std::uint32_t effect, std::function<void()> then)
+std::uint32_t ProbeDropEffect(IDropTarget& target, const QMimeData* data, std::uint32_t keys, QPoint globalPos,
+                              std::uint32_t offered)
 {
-    std::shared_ptr<QMimeData> copy = CopyDropData(data);
+    std::uint32_t effect = offered;
+    target.DragEnter(data, keys, globalPos, effect);
+    effect = offered;
+    target.DragOver(keys, globalPos, effect);
+    target.DragLeave();
+    return effect;
+}
+
+void FinishDrop(QWidget* context, std::unique_ptr<IDropTarget> target, QDropEvent* event, std::uint32_t keys,
+                QPoint globalPos, std::uint32_t effect, std::function<void()> then)
+{
+    std::uint32_t answer = ProbeDropEffect(*target, event->mimeData(), keys, globalPos, effect);
+    if (answer == DROPEFFECT_NONE && (keys & MK_RBUTTON))
+        answer = effect & (DROPEFFECT_COPY | DROPEFFECT_LINK);
+    AnswerDrag(event, answer);
+    if (answer == DROPEFFECT_NONE)
+        return;
+    // The event's data lives only as long as the drag.
+    std::shared_ptr<QMimeData> copy = CopyDropData(event->mimeData());
     std::shared_ptr<IDropTarget> t = std::move(target);
     QTimer::singleShot(0, context, [t, copy, keys, globalPos, effect, then = std::move(then)] {
+        ProbeDropEffect(*t, copy.get(), keys, globalPos, effect);
         std::uint32_t e = effect;
-        t->DragEnter(copy.get(), keys, globalPos, e);
-        e = effect;
-        t->DragOver(keys, globalPos, e);
-        e = effect;
         t->Drop(copy.get(), keys, globalPos, e);
         if (then)
             then();

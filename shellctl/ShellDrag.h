@@ -32,9 +32,14 @@ bool AutoScrollStep(QAbstractScrollArea* view, QPoint viewportPos, QElapsedTimer
 // Accepts the event with the effect (or refuses it for none).
 void AnswerDrag(QDropEvent* event, std::uint32_t effect);
 
-// Carries the drop out after the drag has ended, so its questions and progress do not run inside
-// the drag: the target receives a copy of the data. then runs afterwards.
-void DropLater(QWidget* context, std::unique_ptr<platform::IDropTarget> target, const QMimeData* data, std::uint32_t keys,
-               QPoint globalPos, std::uint32_t effect, std::function<void()> then);
+// What a drop on the target would do now: its DragEnter, DragOver and DragLeave in turn.
+std::uint32_t ProbeDropEffect(platform::IDropTarget& target, const QMimeData* data, std::uint32_t keys, QPoint globalPos,
+                              std::uint32_t offered);
+
+// Answers a drop with what the target will do and carries the drop out once the drag has ended,
+// so its questions and progress do not run inside the drag; then runs afterwards. With the right
+// button the target asks first, so copying or linking is the answer given to the drag.
+void FinishDrop(QWidget* context, std::unique_ptr<platform::IDropTarget> target, QDropEvent* event, std::uint32_t keys,
+                QPoint globalPos, std::uint32_t effect, std::function<void()> then);
 
 } // namespace corvane::shellctl

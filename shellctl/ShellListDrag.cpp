@@ -138,12 +138,7 @@ void TCustomShellList::dragOver(QDragMoveEvent* event)
         // Onto the list's own empty area: only the right button, and never a move.
         effect = (keys & MK_RBUTTON) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
     } else if (std::unique_ptr<IDropTarget> target = dropTargetAt(row)) {
-        const QPoint global = view->viewport()->mapToGlobal(pos);
-        const std::uint32_t offered = effect;
-        target->DragEnter(event->mimeData(), keys, global, effect);
-        effect = offered;
-        target->DragOver(keys, global, effect);
-        target->DragLeave();
+        effect = ProbeDropEffect(*target, event->mimeData(), keys, view->viewport()->mapToGlobal(pos), effect);
         if (effect != DROPEFFECT_NONE)
             highlight = row;
     } else {
@@ -186,19 +181,7 @@ void TCustomShellList::ViewDrop(QDropEvent* event)
         return;
     }
     effect &= AllowedEffects(event->mimeData());
-    const QPoint global = view->viewport()->mapToGlobal(pos);
-    std::uint32_t answer = effect;
-    target->DragEnter(event->mimeData(), keys, global, answer);
-    answer = effect;
-    target->DragOver(keys, global, answer);
-    target->DragLeave();
-    // The right button asks first; the answer to the drag is only a guess then.
-    if (answer == DROPEFFECT_NONE && (keys & MK_RBUTTON))
-        answer = effect & (DROPEFFECT_COPY | DROPEFFECT_LINK);
-    AnswerDrag(event, answer);
-    if (answer == DROPEFFECT_NONE)
-        return;
-    DropLater(this, std::move(target), event->mimeData(), keys, global, effect, nullptr);
+    FinishDrop(this, std::move(target), event, keys, view->viewport()->mapToGlobal(pos), effect, nullptr);
 }
 
 } // namespace corvane::shellctl

@@ -1,5 +1,6 @@
 #include "ShellMenu.h"
 
+#include "ShellDrag.h"
 #include "UShellUtils.h"
 #include "platform/DragDrop.h"
 #include "platform/IconTable.h"
@@ -173,11 +174,8 @@ void InvokeSendTo(QObject* window, int index, const QMimeData* data)
     std::unique_ptr<IDropTarget> target;
     CheckResult(PathDropTarget(window, path, target));
     const QPoint origin(0, 0);
+    ProbeDropEffect(*target, data, MK_LBUTTON, origin, DROPEFFECT_COPY);
     std::uint32_t effect = DROPEFFECT_COPY;
-    target->DragEnter(data, MK_LBUTTON, origin, effect);
-    effect = DROPEFFECT_COPY;
-    target->DragOver(MK_LBUTTON, origin, effect);
-    effect = DROPEFFECT_COPY;
     target->Drop(data, MK_LBUTTON, origin, effect);
 }
 

@@ -108,13 +108,8 @@ void TCustomShellTree::dragOver(QDragMoveEvent* event)
     std::uint32_t effect = DROPEFFECT_NONE;
     std::unique_ptr<IDropTarget> target = dropTargetAt(node);
     if (target) {
-        const std::uint32_t offered = EffectsOf(event->possibleActions());
-        const QPoint global = viewport()->mapToGlobal(pos);
-        effect = offered;
-        target->DragEnter(event->mimeData(), keys, global, effect);
-        effect = offered;
-        target->DragOver(keys, global, effect);
-        target->DragLeave();
+        effect = ProbeDropEffect(*target, event->mimeData(), keys, viewport()->mapToGlobal(pos),
+                                 EffectsOf(event->possibleActions()));
         SetDropHighlight(node);
     } else {
         // Nothing to drop on: the dragged node keeps its mark.
@@ -140,18 +135,7 @@ void TCustomShellTree::dropEvent(QDropEvent* event)
     }
     const std::uint32_t keys = DropKeyState(event, m_dropEnterKeys);
     const std::uint32_t effect = EffectsOf(event->possibleActions()) & AllowedEffects(event->mimeData());
-    const QPoint global = viewport()->mapToGlobal(pos);
-    std::uint32_t answer = effect;
-    target->DragEnter(event->mimeData(), keys, global, answer);
-    answer = effect;
-    target->DragOver(keys, global, answer);
-    target->DragLeave();
-    if (answer == DROPEFFECT_NONE && (keys & MK_RBUTTON))
-        answer = effect & (DROPEFFECT_COPY | DROPEFFECT_LINK);
-    AnswerDrag(event, answer);
-    if (answer == DROPEFFECT_NONE)
-        return;
-    DropLater(this, std::move(target), event->mimeData(), keys, global, effect, [this] { RefreshTree(); });
+    FinishDrop(this, std::move(target), event, keys, viewport()->mapToGlobal(pos), effect, [this] { RefreshTree(); });
 }
 
 } // namespace corvane::shellctl

@@ -134,15 +134,19 @@ bool IsContextMenuKey(const QKeyEvent* event)
 // The two views of the list. They hand keys, context-menu events, the right button's
 // release and the paint stages to the owning control.
 
-class TLvIconView final : public QListView
+// What both views of the list hand to the owning control: keys, context-menu events (a right
+// click over an item waits for the release, see TDeferredMenu), drags, the right button's
+// release and the paint stages.
+template <class View>
+class TLvViewHooks : public View
 {
 public:
-    TLvIconView(TCustomListView& owner, QWidget* parent) : QListView(parent), m_owner(owner) {}
+    TLvViewHooks(TCustomListView& owner, QWidget* parent) : View(parent), m_owner(owner) {}
 
     QStyleOptionViewItem ViewOption() const
     {
         QStyleOptionViewItem opt;
-        initViewItemOption(&opt);
+        this->initViewItemOption(&opt);
         return opt;
     }
 
@@ -152,7 +156,7 @@ protected:
         if (m_owner.KeyDown(event))
             event->accept();
         else
-            QListView::keyPressEvent(event);
+            View::keyPressEvent(event);
     }
     bool viewportEvent(QEvent* event) override
     {
@@ -164,7 +168,7 @@ protected:
                 m_owner.viewportContextMenu(e);
             return true;
         }
-        return QListView::viewportEvent(event);
+        return View::viewportEvent(event);
     }
     void startDrag(Qt::DropActions) override
     {
@@ -175,9 +179,10 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override { m_owner.ViewDragMove(event); }
     void dragLeaveEvent(QDragLeaveEvent* event) override { m_owner.ViewDragLeave(event); }
     void dropEvent(QDropEvent* event) override { m_owner.ViewDrop(event); }
+    // In details, this also reaches the view from the column header.
     void mouseReleaseEvent(QMouseEvent* event) override
     {
-        QListView::mouseReleaseEvent(event);
+        View::mouseReleaseEvent(event);
         if (event->button() == Qt::RightButton) {
             m_menu.Release([this](QContextMenuEvent* e) { m_owner.viewportContextMenu(e); });
             m_owner.rightButtonUp();
@@ -185,70 +190,28 @@ protected:
     }
     void paintEvent(QPaintEvent* event) override
     {
-        const TPaintStages stages(m_owner, viewport(), event->rect());
-        QListView::paintEvent(event);
+        const TPaintStages stages(m_owner, this->viewport(), event->rect());
+        View::paintEvent(event);
     }
 
-private:
     TCustomListView& m_owner;
+
+private:
     TDeferredMenu m_menu;
 };
 
-class TLvReportView final : public QTreeView
+class TLvIconView final : public TLvViewHooks<QListView>
 {
 public:
-    TLvReportView(TCustomListView& owner, QWidget* parent) : QTreeView(parent), m_owner(owner) {}
+    using TLvViewHooks::TLvViewHooks;
+};
 
-    QStyleOptionViewItem ViewOption() const
-    {
-        QStyleOptionViewItem opt;
-        initViewItemOption(&opt);
-        return opt;
-    }
+class TLvReportView final : public TLvViewHooks<QTreeView>
+{
+public:
+    using TLvViewHooks::TLvViewHooks;
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        if (m_owner.KeyDown(event))
-            event->accept();
-        else
-            QTreeView::keyPressEvent(event);
-    }
-    bool viewportEvent(QEvent* event) override
-    {
-        if (event->type() == QEvent::ContextMenu) {
-            auto* e = static_cast<QContextMenuEvent*>(event);
-            if (m_menu.Defer(this, e))
-                e->accept();
-            else
-                m_owner.viewportContextMenu(e);
-            return true;
-        }
-        return QTreeView::viewportEvent(event);
-    }
-    void startDrag(Qt::DropActions) override
-    {
-        m_menu.Cancel();
-        m_owner.BeginDrag(dragButton());
-    }
-    void dragEnterEvent(QDragEnterEvent* event) override { m_owner.ViewDragEnter(event); }
-    void dragMoveEvent(QDragMoveEvent* event) override { m_owner.ViewDragMove(event); }
-    void dragLeaveEvent(QDragLeaveEvent* event) override { m_owner.ViewDragLeave(event); }
-    void dropEvent(QDropEvent* event) override { m_owner.ViewDrop(event); }
-    // Reaches the view from the column header.
-    void mouseReleaseEvent(QMouseEvent* event) override
-    {
-        QTreeView::mouseReleaseEvent(event);
-        if (event->button() == Qt::RightButton) {
-            m_menu.Release([this](QContextMenuEvent* e) { m_owner.viewportContextMenu(e); });
-            m_owner.rightButtonUp();
-        }
-    }
-    void paintEvent(QPaintEvent* event) override
-    {
-        const TPaintStages stages(m_owner, viewport(), event->rect());
-        QTreeView::paintEvent(event);
-    }
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         paintNotifiedRow(m_owner, *m_owner.m_delegate, painter, option.rect, index,
@@ -274,9 +237,6 @@ private:
         painter->drawLine(0, row.bottom(), end - 1, row.bottom());
         painter->restore();
     }
-
-    TCustomListView& m_owner;
-    TDeferredMenu m_menu;
 };
 
 // ---------------------------------------------------------------------------------------

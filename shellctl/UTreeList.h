@@ -30,6 +30,8 @@ namespace corvane::shellctl {
 class THeaderSortView;
 class TLvIconView;
 class TLvReportView;
+template <class View>
+class TLvViewHooks;
 
 enum TViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
 
@@ -139,7 +141,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    friend class TLvIconView;
+    template <class View>
+    friend class TLvViewHooks;
     friend class TLvReportView;
 
     void viewportContextMenu(QContextMenuEvent* event);
