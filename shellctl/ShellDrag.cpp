@@ -42,7 +42,18 @@ std::uint32_t DoDragDrop(QWidget* source, std::unique_ptr<QMimeData> data, std::
     return EffectsOf(result);
 }
 
-std::uint32_t DropKeyState(const QDropEvent* event, std::uint32_t enterKeys)
+bool TDragOverState::Enter(QDropEvent* event, bool ownDrag)
+{
+    lastScroll.start();
+    enterKeys = KeyStateOf(event->buttons(), event->modifiers());
+    if (!ownDrag && DroppedFiles(event->mimeData()).empty()) {
+        event->ignore();
+        return false;
+    }
+    return true;
+}
+
+std::uint32_t TDragOverState::Keys(const QDropEvent* event) const
 {
     return KeyStateOf(event->buttons(), event->modifiers()) | (enterKeys & (MK_LBUTTON | MK_RBUTTON));
 }

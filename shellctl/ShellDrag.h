@@ -21,9 +21,17 @@ namespace corvane::shellctl {
 // none when cancelled.
 std::uint32_t DoDragDrop(QWidget* source, std::unique_ptr<QMimeData> data, std::uint32_t allowed, const QPixmap& pixmap);
 
-// The key state of a drop: the event's modifiers, with the buttons held when the drag entered
-// (they are already up when it drops).
-std::uint32_t DropKeyState(const QDropEvent* event, std::uint32_t enterKeys);
+// What a control keeps while a drag is over it.
+struct TDragOverState {
+    QElapsedTimer lastScroll;
+    std::uint32_t enterKeys = 0;
+
+    // Notes the time and the keys; false (and the event refused) when the data carries nothing
+    // to drop and the drag is not the control's own.
+    bool Enter(QDropEvent* event, bool ownDrag);
+    // The event's keys with the buttons held when the drag entered (they are up at the drop).
+    std::uint32_t Keys(const QDropEvent* event) const;
+};
 
 // One line towards an edge when the point is within 26 pixels of the left or right or 20 of
 // the top or bottom and 100 ms have passed since the last step. True when it scrolled.

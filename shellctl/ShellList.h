@@ -2,11 +2,10 @@
 // The file list: the items of one shell folder in four view styles, filled, refreshed,
 // sorted, opened and renamed as the explorer window needs.
 #include "ShellRecords.h"
+#include "ShellDrag.h"
 #include "UTreeList.h"
-#include "platform/DragDrop.h"
 
 #include <QAbstractTableModel>
-#include <QElapsedTimer>
 #include <QSet>
 #include <functional>
 #include <memory>
@@ -197,8 +196,7 @@ private:
     QTimer* m_timer;
     bool m_dragRunning = false;
     bool m_dragRefreshDue = false;
-    std::uint32_t m_dropEnterKeys = 0;
-    QElapsedTimer m_lastScroll;
+    TDragOverState m_dragOver;
 
     // Change watching (ChangeHandlerList.cpp): the list's folder is watched while
     // sloDynamicRefresh is set.

@@ -105,12 +105,8 @@ std::unique_ptr<IDropTarget> TCustomShellList::dropTargetAt(int row) const
 
 void TCustomShellList::ViewDragEnter(QDragEnterEvent* event)
 {
-    m_lastScroll.start();
-    m_dropEnterKeys = KeyStateOf(event->buttons(), event->modifiers());
-    if (!m_dragRunning && DroppedFiles(event->mimeData()).empty()) {
-        event->ignore();
+    if (!m_dragOver.Enter(event, m_dragRunning))
         return;
-    }
     dragOver(event);
     // Accepted whatever the first answer, so the moves over other items keep coming.
     event->accept();
@@ -120,7 +116,7 @@ void TCustomShellList::ViewDragMove(QDragMoveEvent* event)
 {
     dragOver(event);
     QAbstractItemView* view = CurrentView();
-    AutoScrollStep(view, event->position().toPoint(), m_lastScroll);
+    AutoScrollStep(view, event->position().toPoint(), m_dragOver.lastScroll);
 }
 
 void TCustomShellList::dragOver(QDragMoveEvent* event)
@@ -129,7 +125,7 @@ void TCustomShellList::dragOver(QDragMoveEvent* event)
     const QPoint pos = event->position().toPoint();
     const QModelIndex index = view->indexAt(pos);
     const int row = index.isValid() ? index.row() : -1;
-    const std::uint32_t keys = KeyStateOf(event->buttons(), event->modifiers()) | (m_dropEnterKeys & (MK_LBUTTON | MK_RBUTTON));
+    const std::uint32_t keys = m_dragOver.Keys(event);
     std::uint32_t effect = EffectsOf(event->possibleActions());
     int highlight = -1;
     if (row >= 0 && !DataOfIndex(row)) {
@@ -161,7 +157,7 @@ void TCustomShellList::ViewDrop(QDropEvent* event)
     const QPoint pos = event->position().toPoint();
     const QModelIndex index = view->indexAt(pos);
     const int row = index.isValid() ? index.row() : -1;
-    const std::uint32_t keys = DropKeyState(event, m_dropEnterKeys);
+    const std::uint32_t keys = m_dragOver.Keys(event);
     std::uint32_t effect = EffectsOf(event->possibleActions());
     std::unique_ptr<IDropTarget> target;
     if (row >= 0 && !DataOfIndex(row)) {

@@ -1,10 +1,9 @@
 #pragma once
 // The folder tree: the namespace from a base folder down, filled when nodes expand.
 #include "ShellRecords.h"
+#include "ShellDrag.h"
 #include "UTreeList.h"
-#include "platform/DragDrop.h"
 
-#include <QElapsedTimer>
 #include <QTreeWidget>
 #include <functional>
 #include <memory>
@@ -162,8 +161,7 @@ private:
     TShTreeNode* m_lastInserted = nullptr;
     bool m_dragRunning = false;
     bool m_dragRefreshDue = false;
-    std::uint32_t m_dropEnterKeys = 0;
-    QElapsedTimer m_lastScroll;
+    TDragOverState m_dragOver;
 
     // Change watching (ChangeHandlerTree.cpp): the folders the tree has loaded, and the
     // selected one, are watched while stoDynamicRefresh is set.

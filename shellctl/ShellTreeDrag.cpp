@@ -82,12 +82,8 @@ std::unique_ptr<IDropTarget> TCustomShellTree::dropTargetAt(QTreeWidgetItem* nod
 
 void TCustomShellTree::dragEnterEvent(QDragEnterEvent* event)
 {
-    m_lastScroll.start();
-    m_dropEnterKeys = KeyStateOf(event->buttons(), event->modifiers());
-    if (!m_dragRunning && DroppedFiles(event->mimeData()).empty()) {
-        event->ignore();
+    if (!m_dragOver.Enter(event, m_dragRunning))
         return;
-    }
     dragOver(event);
     event->accept();
 }
@@ -96,7 +92,7 @@ void TCustomShellTree::dragMoveEvent(QDragMoveEvent* event)
 {
     QTreeWidgetItem* before = DropHighlight();
     dragOver(event);
-    if (AutoScrollStep(this, event->position().toPoint(), m_lastScroll) || before != DropHighlight())
+    if (AutoScrollStep(this, event->position().toPoint(), m_dragOver.lastScroll) || before != DropHighlight())
         viewport()->repaint();
 }
 
@@ -104,7 +100,7 @@ void TCustomShellTree::dragOver(QDragMoveEvent* event)
 {
     const QPoint pos = event->position().toPoint();
     QTreeWidgetItem* node = itemAt(pos);
-    const std::uint32_t keys = KeyStateOf(event->buttons(), event->modifiers()) | (m_dropEnterKeys & (MK_LBUTTON | MK_RBUTTON));
+    const std::uint32_t keys = m_dragOver.Keys(event);
     std::uint32_t effect = DROPEFFECT_NONE;
     std::unique_ptr<IDropTarget> target = dropTargetAt(node);
     if (target) {
@@ -133,7 +129,7 @@ void TCustomShellTree::dropEvent(QDropEvent* event)
         event->ignore();
         return;
     }
-    const std::uint32_t keys = DropKeyState(event, m_dropEnterKeys);
+    const std::uint32_t keys = m_dragOver.Keys(event);
     const std::uint32_t effect = EffectsOf(event->possibleActions()) & AllowedEffects(event->mimeData());
     FinishDrop(this, std::move(target), event, keys, viewport()->mapToGlobal(pos), effect, [this] { RefreshTree(); });
 }
