@@ -1,15 +1,19 @@
 // The main window's commands on the current explorer window: clipboard and delete verbs, rename,
 // open, properties, links, new folder, selection, arranging, tree expansion and refresh.
+#include "Find.h"
 #include "Globals.h"
 #include "Mainform.h"
+#include "NewShortcut.h"
 #include "ShellUiTexts.h"
 #include "ShellVerbUi.h"
 
 #include "explorer/Child.h"
 #include "explorer/StatusBar.h"
 #include "platform/Clipboard.h"
+#include "platform/NameCodec.h"
 #include "shellctl/ShellList.h"
 #include "shellctl/ShellTree.h"
+#include "shellctl/UShellUtils.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,6 +25,48 @@ namespace corvane::app {
 
 using shellctl::TShTreeNode;
 
+namespace {
+
+int rowNamed(shellctl::TShellList* list, const QByteArray& name)
+{
+    for (int row = 0; row < list->Count(); ++row) {
+        shellctl::TShListData* data = list->DataOfIndex(row);
+        if (data && platform::EncodeName(data->FileName()) == name)
+            return row;
+    }
+    return -1;
+}
+
+// Opens the folder in the current explorer window and selects the item there (none for an empty name).
+void showItem(QWidget* frame, const QByteArray& folder, const QByteArray& name)
+{
+    shellctl::TShellList* list = CurShellList;
+    platform::PItemIDList abs;
+    if (!list || platform::Failed(shellctl::IdListFromPath(platform::DecodeName(folder), abs)))
+        return;
+    if (shellctl::BytewiseCompareIdLists(list->CurrentIdList(), abs) != 0)
+        list->Folder().SetIdList(abs);
+    frame->raise();
+    frame->activateWindow();
+    if (name.isEmpty())
+        return;
+    int row = rowNamed(list, name);
+    if (row < 0) {
+        // The item may be newer than the list.
+        list->RefreshList();
+        row = rowNamed(list, name);
+    }
+    if (row < 0)
+        return;
+    const QModelIndex index = list->Model()->index(row, 0);
+    list->SelectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list->setCurrentIndex(index);
+    list->CurrentView()->scrollTo(index);
+    list->setFocus();
+}
+
+} // namespace
+
 void TfrmMain::connectCommands()
 {
     InstallShellVerbs();
@@ -28,11 +74,17 @@ void TfrmMain::connectCommands()
         if (CurShellList)
             CurShellList->Folder().SetIdList(abs);
     };
-    ShellVerbUi().OnFind = nullptr;
+    // One find window per invocation; each lives until it is closed or the frame goes.
+    ShellVerbUi().OnFind = [this](const QByteArray& folder) {
+        auto* find = new TfrmFind(folder, this);
+        find->setAttribute(Qt::WA_DeleteOnClose);
+        find->OnShowItem = [this](const QByteArray& f, const QByteArray& n) { showItem(this, f, n); };
+        find->show();
+    };
     for (QAction* a : {actCut, actCopy, actDelete, actRefresh, actExpandFolder, actCollapseFolder, actExpandDrive, actCollapseDrive})
         setAvailable(a, true);
     for (QAction* a : {Open1, OpenWithAssociate1, CreateShortcut1, Rename1, Properties1, Folder1, SelectAll1, DeselectAll1,
-                       InvertSelection1, ByName1, BySize1, ByType1, ByDate1, ByExtension1})
+                       InvertSelection1, ByName1, BySize1, ByType1, ByDate1, ByExtension1, Shortcut1, Find1})
         setAvailable(a, true);
     // Paste follows the clipboard, not the build.
     m_unbuilt.remove(actPaste);
@@ -49,6 +101,8 @@ void TfrmMain::connectCommands()
     connect(Properties1, &QAction::triggered, this, &TfrmMain::Properties1Click);
     connect(CreateShortcut1, &QAction::triggered, this, &TfrmMain::CreateShortcut1Click);
     connect(Folder1, &QAction::triggered, this, &TfrmMain::Folder1Click);
+    connect(Shortcut1, &QAction::triggered, this, &TfrmMain::Shortcut1Click);
+    connect(Find1, &QAction::triggered, this, &TfrmMain::Find1Click);
     connect(SelectAll1, &QAction::triggered, this, &TfrmMain::SelectAll1Click);
     connect(DeselectAll1, &QAction::triggered, this, &TfrmMain::DeselectAll1Click);
     connect(InvertSelection1, &QAction::triggered, this, &TfrmMain::InvertSelection1Click);
@@ -181,6 +235,18 @@ void TfrmMain::Folder1Click()
 {
     if (ActiveExplorer() && CurShellTree)
         CurShellTree->CreateNewFolder();
+}
+
+void TfrmMain::Shortcut1Click()
+{
+    if (!ActiveExplorer() || !CurShellTree)
+        return;
+    const QByteArray folder = platform::EncodeName(CurShellTree->SelectedPath());
+    if (folder.isEmpty())
+        return;
+    TfrmNewShortcut dlg(folder, this);
+    if (dlg.exec() == QDialog::Accepted)
+        showItem(this, folder, dlg.Created);
 }
 
 void TfrmMain::Find1Click()

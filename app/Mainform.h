@@ -100,6 +100,7 @@ public:
     void Properties1Click();
     void CreateShortcut1Click();
     void Folder1Click();
+    void Shortcut1Click();
     void Find1Click();
     void SelectAll1Click();
     void DeselectAll1Click();

@@ -78,4 +78,40 @@ inline constexpr const char* MultipleItems = "%1 items";
 inline constexpr const char* NoApplication = "(none)";
 inline constexpr const char* Close = "Close";
 
+// Find.
+inline constexpr const char* FindCaption = "Find";
+inline constexpr const char* FindNamed = "&Named:";
+inline constexpr const char* FindContaining = "Containing &text:";
+inline constexpr const char* FindLookIn = "&Look in:";
+inline constexpr const char* FindBrowse = "&Browse...";
+inline constexpr const char* FindSubfolders = "Include &subfolders";
+inline constexpr const char* FindNow = "Find &Now";
+inline constexpr const char* FindStop = "&Stop";
+inline constexpr const char* FindColName = "Name";
+inline constexpr const char* FindColFolder = "In Folder";
+inline constexpr const char* FindColSize = "Size";
+inline constexpr const char* FindColModified = "Modified";
+inline constexpr const char* FindFound = "%1 file(s) found";
+inline constexpr const char* FindSearching = "Searching %1 - %2 file(s) found";
+inline constexpr const char* FindStopped = "%1 file(s) found; the search was stopped";
+inline constexpr const char* FindUnreadableFolders = "; %1 folder(s) could not be read";
+inline constexpr const char* FindUnreadableFiles = "; %1 file(s) could not be read";
+inline constexpr const char* FindNoFolder = "The folder \"%1\" cannot be found.";
+inline constexpr const char* FindOpen = "&Open";
+inline constexpr const char* FindShowInFolder = "Show in &Folder";
+
+// New Shortcut.
+inline constexpr const char* ShortcutCaption = "Create Shortcut";
+inline constexpr const char* ShortcutTarget = "&Target (a file, a folder or an Internet address):";
+inline constexpr const char* ShortcutName = "&Name of the shortcut:";
+inline constexpr const char* ShortcutBrowse = "&Browse...";
+inline constexpr const char* ShortcutNoTarget = "Type the location of the item or the Internet address the shortcut leads to.";
+inline constexpr const char* ShortcutNoName = "Type a name for the shortcut.";
+inline constexpr const char* ShortcutBadName = "A name cannot be \".\" or \"..\" or contain \"/\".";
+inline constexpr const char* ShortcutBadUrl = "\"%1\" is not a valid Internet address.";
+inline constexpr const char* ShortcutMissingTarget = "The target \"%1\" cannot be found.";
+inline constexpr const char* ShortcutExists = "\"%1\" already exists in \"%2\". Choose another name.";
+inline constexpr const char* ShortcutCannotCreate = "Cannot create the shortcut \"%1\" in \"%2\":\n%3";
+inline constexpr const char* OK = "OK";
+
 } // namespace corvane::app::shelltexts

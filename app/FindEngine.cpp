@@ -1,0 +1,291 @@
+#include "FindEngine.h"
+
+#include "platform/NameCodec.h"
+#include "shellctl/UShellUtils.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+namespace corvane::app {
+
+namespace {
+
+constexpr size_t ChunkSize = 256 * 1024;
+constexpr size_t BatchSize = 512;
+constexpr auto BatchInterval = std::chrono::milliseconds(100);
+
+// Kernel views whose files may block on reading or never end, and whose trees are not the user's.
+bool isPseudoFs(int fd)
+{
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+    case PSTOREFS_MAGIC:
+    case BPF_FS_MAGIC:
+    case DEVPTS_SUPER_MAGIC:
+    case SELINUX_MAGIC:
+    case EFIVARFS_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Reads an open file through the matcher; the descriptor is closed here.
+int searchOpenFile(int fd, TextMatcher& matcher, const std::atomic<bool>& cancel)
+{
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return 0;
+    }
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    matcher.reset();
+    static thread_local std::vector<char> buffer(ChunkSize);
+    int result = 0;
+    for (;;) {
+        if (cancel.load(std::memory_order_relaxed))
+            break;
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            result = -1;
+            break;
+        }
+        if (n == 0)
+            break;
+        if (matcher.feed(buffer.data(), size_t(n))) {
+            result = 1;
+            break;
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
+QByteArray joinPath(const QByteArray& folder, const char* name)
+{
+    return folder.endsWith('/') ? folder + name : folder + '/' + name;
+}
+
+} // namespace
+
+QStringList SplitFindPatterns(const QString& text)
+{
+    QStringList out;
+    for (const QString& piece : text.split(QLatin1Char(';'))) {
+        const QString p = piece.trimmed();
+        if (!p.isEmpty())
+            out << p;
+    }
+    if (out.isEmpty())
+        out << QStringLiteral("*");
+    return out;
+}
+
+bool FindNameMatches(const QByteArray& name, const QStringList& patterns)
+{
+    const QString n = platform::DecodeName(name);
+    for (const QString& p : patterns) {
+        const bool wild = p.contains(QLatin1Char('*')) || p.contains(QLatin1Char('?'));
+        if (wild ? shellctl::FileSpecMatches(n, p) : n.contains(p, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+TextMatcher::TextMatcher(const QString& text)
+{
+    for (const char32_t c : text.toUcs4()) {
+        const QString one = QString::fromUcs4(&c, 1);
+        std::vector<QByteArray> spellings;
+        for (const QString& s : {one, one.toLower(), one.toUpper()}) {
+            const QByteArray bytes = platform::EncodeName(s);
+            if (!bytes.isEmpty() && std::find(spellings.begin(), spellings.end(), bytes) == spellings.end())
+                spellings.push_back(bytes);
+        }
+        if (spellings.empty())
+            continue;
+        size_t longest = 0;
+        for (const QByteArray& s : spellings)
+            longest = std::max(longest, size_t(s.size()));
+        m_maxBytes += longest;
+        if (m_units.empty()) {
+            for (const QByteArray& s : spellings)
+                m_first[static_cast<unsigned char>(s.front())] = true;
+        }
+        m_units.push_back(std::move(spellings));
+    }
+}
+
+bool TextMatcher::matchAt(const unsigned char* p, const unsigned char* end, size_t unit) const
+{
+    if (unit == m_units.size())
+        return true;
+    for (const QByteArray& s : m_units[unit]) {
+        const size_t n = size_t(s.size());
+        if (size_t(end - p) >= n && std::memcmp(p, s.constData(), n) == 0 && matchAt(p + n, end, unit + 1))
+            return true;
+    }
+    return false;
+}
+
+bool TextMatcher::feed(const char* data, size_t size)
+{
+    if (m_units.empty())
+        return true;
+    const size_t keep = m_maxBytes - 1;
+    // A match that began in the previous chunk: its start lies in the kept tail.
+    if (!m_tail.isEmpty()) {
+        m_work = m_tail;
+        m_work.append(data, qsizetype(std::min(size, keep)));
+        const auto* begin = reinterpret_cast<const unsigned char*>(m_work.constData());
+        const auto* end = begin + m_work.size();
+        for (qsizetype i = 0; i < m_tail.size(); ++i) {
+            if (m_first[begin[i]] && matchAt(begin + i, end, 0))
+                return true;
+        }
+    }
+    const auto* begin = reinterpret_cast<const unsigned char*>(data);
+    const auto* end = begin + size;
+    for (const unsigned char* p = begin; p < end; ++p) {
+        if (m_first[*p] && matchAt(p, end, 0))
+            return true;
+    }
+    if (keep == 0) {
+        m_tail.clear();
+    } else if (size >= keep) {
+        m_tail = QByteArray(data + size - keep, qsizetype(keep));
+    } else {
+        m_tail.append(data, qsizetype(size));
+        m_tail = m_tail.right(qsizetype(keep));
+    }
+    return false;
+}
+
+int FileContains(const QByteArray& path, TextMatcher& matcher, const std::atomic<bool>& cancel)
+{
+    return searchOpenFile(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC), matcher, cancel);
+}
+
+FindCounts RunFind(const FindCriteria& criteria, const std::atomic<bool>& cancel,
+                   const std::function<void(std::vector<FindHit>&&)>& onHits,
+                   const std::function<void(const QByteArray&)>& onFolder)
+{
+    using Clock = std::chrono::steady_clock;
+    FindCounts counts;
+    const QStringList patterns = criteria.patterns.isEmpty() ? QStringList{QStringLiteral("*")} : criteria.patterns;
+    TextMatcher matcher(criteria.text);
+    std::vector<FindHit> batch;
+    auto lastFlush = Clock::now();
+    auto flush = [&] {
+        if (!batch.empty())
+            onHits(std::move(batch));
+        batch.clear();
+        lastFlush = Clock::now();
+    };
+
+    QByteArray start = criteria.folder;
+    while (start.size() > 1 && start.endsWith('/'))
+        start.chop(1);
+    std::vector<QByteArray> pending{start};
+    bool first = true;
+    while (!pending.empty() && !cancel.load(std::memory_order_relaxed)) {
+        const QByteArray folder = std::move(pending.back());
+        pending.pop_back();
+        if (onFolder)
+            onFolder(folder);
+        // The folder the user chose may be a link; below it, a link is never followed.
+        const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (first ? 0 : O_NOFOLLOW));
+        if (fd < 0) {
+            ++counts.unreadable;
+            first = false;
+            continue;
+        }
+        const bool pseudo = isPseudoFs(fd);
+        if (pseudo && !first) {
+            ::close(fd);
+            continue;
+        }
+        first = false;
+        DIR* dir = ::fdopendir(fd);
+        if (!dir) {
+            ::close(fd);
+            ++counts.unreadable;
+            continue;
+        }
+        ++counts.foldersSearched;
+        std::vector<QByteArray> below;
+        while (const dirent* e = ::readdir(dir)) {
+            if (cancel.load(std::memory_order_relaxed))
+                break;
+            const char* name = e->d_name;
+            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                continue;
+            unsigned char type = e->d_type;
+            struct stat lst {};
+            if (type == DT_UNKNOWN) {
+                if (::fstatat(fd, name, &lst, AT_SYMLINK_NOFOLLOW) != 0)
+                    continue;
+                type = S_ISDIR(lst.st_mode) ? DT_DIR : S_ISLNK(lst.st_mode) ? DT_LNK : S_ISREG(lst.st_mode) ? DT_REG : DT_UNKNOWN;
+            }
+            if (type == DT_DIR && criteria.subfolders)
+                below.push_back(joinPath(folder, name));
+            const QByteArray rawName(name);
+            if (!FindNameMatches(rawName, patterns))
+                continue;
+            // Size and time of what a link points to, or of the link itself when it dangles.
+            struct stat st {};
+            if (::fstatat(fd, name, &st, 0) != 0 && ::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            if (!matcher.empty()) {
+                if (!S_ISREG(st.st_mode) || pseudo)
+                    continue;
+                const int r = searchOpenFile(::openat(fd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC), matcher, cancel);
+                if (r < 0)
+                    ++counts.unreadableFiles;
+                if (r <= 0)
+                    continue;
+            }
+            FindHit hit;
+            hit.folder = folder;
+            hit.name = rawName;
+            hit.isFolder = S_ISDIR(st.st_mode);
+            hit.size = hit.isFolder ? 0 : qint64(st.st_size);
+            hit.modified = st.st_mtim.tv_sec;
+            batch.push_back(std::move(hit));
+            ++counts.found;
+            if (batch.size() >= BatchSize || Clock::now() - lastFlush >= BatchInterval)
+                flush();
+        }
+        ::closedir(dir);
+        // Depth first, each folder's subfolders in the order they were listed.
+        std::sort(below.begin(), below.end());
+        pending.insert(pending.end(), std::make_move_iterator(below.rbegin()), std::make_move_iterator(below.rend()));
+        if (Clock::now() - lastFlush >= BatchInterval)
+            flush();
+    }
+    flush();
+    return counts;
+}
+
+} // namespace corvane::app
