@@ -198,6 +198,8 @@ TfrmFind::TfrmFind(const QByteArray& folder, QWidget* parent)
     lstResults->setRootIsDecorated(false);
     lstResults->setUniformRowHeights(true);
     lstResults->setAllColumnsShowFocus(true);
+    // Both ends of a long path tell more than its start alone.
+    lstResults->setTextElideMode(Qt::ElideMiddle);
     lstResults->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lstResults->setContextMenuPolicy(Qt::CustomContextMenu);
     lstResults->header()->setSortIndicator(-1, Qt::AscendingOrder);
