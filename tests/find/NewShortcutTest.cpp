@@ -204,4 +204,10 @@ TEST_F(NewShortcutCommand, CreatesInTheSelectedFolderAndSelectsTheNewItem)
     EXPECT_TRUE(box.text.isEmpty()) << box.text.toStdString();
     ASSERT_NE(CurShellList->SelectedData(), nullptr);
     EXPECT_EQ(CurShellList->SelectedData()->FileName(), "Example.desktop");
+
+    // The Desktop has no path of its own: nowhere to put a shortcut.
+    CurShellTree->setCurrentItem(CurShellTree->topLevelItem(0));
+    CurShellTree->FlushPendingChange(true);
+    ASSERT_TRUE(CurShellTree->SelectedPath().isEmpty());
+    EXPECT_FALSE(main->Shortcut1->isEnabled());
 }
