@@ -8,6 +8,7 @@
 // FOLDER (default: the current folder) and removed at the end. The page cache cannot be dropped
 // here: runs take turns at going first and each starts on a synced disk. The engine syncs each
 // file before renaming it into place, so "cp -r; sync" is shown beside plain cp -r.
+#include "bench/support/CopyBenchData.h"
 #include "app/FileOpDialogs.h"
 #include "app/Utility.h"
 #include "platform/FileOperation.h"
@@ -30,60 +31,9 @@
 #include <vector>
 
 using namespace corvane;
-using Clock = std::chrono::steady_clock;
+using namespace corvane::bench;
 
 namespace {
-
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-void run(const std::string& command)
-{
-    if (std::system(command.c_str()) != 0) {
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
-        std::exit(1);
-    }
-}
-
-double timed(const std::string& command)
-{
-    const auto start = Clock::now();
-    run(command);
-    return secondsSince(start);
-}
-
-// xorshift64: fast, and no run of zeros for a file system to skip.
-void fill(std::vector<char>& buf, uint64_t& state)
-{
-    auto* words = reinterpret_cast<uint64_t*>(buf.data());
-    for (size_t i = 0; i < buf.size() / 8; ++i) {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        words[i] = state;
-    }
-}
-
-void writeFile(const std::string& path, size_t size, uint64_t& state, std::vector<char>& buf)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) {
-        std::perror(path.c_str());
-        std::exit(1);
-    }
-    for (size_t done = 0; done < size;) {
-        fill(buf, state);
-        const size_t n = std::min(buf.size(), size - done);
-        if (::write(fd, buf.data(), n) != ssize_t(n)) {
-            std::perror(path.c_str());
-            std::exit(1);
-        }
-        done += n;
-    }
-    ::close(fd);
-}
 
 // Watches the progress dialog from the user-interface thread: every change of what it shows
 // (current file, byte or item text, bar) is one update. The copy runs on its own thread, so the
@@ -244,29 +194,8 @@ int main(int argc, char** argv)
     }
     QApplication app(argc, argv);
 
-    std::string root = dir + "/copydialog-bench-XXXXXX";
-    if (!::mkdtemp(root.data())) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    char* real = ::realpath(root.c_str(), nullptr);
-    root = real;
-    std::free(real);
-
-    std::vector<char> buf(1 << 20);
-    uint64_t state = 0x9E3779B97F4A7C15ull;
-    // Small files: folders of 100, sizes spread over 1..8 KiB.
-    run("mkdir -p '" + root + "/tree' '" + root + "/big' '" + root + "/work'");
-    for (int i = 0; i < files; ++i) {
-        const std::string folder = root + "/tree/d" + std::to_string(i / 100);
-        if (i % 100 == 0)
-            ::mkdir(folder.c_str(), 0755);
-        const size_t size = 1024 + size_t(i * 2654435761u % 7168);
-        std::vector<char> small(((size + 7) / 8) * 8);
-        writeFile(folder + "/f" + std::to_string(i), size, state, small);
-    }
-    writeFile(root + "/big/big.bin", size_t(bigMb) << 20, state, buf);
-    run("sync");
+    const CopyData data = makeCopyData(dir, "copydialog-bench", files, bigMb);
+    const std::string& root = data.root;
 
     std::printf("Reproduce: QT_QPA_PLATFORM=%s %s --dir '%s' --repeat %d --big-mb %ld --files %d\n",
                 qgetenv("QT_QPA_PLATFORM").constData(), argv[0], dir.c_str(), repeat, bigMb, files);

@@ -7,6 +7,7 @@
 // The data is made in a temporary folder inside FOLDER (default: the current folder, so the same
 // disk as the build) and deleted afterwards. The engine syncs what it copies before renaming it into
 // place, so cp is also timed with a following sync.
+#include "bench/support/CopyBenchData.h"
 #include "platform/FileOperation.h"
 
 #include <QByteArray>
@@ -25,53 +26,9 @@
 #include <vector>
 
 using namespace corvane::platform;
-using Clock = std::chrono::steady_clock;
+using namespace corvane::bench;
 
 namespace {
-
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-void run(const std::string& command)
-{
-    if (std::system(command.c_str()) != 0) {
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
-        std::exit(1);
-    }
-}
-
-// Incompressible content from a xorshift generator: fast to make, no zero pages to shortcut.
-void fill(std::vector<char>& buf, uint64_t& state)
-{
-    auto* words = reinterpret_cast<uint64_t*>(buf.data());
-    for (size_t i = 0; i < buf.size() / 8; ++i) {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        words[i] = state;
-    }
-}
-
-void writeFile(const std::string& path, size_t size, uint64_t& state, std::vector<char>& buf)
-{
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) {
-        std::perror(path.c_str());
-        std::exit(1);
-    }
-    for (size_t done = 0; done < size;) {
-        fill(buf, state);
-        size_t n = std::min(buf.size(), size - done);
-        if (::write(fd, buf.data(), n) != ssize_t(n)) {
-            std::perror(path.c_str());
-            std::exit(1);
-        }
-        done += n;
-    }
-    ::close(fd);
-}
 
 struct EngineRun {
     double seconds = 0;
@@ -104,13 +61,6 @@ EngineRun copyWithEngine(const std::string& source, const std::string& target)
         std::exit(1);
     }
     return r;
-}
-
-double timed(const std::string& command)
-{
-    const auto start = Clock::now();
-    run(command);
-    return secondsSince(start);
 }
 
 // Every run copies into a fresh folder and nothing is deleted until the end: on some disks the
@@ -177,36 +127,13 @@ int main(int argc, char** argv)
         else if (!std::strcmp(argv[i], "--files"))
             files = std::max(1, std::atoi(argv[i + 1]));
     }
-    std::string root = dir + "/fileops-bench-XXXXXX";
-    if (!::mkdtemp(root.data())) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    char* real = ::realpath(root.c_str(), nullptr);
-    root = real;
-    std::free(real);
-
-    std::vector<char> buf(1 << 20);
-    uint64_t state = 0x9E3779B97F4A7C15ull;
-    // Small files: 100 folders of 100, sizes spread over 1..8 KiB.
-    run("mkdir -p '" + root + "/tree' '" + root + "/big' '" + root + "/work'");
-    double treeBytes = 0;
-    for (int i = 0; i < files; ++i) {
-        const std::string folder = root + "/tree/d" + std::to_string(i / 100);
-        if (i % 100 == 0)
-            ::mkdir(folder.c_str(), 0755);
-        const size_t size = 1024 + size_t(i * 2654435761u % 7168);
-        std::vector<char> small(((size + 7) / 8) * 8);
-        writeFile(folder + "/f" + std::to_string(i), size, state, small);
-        treeBytes += double(size);
-    }
-    writeFile(root + "/big/big.bin", size_t(bigMb) << 20, state, buf);
-    run("sync");
+    const CopyData data = makeCopyData(dir, "fileops-bench", files, bigMb);
+    const std::string& root = data.root;
 
     std::printf("Reproduce: %s --dir '%s' --repeat %d --big-mb %ld --files %d\n", argv[0], dir.c_str(), repeat, bigMb,
                 files);
     compare(("tree of " + std::to_string(files) + " small files").c_str(), root + "/tree", root + "/work", repeat,
-            treeBytes / 1e6);
+            data.treeBytes / 1e6);
     compare("one big file", root + "/big/big.bin", root + "/work", repeat, double(bigMb) * 1.048576);
     run("rm -rf '" + root + "'");
     std::printf("Goal: within 1.2x of cp -r, progress published at least twice a second.\n");
