@@ -67,6 +67,21 @@ TfrmChild::TfrmChild(QWidget* parent)
     setUpdatesEnabled(true);
 }
 
+TfrmChild::~TfrmChild()
+{
+    // The controls go after this part of the window: emptying them must not call back into it.
+    Combo1->OnEnter = nullptr;
+    Tree1->OnChange = nullptr;
+    Tree1->OnEnter = nullptr;
+    List1->OnEnter = nullptr;
+    List1->OnExit = nullptr;
+    List1->OnAddItem = nullptr;
+    List1->OnFillComplete = nullptr;
+    List1->OnSelectItem = nullptr;
+    List1->OnDeleteItem = nullptr;
+    List1->OnColumnRightClick = nullptr;
+}
+
 void TfrmChild::FormActivate()
 {
     UpdateCaption();

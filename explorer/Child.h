@@ -26,6 +26,7 @@ class TfrmChild : public QWidget
     Q_OBJECT
 public:
     explicit TfrmChild(QWidget* parent = nullptr);
+    ~TfrmChild() override;
 
     QLabel* Label1;
     shellctl::TShellCombo* Combo1;
