@@ -2,6 +2,7 @@
 
 #include "HeaderSortView.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDragLeaveEvent>
@@ -760,7 +761,31 @@ void TCustomTreeView::mousePressEvent(QMouseEvent* event)
 {
     m_pressedNode = itemAt(event->position().toPoint());
     m_menuPending = false;
+    if (event->button() == Qt::RightButton) {
+        // A right click marks a node for its menu or a drag; the selection (and with it the
+        // folder shown beside the tree) stays.
+        m_rightPressPos = event->position().toPoint();
+        setFocus(Qt::MouseFocusReason);
+        event->accept();
+        return;
+    }
     QTreeWidget::mousePressEvent(event);
+}
+
+void TCustomTreeView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!(event->buttons() & Qt::RightButton)) {
+        QTreeWidget::mouseMoveEvent(event);
+        return;
+    }
+    // The item view drags only what is selected; with the right button the node under the press goes.
+    if (m_pressedNode && dragEnabled()
+        && (event->position().toPoint() - m_rightPressPos).manhattanLength() >= QApplication::startDragDistance()) {
+        m_menuPending = false;
+        BeginDrag(m_pressedNode, Qt::RightButton);
+        m_pressedNode = nullptr;
+    }
+    event->accept();
 }
 
 void TCustomTreeView::startDrag(Qt::DropActions)
@@ -910,12 +935,15 @@ bool TCustomTreeView::viewportEvent(QEvent* event)
             return true;
         }
         if (QTreeWidgetItem* node = itemAt(point)) {
+            // The node the menu is for stands out while it is open.
+            SetDropHighlight(node);
             QMenu* menu = m_popupMenu;
             NodeHook(node, point, menu);
             m_menuShown = true;
             if (menu)
                 popup(menu, point);
             settleMenuShown();
+            SetDropHighlight(nullptr);
             return true;
         }
     }
@@ -941,7 +969,8 @@ void TCustomTreeView::contextMenuMessage(QContextMenuEvent* event)
 
 void TCustomTreeView::mouseReleaseEvent(QMouseEvent* event)
 {
-    QTreeWidget::mouseReleaseEvent(event);
+    if (event->button() != Qt::RightButton)
+        QTreeWidget::mouseReleaseEvent(event);
     if (event->button() == Qt::RightButton) {
         if (m_menuPending) {
             m_menuPending = false;

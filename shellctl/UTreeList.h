@@ -227,6 +227,7 @@ protected:
 
     void startDrag(Qt::DropActions supportedActions) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -252,6 +253,7 @@ private:
     // A right click over a node that may still become a drag: its menu waits for the release.
     bool m_menuPending = false;
     QPoint m_menuPos;
+    QPoint m_rightPressPos;
 };
 
 } // namespace corvane::shellctl

@@ -159,6 +159,8 @@ TEST_F(TreeContextMenu, RightClickOnANode)
     EXPECT_TRUE(tree.MenuShown());
     QTest::mouseRelease(viewport(), Qt::RightButton, {}, at);
     EXPECT_FALSE(tree.MenuShown());
+    // The right click does not move the selection to the node.
+    EXPECT_EQ(tree.Selected(), alpha);
 }
 
 TEST_F(TreeContextMenu, RightClickOnEmptyArea)
