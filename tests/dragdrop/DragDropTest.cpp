@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDragEnterEvent>
+#include <QElapsedTimer>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QMimeData>
@@ -350,23 +351,32 @@ TEST(DragScroll, NearTheTopTheTreeScrollsOneLineAboutEveryTenthOfASecond)
     const int start = bar->value();
     auto data = std::make_unique<QMimeData>();
     data->setData("text/uri-list", PathToFileUri(dir.pathBytes() + "/d100") + "\r\n");
+    // Each "not yet" holds only when the test itself ran within the 100 ms: a loaded machine
+    // may stall longer, and then a step is right.
+    QElapsedTimer since;
+    since.start();
     QDragEnterEvent enter(QPoint(50, 10), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(tree.viewport(), &enter);
     auto hover = [&] {
         QDragMoveEvent move(QPoint(50, 10), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(tree.viewport(), &move);
     };
-    // Right after entering: not yet.
     hover();
-    EXPECT_EQ(bar->value(), start);
+    if (since.elapsed() < 100) {
+        EXPECT_EQ(bar->value(), start);
+    }
+    QTest::qWait(120);
+    const int before = bar->value();
+    since.start();
+    hover();
+    EXPECT_EQ(bar->value(), before - bar->singleStep());
+    hover();
+    if (since.elapsed() < 100) {
+        EXPECT_EQ(bar->value(), before - bar->singleStep());
+    }
     QTest::qWait(120);
     hover();
-    EXPECT_EQ(bar->value(), start - bar->singleStep());
-    hover();
-    EXPECT_EQ(bar->value(), start - bar->singleStep());
-    QTest::qWait(120);
-    hover();
-    EXPECT_EQ(bar->value(), start - 2 * bar->singleStep());
+    EXPECT_LT(bar->value(), before - bar->singleStep());
     QDragLeaveEvent leave;
     QCoreApplication::sendEvent(tree.viewport(), &leave);
 }
