@@ -174,6 +174,8 @@ private:
     std::vector<PItemIDList> selectedRels() const;
     // Drag and drop (ShellListDrag.cpp).
     std::vector<int> dragRows() const;
+    // The row under a point of the current view; -1 for the empty area.
+    int rowAt(QPoint pos) const;
     std::unique_ptr<platform::IDropTarget> dropTargetAt(int row) const;
     void dragOver(QDragMoveEvent* event);
 

@@ -89,6 +89,12 @@ void TCustomShellList::BeginDrag(Qt::MouseButton)
         FillList();
 }
 
+int TCustomShellList::rowAt(QPoint pos) const
+{
+    const QModelIndex index = CurrentView()->indexAt(pos);
+    return index.isValid() ? index.row() : -1;
+}
+
 std::unique_ptr<IDropTarget> TCustomShellList::dropTargetAt(int row) const
 {
     std::unique_ptr<IDropTarget> target;
@@ -123,8 +129,7 @@ void TCustomShellList::dragOver(QDragMoveEvent* event)
 {
     QAbstractItemView* view = CurrentView();
     const QPoint pos = event->position().toPoint();
-    const QModelIndex index = view->indexAt(pos);
-    const int row = index.isValid() ? index.row() : -1;
+    const int row = rowAt(pos);
     const std::uint32_t keys = m_dragOver.Keys(event);
     std::uint32_t effect = EffectsOf(event->possibleActions());
     int highlight = -1;
@@ -155,8 +160,7 @@ void TCustomShellList::ViewDrop(QDropEvent* event)
     SetDropHighlightRow(-1);
     QAbstractItemView* view = CurrentView();
     const QPoint pos = event->position().toPoint();
-    const QModelIndex index = view->indexAt(pos);
-    const int row = index.isValid() ? index.row() : -1;
+    const int row = rowAt(pos);
     const std::uint32_t keys = m_dragOver.Keys(event);
     std::uint32_t effect = EffectsOf(event->possibleActions());
     std::unique_ptr<IDropTarget> target;
