@@ -271,4 +271,18 @@ void TFolderWatches::RestartDelay(QTimer* timer, int delay)
     timer->start(int(std::clamp<qint64>(left, 0, delay)));
 }
 
+TReportAction TakeChangeReport(QEvent* event, TFolderWatches* watches, bool& ignoreNext, bool dragRunning)
+{
+    if (event->type() != TChangeReportEvent::TypeOf(CM_CHANGENOTIFY))
+        return TReportAction::NotAReport;
+    if (!watches)
+        return TReportAction::Dropped;
+    watches->ReportHandled(static_cast<TChangeReportEvent*>(event)->WParam);
+    if (ignoreNext || dragRunning) {
+        ignoreNext = false;
+        return TReportAction::Dropped;
+    }
+    return TReportAction::Refresh;
+}
+
 } // namespace corvane::shellctl

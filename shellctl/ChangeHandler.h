@@ -93,6 +93,12 @@ private:
     QElapsedTimer m_burst;
 };
 
+// What a control does with an event that may be a change report.
+enum class TReportAction { NotAReport, Dropped, Refresh };
+// Marks a report as handled. It is dropped while the control has no watches, when the control
+// ignores its next change (the flag is then cleared) and while a drag from the control runs.
+TReportAction TakeChangeReport(QEvent* event, TFolderWatches* watches, bool& ignoreNext, bool dragRunning);
+
 // The refresh delays: a control with the keyboard focus refreshes sooner.
 inline constexpr int FocusedRefreshDelay = 400;
 inline constexpr int UnfocusedRefreshDelay = 2000;

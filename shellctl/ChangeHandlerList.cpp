@@ -34,17 +34,14 @@ void TCustomShellList::StopWatching()
 
 void TCustomShellList::customEvent(QEvent* event)
 {
-    if (event->type() != TChangeReportEvent::TypeOf(CM_CHANGENOTIFY)) {
+    switch (TakeChangeReport(event, m_watches.get(), m_ignoreNextChange, m_drag.Running())) {
+    case TReportAction::NotAReport:
         TCustomListView::customEvent(event);
         return;
-    }
-    if (!m_watches)
+    case TReportAction::Dropped:
         return;
-    m_watches->ReportHandled(static_cast<TChangeReportEvent*>(event)->WParam);
-    // A drag from this list refreshes when it ends.
-    if (m_ignoreNextChange || m_dragRunning) {
-        m_ignoreNextChange = false;
-        return;
+    case TReportAction::Refresh:
+        break;
     }
     QWidget* focus = QApplication::focusWidget();
     const bool focused = focus && (focus == this || isAncestorOf(focus));

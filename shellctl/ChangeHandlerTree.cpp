@@ -106,17 +106,14 @@ void TCustomShellTree::scheduleWatchSync()
 
 void TCustomShellTree::customEvent(QEvent* event)
 {
-    if (event->type() != TChangeReportEvent::TypeOf(CM_CHANGENOTIFY)) {
+    switch (TakeChangeReport(event, m_watches.get(), m_ignoreNextChange, m_drag.Running())) {
+    case TReportAction::NotAReport:
         TCustomTreeView::customEvent(event);
         return;
-    }
-    if (!m_watches)
+    case TReportAction::Dropped:
         return;
-    m_watches->ReportHandled(static_cast<TChangeReportEvent*>(event)->WParam);
-    // A drag from this tree refreshes when it ends.
-    if (m_ignoreNextChange || m_dragRunning) {
-        m_ignoreNextChange = false;
-        return;
+    case TReportAction::Refresh:
+        break;
     }
     m_watchRefreshOwed = true;
     // A hand-over waiting for the keyboard to settle keeps the timer; the refresh follows it.

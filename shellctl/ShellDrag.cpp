@@ -30,16 +30,20 @@ bool step(QScrollBar* bar, QAbstractSlider::SliderAction action)
 
 } // namespace
 
-std::uint32_t DoDragDrop(QWidget* source, std::unique_ptr<QMimeData> data, std::uint32_t allowed, const QPixmap& pixmap)
+bool TDragSource::Run(QWidget* source, std::unique_ptr<QMimeData> data, std::uint32_t allowed, const QPixmap& pixmap)
 {
     auto* drag = new QDrag(source);
     drag->setMimeData(data.release());
     if (!pixmap.isNull())
         drag->setPixmap(pixmap);
-    const Qt::DropActions actions = DropActionsOf(allowed);
+    m_running = true;
+    m_refreshDue = false;
     // The default is decided by the target (move on one volume, copy across).
-    const Qt::DropAction result = drag->exec(actions, Qt::IgnoreAction);
-    return EffectsOf(result);
+    const Qt::DropAction result = drag->exec(DropActionsOf(allowed), Qt::IgnoreAction);
+    m_running = false;
+    const bool refresh = result != Qt::IgnoreAction || m_refreshDue;
+    m_refreshDue = false;
+    return refresh;
 }
 
 bool TDragOverState::Enter(QDropEvent* event, bool ownDrag)

@@ -17,9 +17,27 @@ class QWidget;
 
 namespace corvane::shellctl {
 
-// Runs the drag until the button is released or Escape is pressed; the effect of the drop,
-// none when cancelled.
-std::uint32_t DoDragDrop(QWidget* source, std::unique_ptr<QMimeData> data, std::uint32_t allowed, const QPixmap& pixmap);
+// A drag from a control: while it runs, the control's refreshes wait and its change reports are
+// dropped; its end refreshes the control when needed.
+class TDragSource
+{
+public:
+    bool Running() const { return m_running; }
+    // True while the drag runs; the refresh asked for is then done when it ends.
+    bool Postpone()
+    {
+        if (m_running)
+            m_refreshDue = true;
+        return m_running;
+    }
+    // Runs the drag until the button is released or Escape is pressed. True when the items were
+    // dropped or a refresh came due meanwhile.
+    bool Run(QWidget* source, std::unique_ptr<QMimeData> data, std::uint32_t allowed, const QPixmap& pixmap);
+
+private:
+    bool m_running = false;
+    bool m_refreshDue = false;
+};
 
 // What a control keeps while a drag is over it.
 struct TDragOverState {

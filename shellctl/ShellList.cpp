@@ -363,10 +363,8 @@ bool TCustomShellList::Editing() const
 
 void TCustomShellList::FillList()
 {
-    if (m_dragRunning) {
-        m_dragRefreshDue = true;
+    if (m_drag.Postpone())
         return;
-    }
     if (Editing()) {
         m_refreshDue = true;
         return;
@@ -612,10 +610,8 @@ void TCustomShellList::ColClick(int column)
 
 void TCustomShellList::RefreshList()
 {
-    if (m_dragRunning) {
-        m_dragRefreshDue = true;
+    if (m_drag.Postpone())
         return;
-    }
     if (Editing()) {
         m_refreshDue = true;
         return;

@@ -127,7 +127,7 @@ public:
     // The data of a drag of the selected items; null when no selected item has a record.
     std::unique_ptr<QMimeData> SelectionDataObject() const;
     // A drag of the list's own items is running.
-    bool DragRunning() const { return m_dragRunning; }
+    bool DragRunning() const { return m_drag.Running(); }
 
     // Events.
     std::function<void(QObject*, const ShellFolderPtr&, const PItemIDList&, const PItemIDList&, std::uint32_t, bool&)> OnAddItem;
@@ -196,8 +196,7 @@ private:
     bool m_refreshDue = false;
     bool m_ignoreNextChange = false;
     QTimer* m_timer;
-    bool m_dragRunning = false;
-    bool m_dragRefreshDue = false;
+    TDragSource m_drag;
     TDragOverState m_dragOver;
 
     // Change watching (ChangeHandlerList.cpp): the list's folder is watched while

@@ -60,7 +60,7 @@ std::unique_ptr<QMimeData> TCustomShellList::SelectionDataObject() const
 
 void TCustomShellList::BeginDrag(Qt::MouseButton)
 {
-    if (!(m_options & sloOleDrag) || m_dragRunning || !m_currentFolder)
+    if (!(m_options & sloOleDrag) || m_drag.Running() || !m_currentFolder)
         return;
     std::unique_ptr<QMimeData> data = SelectionDataObject();
     if (!data)
@@ -78,13 +78,8 @@ void TCustomShellList::BeginDrag(Qt::MouseButton)
     if (const QModelIndex focused = currentIndex(); focused.isValid())
         pixmap = m_model->data(focused, Qt::DecorationRole).value<QPixmap>();
 
-    m_dragRunning = true;
-    m_dragRefreshDue = false;
-    const std::uint32_t effect = DoDragDrop(this, std::move(data), allowed, pixmap);
-    m_dragRunning = false;
+    const bool refresh = m_drag.Run(this, std::move(data), allowed, pixmap);
     SetDropHighlightRow(-1);
-    const bool refresh = effect != DROPEFFECT_NONE || m_dragRefreshDue;
-    m_dragRefreshDue = false;
     if (refresh)
         FillList();
 }
@@ -111,7 +106,7 @@ std::unique_ptr<IDropTarget> TCustomShellList::dropTargetAt(int row) const
 
 void TCustomShellList::ViewDragEnter(QDragEnterEvent* event)
 {
-    if (!m_dragOver.Enter(event, m_dragRunning))
+    if (!m_dragOver.Enter(event, m_drag.Running()))
         return;
     dragOver(event);
     // Accepted whatever the first answer, so the moves over other items keep coming.
@@ -135,7 +130,7 @@ void TCustomShellList::dragOver(QDragMoveEvent* event)
     int highlight = -1;
     if (row >= 0 && !DataOfIndex(row)) {
         effect = DROPEFFECT_COPY;
-    } else if (row < 0 && m_dragRunning) {
+    } else if (row < 0 && m_drag.Running()) {
         // Onto the list's own empty area: only the right button, and never a move.
         effect = (keys & MK_RBUTTON) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
     } else if (std::unique_ptr<IDropTarget> target = dropTargetAt(row)) {
@@ -168,7 +163,7 @@ void TCustomShellList::ViewDrop(QDropEvent* event)
         event->ignore();
         return;
     }
-    if (row < 0 && m_dragRunning) {
+    if (row < 0 && m_drag.Running()) {
         if (!(keys & MK_RBUTTON)) {
             event->ignore();
             return;

@@ -427,10 +427,8 @@ void TCustomShellTree::deleteChildren(QTreeWidgetItem* node)
 
 void TCustomShellTree::ResetTree()
 {
-    if (m_dragRunning) {
-        m_dragRefreshDue = true;
+    if (m_drag.Postpone())
         return;
-    }
     if (m_editing) {
         m_refreshDue = true;
         return;
@@ -530,10 +528,8 @@ void TCustomShellTree::refreshNode(TShTreeNode* node, TShTreeNode*& remembered)
 
 void TCustomShellTree::RefreshTree()
 {
-    if (m_dragRunning) {
-        m_dragRefreshDue = true;
+    if (m_drag.Postpone())
         return;
-    }
     if (m_editing) {
         m_refreshDue = true;
         return;

@@ -92,7 +92,7 @@ public:
     // The data of a drag of one node; null for a node without a record or parent.
     std::unique_ptr<QMimeData> NodeDataObject(TShTreeNode* node) const;
     // A drag of one of the tree's nodes is running.
-    bool DragRunning() const { return m_dragRunning; }
+    bool DragRunning() const { return m_drag.Running(); }
     // Starts in-place editing of a node's text when the node may be renamed.
     bool EditNode(QTreeWidgetItem* node);
     bool Editing() const { return m_editing; }
@@ -159,8 +159,7 @@ private:
     bool m_refreshDue = false;
     bool m_ignoreNextChange = false;
     TShTreeNode* m_lastInserted = nullptr;
-    bool m_dragRunning = false;
-    bool m_dragRefreshDue = false;
+    TDragSource m_drag;
     TDragOverState m_dragOver;
 
     // Change watching (ChangeHandlerTree.cpp): the folders the tree has loaded, and the

@@ -44,7 +44,7 @@ std::unique_ptr<QMimeData> TCustomShellTree::NodeDataObject(TShTreeNode* node) c
 
 void TCustomShellTree::BeginDrag(QTreeWidgetItem* node, Qt::MouseButton)
 {
-    if (!(m_options & stoOleDrag) || m_dragRunning)
+    if (!(m_options & stoOleDrag) || m_drag.Running())
         return;
     SetDropHighlight(node);
     TShTreeData* d = draggableData(node);
@@ -58,15 +58,8 @@ void TCustomShellTree::BeginDrag(QTreeWidgetItem* node, Qt::MouseButton)
     if (Failed(d->ParentIShf()->GetAttributesOf(one, allowed)))
         allowed = ItemEffects;
     allowed &= ItemEffects;
-
-    m_dragRunning = true;
-    m_dragRefreshDue = false;
-    const std::uint32_t effect =
-        allowed ? DoDragDrop(this, std::move(data), allowed, node->icon(0).pixmap(iconSize())) : DROPEFFECT_NONE;
-    m_dragRunning = false;
+    const bool refresh = allowed && m_drag.Run(this, std::move(data), allowed, node->icon(0).pixmap(iconSize()));
     SetDropHighlight(nullptr);
-    const bool refresh = effect != DROPEFFECT_NONE || m_dragRefreshDue;
-    m_dragRefreshDue = false;
     if (refresh)
         RefreshTree();
 }
@@ -82,7 +75,7 @@ std::unique_ptr<IDropTarget> TCustomShellTree::dropTargetAt(QTreeWidgetItem* nod
 
 void TCustomShellTree::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!m_dragOver.Enter(event, m_dragRunning))
+    if (!m_dragOver.Enter(event, m_drag.Running()))
         return;
     dragOver(event);
     event->accept();
@@ -109,14 +102,14 @@ void TCustomShellTree::dragOver(QDragMoveEvent* event)
         SetDropHighlight(node);
     } else {
         // Nothing to drop on: the dragged node keeps its mark.
-        SetDropHighlight(m_dragRunning ? PressedNode() : nullptr);
+        SetDropHighlight(m_drag.Running() ? PressedNode() : nullptr);
     }
     AnswerDrag(event, effect);
 }
 
 void TCustomShellTree::dragLeaveEvent(QDragLeaveEvent* event)
 {
-    SetDropHighlight(m_dragRunning ? PressedNode() : nullptr);
+    SetDropHighlight(m_drag.Running() ? PressedNode() : nullptr);
     event->accept();
 }
 
@@ -124,7 +117,7 @@ void TCustomShellTree::dropEvent(QDropEvent* event)
 {
     const QPoint pos = event->position().toPoint();
     std::unique_ptr<IDropTarget> target = dropTargetAt(itemAt(pos));
-    SetDropHighlight(m_dragRunning ? PressedNode() : nullptr);
+    SetDropHighlight(m_drag.Running() ? PressedNode() : nullptr);
     if (!target) {
         event->ignore();
         return;
