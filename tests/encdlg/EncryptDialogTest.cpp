@@ -9,6 +9,7 @@
 #include "platform/Volumes.h"
 #include "shellctl/ShellControls.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TmpfsMount.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,7 +29,6 @@
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <unistd.h>
 
 using namespace corvane;
@@ -349,18 +349,8 @@ TEST_F(EncryptDialog, WrongPassPhraseLeavesTheDestinationAlone)
 // for another destination and no partial file is left.
 TEST_F(EncryptDialog, FullDiskShowsTheSystemErrorAndKeepsTheDialogOpen)
 {
-    struct Mount {
-        QByteArray at;
-        bool ok;
-        explicit Mount(const QByteArray& dir)
-            : at(dir), ok(::mount("tmpfs", dir.constData(), "tmpfs", 0, "size=64k") == 0) { }
-        ~Mount()
-        {
-            if (ok)
-                ::umount(at.constData());
-        }
-    } mount(dst());
-    ASSERT_TRUE(mount.ok) << "mounting a tmpfs needs root: " << std::strerror(errno);
+    const test::TmpfsMount mount(dst(), "64k");
+    ASSERT_TRUE(mount.ok()) << "mounting a tmpfs needs root: " << std::strerror(errno);
 
     dir.addFile("src/a.bin", Pattern(1000));
     dir.addFile("src/b.bin", Pattern(200000));

@@ -3,6 +3,7 @@
 #include "filetools/EncryptEngine.h"
 #include "filetools/SHA1.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TmpfsMount.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +12,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -306,19 +306,8 @@ TEST_F(CryptTest, CancelRemovesThePartialFile)
 // stays, the partial one is removed and an older file of its name is kept.
 TEST_F(CryptTest, FullDiskLeavesNoPartialFile)
 {
-    struct Mount
-    {
-        QByteArray at;
-        bool ok;
-        explicit Mount(const QByteArray& dir)
-            : at(dir), ok(::mount("tmpfs", dir.constData(), "tmpfs", 0, "size=64k") == 0) { }
-        ~Mount()
-        {
-            if (ok)
-                ::umount(at.constData());
-        }
-    } mount(QFile::encodeName(dst()));
-    ASSERT_TRUE(mount.ok) << "mounting a tmpfs needs root: " << std::strerror(errno);
+    const corvane::test::TmpfsMount mount(QFile::encodeName(dst()), "64k");
+    ASSERT_TRUE(mount.ok()) << "mounting a tmpfs needs root: " << std::strerror(errno);
 
     dir.addFile("src/a.bin", Pattern(1000));
     dir.addFile("src/b.bin", Pattern(200000));
