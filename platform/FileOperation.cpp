@@ -1127,15 +1127,7 @@ TransferOperation::Step TransferOperation::copyFile(const QByteArray& src, const
             }
             return Step::Ok;
         }
-        Pending p;
-        p.tmp = tmp;
-        p.target = dst;
-        p.replace = replace;
-        if (m_move) {
-            p.source = src;
-            p.sourceStat = ist;
-        }
-        queue(std::move(p), std::move(out), ist.st_size);
+        queue(tmp, dst, replace, src, ist, std::move(out), ist.st_size);
         return Step::Ok;
     }
 }
@@ -1195,15 +1187,7 @@ TransferOperation::Step TransferOperation::copySymlink(const QByteArray& src, co
                 m_movedSources.push_back({src, st});
             return Step::Ok;
         }
-        Pending p;
-        p.tmp = tmp;
-        p.target = dst;
-        p.replace = replace;
-        if (m_move) {
-            p.source = src;
-            p.sourceStat = st;
-        }
-        queue(std::move(p), Fd(), 0);
+        queue(tmp, dst, replace, src, st, Fd(), 0);
         return Step::Ok;
     }
 }
@@ -1323,8 +1307,17 @@ TransferOperation::CopyError TransferOperation::copyRange(int in, int out, off_t
     return {};
 }
 
-void TransferOperation::queue(Pending p, Fd out, qint64 bytes)
+void TransferOperation::queue(const QByteArray& tmp, const QByteArray& target, bool replace, const QByteArray& source,
+                              const struct stat& sourceStat, Fd out, qint64 bytes)
 {
+    Pending p;
+    p.tmp = tmp;
+    p.target = target;
+    p.replace = replace;
+    if (m_move) {
+        p.source = source;
+        p.sourceStat = sourceStat;
+    }
     if (out.valid()) {
         struct stat ost;
         ::fstat(out.get(), &ost);

@@ -122,7 +122,10 @@ private:
     Step copySymlink(const QByteArray& src, const struct stat& st, const QByteArray& dst, bool replace);
     CopyError copyData(int in, int out, const struct stat& st, qint64* copied);
     CopyError copyRange(int in, int out, off_t offset, off_t length, qint64* copied);
-    void queue(Pending p, Fd out, qint64 bytes);
+    // Waits for the batch's sync: the copy (named tmp, or the unnamed `out`) and, for a move,
+    // the source that goes once the copy is on the disk.
+    void queue(const QByteArray& tmp, const QByteArray& target, bool replace, const QByteArray& source,
+               const struct stat& sourceStat, Fd out, qint64 bytes);
     void flush();
     void finishFolders();
     void finishFoldersFrom(size_t from);
