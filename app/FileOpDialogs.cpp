@@ -35,14 +35,12 @@ QString tr(const char* text)
 
 QString fileName(const QByteArray& path)
 {
-    const qsizetype slash = path.lastIndexOf('/');
-    return ReadableName(slash >= 0 ? path.mid(slash + 1) : path);
+    return ReadableName(BaseName(path));
 }
 
 QString folderName(const QByteArray& path)
 {
-    const qsizetype slash = path.lastIndexOf('/');
-    return ReadableName(slash > 0 ? path.left(slash) : QByteArray("/"));
+    return ReadableName(ParentOf(path));
 }
 
 QString sizeText(qint64 bytes)

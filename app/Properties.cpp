@@ -128,14 +128,13 @@ TfrmProperties::TfrmProperties(const VerbTarget& target, QWidget* parent)
     qint64 fileBytes = 0;
     if (paths.size() == 1) {
         const QByteArray& path = paths.front();
-        const qsizetype slash = path.lastIndexOf('/');
-        const QString name = ReadableName(slash >= 0 ? path.mid(slash + 1) : path);
+        const QString name = ReadableName(BaseName(path));
         setWindowTitle(QString::fromUtf8(shelltexts::PropertiesCaption).arg(name));
         struct stat st {};
         const bool ok = ::lstat(path.constData(), &st) == 0;
         row(shelltexts::PropName, name);
         row(shelltexts::PropType, S_ISLNK(st.st_mode) ? QStringLiteral("inode/symlink") : ContentTypeOf(path));
-        row(shelltexts::PropLocation, ReadableName(slash > 0 ? path.left(slash) : QByteArray("/")));
+        row(shelltexts::PropLocation, ReadableName(ParentOf(path)));
         if (S_ISLNK(st.st_mode)) {
             char buf[4096];
             const ssize_t n = ::readlink(path.constData(), buf, sizeof buf);

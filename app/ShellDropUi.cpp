@@ -31,12 +31,6 @@ QWidget* ownerWidget(QObject* owner)
     return w ? w->window() : QApplication::activeWindow();
 }
 
-QByteArray baseName(const QByteArray& path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash >= 0 ? path.mid(slash + 1) : path;
-}
-
 bool exists(const QByteArray& path)
 {
     struct stat st {};
@@ -46,10 +40,10 @@ bool exists(const QByteArray& path)
 // The file's own name when it is free, else "Link to NAME", then numbered.
 QByteArray linkPath(const QByteArray& folder, const QByteArray& file)
 {
-    const QByteArray own = folder + '/' + baseName(file);
+    const QByteArray own = folder + '/' + BaseName(file);
     if (!exists(own))
         return own;
-    const QByteArray name = EncodeName(QString::fromUtf8(verbtexts::LinkName).arg(DecodeName(baseName(file))));
+    const QByteArray name = EncodeName(QString::fromUtf8(verbtexts::LinkName).arg(DecodeName(BaseName(file))));
     QByteArray path = folder + '/' + name;
     for (int n = 2; exists(path); ++n)
         path = folder + '/' + name + " (" + QByteArray::number(n) + ')';
@@ -99,7 +93,7 @@ HResult TShellDropUi::DropFiles(QObject* owner, std::uint32_t effect, const std:
         for (const QByteArray& f : files) {
             // Absolute: the link lives elsewhere than what it points to.
             if (::symlink(f.constData(), linkPath(folder, f).constData()) != 0) {
-                MsgBox(QString::fromUtf8(shelltexts::CannotLink).arg(ReadableName(baseName(f)), QString::fromLocal8Bit(std::strerror(errno))),
+                MsgBox(QString::fromUtf8(shelltexts::CannotLink).arg(ReadableName(BaseName(f)), QString::fromLocal8Bit(std::strerror(errno))),
                        QString::fromUtf8(shelltexts::Error), MB_ICONEXCLAMATION);
                 return HResultFromErrno(errno);
             }
@@ -118,7 +112,7 @@ HResult TShellDropUi::DropOnTrash(QObject* owner, const std::vector<QByteArray>&
     const FileOpResult r = RunFileOperation(TrashFiles(files), QString::fromUtf8(shelltexts::Trashing), parent);
     if (!r.noTrash.empty()) {
         const QString text = r.noTrash.size() == 1
-                                 ? QString::fromUtf8(shelltexts::NoTrash).arg(ReadableName(baseName(r.noTrash.front())))
+                                 ? QString::fromUtf8(shelltexts::NoTrash).arg(ReadableName(BaseName(r.noTrash.front())))
                                  : QString::fromUtf8(shelltexts::NoTrashMany).arg(r.noTrash.size());
         if (MsgBox(text, QString::fromUtf8(shelltexts::ConfirmDelete), MB_YESNO | MB_ICONEXCLAMATION) == IDYES)
             RunFileOperation(DeleteFiles(r.noTrash), QString::fromUtf8(shelltexts::Deleting), parent);
@@ -131,7 +125,7 @@ HResult TShellDropUi::DropOnProgram(QObject*, const QByteArray& program, const s
     QString error;
     if (RunWithFiles(program, files, &error))
         return S_OK;
-    MsgBox(QString::fromUtf8(shelltexts::CannotRunWith).arg(ReadableName(baseName(program)), error),
+    MsgBox(QString::fromUtf8(shelltexts::CannotRunWith).arg(ReadableName(BaseName(program)), error),
            QString::fromUtf8(shelltexts::Error), MB_ICONEXCLAMATION);
     return E_FAIL;
 }

@@ -33,18 +33,6 @@ QString tr(const char* text)
     return QString::fromUtf8(text);
 }
 
-QByteArray baseName(const QByteArray& path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash >= 0 ? path.mid(slash + 1) : path;
-}
-
-QByteArray parentOf(const QByteArray& path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash > 0 ? path.left(slash) : QByteArray("/");
-}
-
 QWidget* ownerWidget(const CMInvokeCommandInfo& info)
 {
     auto* w = qobject_cast<QWidget*>(info.hwnd);
@@ -123,7 +111,7 @@ platform::HResult TShellVerbUi::open(const VerbTarget& t, QWidget*)
         }
         QString error;
         if (!t.paths[i].isEmpty() && !OpenPath(t.paths[i], &error))
-            MsgBox(QString::fromUtf8(shelltexts::CannotOpen).arg(ReadableName(baseName(t.paths[i]))) + QStringLiteral("\n") + error,
+            MsgBox(QString::fromUtf8(shelltexts::CannotOpen).arg(ReadableName(BaseName(t.paths[i]))) + QStringLiteral("\n") + error,
                    tr(shelltexts::Error), MB_ICONEXCLAMATION);
     }
     return S_OK;
@@ -170,7 +158,7 @@ platform::HResult TShellVerbUi::remove(const VerbTarget& t, bool forGood, QWidge
     if (!t.allHavePaths())
         return E_FAIL;
     const size_t n = t.paths.size();
-    const QString one = ReadableName(baseName(t.paths.front()));
+    const QString one = ReadableName(BaseName(t.paths.front()));
     const QString question = forGood ? (n == 1 ? QString::fromUtf8(shelltexts::DeleteOne).arg(one)
                                                : QString::fromUtf8(shelltexts::DeleteMany).arg(n))
                                      : (n == 1 ? QString::fromUtf8(shelltexts::TrashOne).arg(one)
@@ -195,7 +183,7 @@ platform::HResult TShellVerbUi::remove(const VerbTarget& t, bool forGood, QWidge
     const FileOpResult r = RunFileOperation(TrashFiles(t.paths), tr(shelltexts::Trashing), owner);
     if (!r.noTrash.empty()) {
         const QString text = r.noTrash.size() == 1
-                                 ? QString::fromUtf8(shelltexts::NoTrash).arg(ReadableName(baseName(r.noTrash.front())))
+                                 ? QString::fromUtf8(shelltexts::NoTrash).arg(ReadableName(BaseName(r.noTrash.front())))
                                  : QString::fromUtf8(shelltexts::NoTrashMany).arg(r.noTrash.size());
         if (MsgBox(text, tr(shelltexts::ConfirmDelete), MB_YESNO | MB_ICONEXCLAMATION) == IDYES)
             RunFileOperation(DeleteFiles(r.noTrash), tr(shelltexts::Deleting), owner);
@@ -208,14 +196,14 @@ platform::HResult TShellVerbUi::link(const VerbTarget& t)
     for (const QByteArray& path : t.paths) {
         if (path.isEmpty())
             continue;
-        const QByteArray dir = parentOf(path);
-        const QByteArray name = EncodeName(QString::fromUtf8(verbtexts::LinkName).arg(DecodeName(baseName(path))));
+        const QByteArray dir = ParentOf(path);
+        const QByteArray name = EncodeName(QString::fromUtf8(verbtexts::LinkName).arg(DecodeName(BaseName(path))));
         QByteArray target = dir + '/' + name;
         for (int n = 2; exists(target); ++n)
             target = dir + '/' + name + ' ' + '(' + QByteArray::number(n) + ')';
         // Relative, so the link survives moving the folder that holds both.
-        if (::symlink(baseName(path).constData(), target.constData()) != 0) {
-            MsgBox(QString::fromUtf8(shelltexts::CannotLink).arg(ReadableName(baseName(path)), QString::fromLocal8Bit(std::strerror(errno))),
+        if (::symlink(BaseName(path).constData(), target.constData()) != 0) {
+            MsgBox(QString::fromUtf8(shelltexts::CannotLink).arg(ReadableName(BaseName(path)), QString::fromLocal8Bit(std::strerror(errno))),
                    tr(shelltexts::Error), MB_ICONEXCLAMATION);
             return HResultFromErrno(errno);
         }

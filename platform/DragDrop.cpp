@@ -20,12 +20,6 @@ IShellDropHandler* g_dropHandler = nullptr;
 
 constexpr std::uint32_t AllEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
 
-QByteArray parentOf(const QByteArray& path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash > 0 ? path.left(slash) : QByteArray("/");
-}
-
 bool deviceOf(const QByteArray& path, dev_t* dev)
 {
     struct stat st {};
@@ -353,7 +347,7 @@ std::uint32_t FolderDropEffect(const std::vector<QByteArray>& files, const QByte
         effect = DROPEFFECT_MOVE;
     } else {
         dev_t target = 0, source = 0;
-        const bool same = deviceOf(folder, &target) && deviceOf(parentOf(files.front()), &source) && source == target;
+        const bool same = deviceOf(folder, &target) && deviceOf(ParentOf(files.front()), &source) && source == target;
         effect = same ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
         if (!(allowed & effect)) {
             for (std::uint32_t e : {DROPEFFECT_COPY, DROPEFFECT_MOVE, DROPEFFECT_LINK}) {
@@ -373,7 +367,7 @@ std::uint32_t FolderDropEffect(const std::vector<QByteArray>& files, const QByte
         // A folder never goes into itself.
         if (isInside(folder, f))
             return DROPEFFECT_NONE;
-        allHere = allHere && parentOf(f) == folder;
+        allHere = allHere && ParentOf(f) == folder;
     }
     // Moving files to where they already are does nothing.
     if (effect == DROPEFFECT_MOVE && allHere)

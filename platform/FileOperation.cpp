@@ -149,19 +149,6 @@ QByteArray JoinPath(const QByteArray& dir, const QByteArray& name)
     return dir + '/' + name;
 }
 
-QByteArray ParentOf(const QByteArray& path)
-{
-    qsizetype slash = path.lastIndexOf('/');
-    if (slash <= 0)
-        return "/";
-    return path.left(slash);
-}
-
-QByteArray BaseName(const QByteArray& path)
-{
-    return path.mid(path.lastIndexOf('/') + 1);
-}
-
 QByteArray CleanPath(const QByteArray& path)
 {
     QByteArray p = path;

@@ -50,8 +50,6 @@ private:
 QByteArray JoinPath(const QByteArray& dir, const QByteArray& name);
 // The names in a folder without "." and ".."; false when it cannot be read.
 bool EntryNames(const QByteArray& dir, std::vector<QByteArray>& names);
-QByteArray ParentOf(const QByteArray& path);
-QByteArray BaseName(const QByteArray& path);
 // Absolute, without trailing slashes.
 QByteArray CleanPath(const QByteArray& path);
 QString ErrnoMessage(int error);

@@ -143,4 +143,15 @@ bool HasEscapedBytes(const QString& name)
     return false;
 }
 
+QByteArray ParentOf(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash > 0 ? path.left(slash) : QByteArray("/");
+}
+
+QByteArray BaseName(const QByteArray& path)
+{
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
 } // namespace corvane::platform

@@ -16,4 +16,8 @@ QString ReadableName(const QByteArray& bytes);
 // True when the text holds escaped bytes (the name was not valid UTF-8).
 bool HasEscapedBytes(const QString& name);
 
+// The folder of a raw absolute path ("/" for items of the root) and its last component.
+QByteArray ParentOf(const QByteArray& path);
+QByteArray BaseName(const QByteArray& path);
+
 } // namespace corvane::platform

@@ -219,9 +219,7 @@ std::uint32_t fsAttributes(char kind, QByteArrayView name, const QByteArray& pat
     }
     if (mask & (SFGAO_CANMOVE | SFGAO_CANRENAME | SFGAO_CANDELETE)) {
         // Moving, renaming or deleting an item changes the folder that holds it.
-        const qsizetype slash = path.lastIndexOf('/');
-        const QByteArray dir = slash > 0 ? path.left(slash) : QByteArray("/");
-        if (::faccessat(AT_FDCWD, dir.constData(), W_OK, AT_EACCESS) != 0)
+        if (::faccessat(AT_FDCWD, ParentOf(path).constData(), W_OK, AT_EACCESS) != 0)
             a &= ~(SFGAO_CANMOVE | SFGAO_CANRENAME | SFGAO_CANDELETE);
     }
     if ((mask & SFGAO_HASSUBFOLDER) && (kind == KindDir || kind == KindDirLink) && hasSubfolder(path))

@@ -4,6 +4,8 @@
 
 #include "ShellOpen.h"
 
+#include "NameCodec.h"
+
 #include <QProcess>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -94,9 +96,7 @@ bool OpenPath(const QByteArray& path, QString* error)
         }
     }
     if (S_ISREG(st.st_mode) && ::access(path.constData(), X_OK) == 0) {
-        const qsizetype slash = path.lastIndexOf('/');
-        const QString dir = QString::fromLocal8Bit(slash > 0 ? path.left(slash) : QByteArray("/"));
-        if (QProcess::startDetached(QString::fromLocal8Bit(path), {}, dir))
+        if (QProcess::startDetached(QString::fromLocal8Bit(path), {}, QString::fromLocal8Bit(ParentOf(path))))
             return true;
     }
     GString_ type = contentType(path);
@@ -149,9 +149,7 @@ bool RunWithFiles(const QByteArray& program, const std::vector<QByteArray>& file
     QStringList args;
     for (const QByteArray& f : files)
         args << QString::fromLocal8Bit(f);
-    const qsizetype slash = program.lastIndexOf('/');
-    const QString dir = QString::fromLocal8Bit(slash > 0 ? program.left(slash) : QByteArray("/"));
-    if (QProcess::startDetached(QString::fromLocal8Bit(program), args, dir))
+    if (QProcess::startDetached(QString::fromLocal8Bit(program), args, QString::fromLocal8Bit(ParentOf(program))))
         return true;
     if (error)
         *error = QString::fromLocal8Bit(strerror(errno ? errno : ENOEXEC));

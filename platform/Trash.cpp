@@ -2,6 +2,7 @@
 
 #include "FileOperationEngine.h"
 #include "FileOperationTexts.h"
+#include "NameCodec.h"
 #include "Namespace.h"
 #include "Volumes.h"
 
