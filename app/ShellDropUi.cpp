@@ -2,10 +2,10 @@
 
 #include "FileOpDialogs.h"
 #include "ShellUiTexts.h"
+#include "ShellVerbUi.h"
 #include "Utility.h"
 #include "platform/NameCodec.h"
 #include "platform/ShellOpen.h"
-#include "platform/ShellVerbTexts.h"
 #include "platform/Trash.h"
 #include "shellctl/ShellMenu.h"
 
@@ -41,13 +41,7 @@ bool exists(const QByteArray& path)
 QByteArray linkPath(const QByteArray& folder, const QByteArray& file)
 {
     const QByteArray own = folder + '/' + BaseName(file);
-    if (!exists(own))
-        return own;
-    const QByteArray name = EncodeName(QString::fromUtf8(verbtexts::LinkName).arg(DecodeName(BaseName(file))));
-    QByteArray path = folder + '/' + name;
-    for (int n = 2; exists(path); ++n)
-        path = folder + '/' + name + " (" + QByteArray::number(n) + ')';
-    return path;
+    return exists(own) ? NewLinkPath(folder, file) : own;
 }
 
 } // namespace

@@ -47,6 +47,15 @@ bool exists(const QByteArray& path)
 
 } // namespace
 
+QByteArray NewLinkPath(const QByteArray& folder, const QByteArray& file)
+{
+    const QByteArray name = EncodeName(QString::fromUtf8(verbtexts::LinkName).arg(DecodeName(BaseName(file))));
+    QByteArray path = folder + '/' + name;
+    for (int n = 2; exists(path); ++n)
+        path = folder + '/' + name + " (" + QByteArray::number(n) + ')';
+    return path;
+}
+
 TShellVerbUi& ShellVerbUi()
 {
     static TShellVerbUi ui;
@@ -196,11 +205,7 @@ platform::HResult TShellVerbUi::link(const VerbTarget& t)
     for (const QByteArray& path : t.paths) {
         if (path.isEmpty())
             continue;
-        const QByteArray dir = ParentOf(path);
-        const QByteArray name = EncodeName(QString::fromUtf8(verbtexts::LinkName).arg(DecodeName(BaseName(path))));
-        QByteArray target = dir + '/' + name;
-        for (int n = 2; exists(target); ++n)
-            target = dir + '/' + name + ' ' + '(' + QByteArray::number(n) + ')';
+        const QByteArray target = NewLinkPath(ParentOf(path), path);
         // Relative, so the link survives moving the folder that holds both.
         if (::symlink(BaseName(path).constData(), target.constData()) != 0) {
             MsgBox(QString::fromUtf8(shelltexts::CannotLink).arg(ReadableName(BaseName(path)), QString::fromLocal8Bit(std::strerror(errno))),

@@ -31,6 +31,9 @@ private:
     platform::HResult openWith(const platform::VerbTarget& t, QWidget* owner);
 };
 
+// A free path in folder for a new link to file: "Link to NAME", then "Link to NAME (2)", ...
+QByteArray NewLinkPath(const QByteArray& folder, const QByteArray& file);
+
 // The program's handler, installed on first use.
 TShellVerbUi& ShellVerbUi();
 void InstallShellVerbs();
