@@ -6,7 +6,6 @@
 #include "Utility.h"
 #include "platform/NameCodec.h"
 #include "platform/ShellOpen.h"
-#include "platform/Trash.h"
 #include "shellctl/ShellMenu.h"
 
 #include <QAction>
@@ -102,15 +101,7 @@ HResult TShellDropUi::DropFiles(QObject* owner, std::uint32_t effect, const std:
 
 HResult TShellDropUi::DropOnTrash(QObject* owner, const std::vector<QByteArray>& files)
 {
-    QWidget* parent = ownerWidget(owner);
-    const FileOpResult r = RunFileOperation(TrashFiles(files), QString::fromUtf8(shelltexts::Trashing), parent);
-    if (!r.noTrash.empty()) {
-        const QString text = r.noTrash.size() == 1
-                                 ? QString::fromUtf8(shelltexts::NoTrash).arg(ReadableName(BaseName(r.noTrash.front())))
-                                 : QString::fromUtf8(shelltexts::NoTrashMany).arg(r.noTrash.size());
-        if (MsgBox(text, QString::fromUtf8(shelltexts::ConfirmDelete), MB_YESNO | MB_ICONEXCLAMATION) == IDYES)
-            RunFileOperation(DeleteFiles(r.noTrash), QString::fromUtf8(shelltexts::Deleting), parent);
-    }
+    const FileOpResult r = TrashOrOfferDelete(files, ownerWidget(owner));
     return r.status == FileOpResult::Completed ? S_OK : E_FAIL;
 }
 

@@ -47,6 +47,19 @@ bool exists(const QByteArray& path)
 
 } // namespace
 
+FileOpResult TrashOrOfferDelete(const std::vector<QByteArray>& files, QWidget* owner)
+{
+    const FileOpResult r = RunFileOperation(TrashFiles(files), tr(shelltexts::Trashing), owner);
+    if (!r.noTrash.empty()) {
+        const QString text = r.noTrash.size() == 1
+                                 ? QString::fromUtf8(shelltexts::NoTrash).arg(ReadableName(BaseName(r.noTrash.front())))
+                                 : QString::fromUtf8(shelltexts::NoTrashMany).arg(r.noTrash.size());
+        if (MsgBox(text, tr(shelltexts::ConfirmDelete), MB_YESNO | MB_ICONEXCLAMATION) == IDYES)
+            RunFileOperation(DeleteFiles(r.noTrash), tr(shelltexts::Deleting), owner);
+    }
+    return r;
+}
+
 QByteArray NewLinkPath(const QByteArray& folder, const QByteArray& file)
 {
     const QByteArray name = EncodeName(QString::fromUtf8(verbtexts::LinkName).arg(DecodeName(BaseName(file))));
@@ -189,14 +202,7 @@ platform::HResult TShellVerbUi::remove(const VerbTarget& t, bool forGood, QWidge
         RunFileOperation(DeleteFiles(t.paths), tr(shelltexts::Deleting), owner);
         return S_OK;
     }
-    const FileOpResult r = RunFileOperation(TrashFiles(t.paths), tr(shelltexts::Trashing), owner);
-    if (!r.noTrash.empty()) {
-        const QString text = r.noTrash.size() == 1
-                                 ? QString::fromUtf8(shelltexts::NoTrash).arg(ReadableName(BaseName(r.noTrash.front())))
-                                 : QString::fromUtf8(shelltexts::NoTrashMany).arg(r.noTrash.size());
-        if (MsgBox(text, tr(shelltexts::ConfirmDelete), MB_YESNO | MB_ICONEXCLAMATION) == IDYES)
-            RunFileOperation(DeleteFiles(r.noTrash), tr(shelltexts::Deleting), owner);
-    }
+    TrashOrOfferDelete(t.paths, owner);
     return S_OK;
 }
 

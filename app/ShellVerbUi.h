@@ -1,8 +1,10 @@
 #pragma once
 // Carries out the shell verbs for the program: questions, dialogs and the file-operation engine.
+#include "platform/FileOperation.h"
 #include "platform/ShellVerbs.h"
 
 #include <functional>
+#include <vector>
 
 class QWidget;
 
@@ -30,6 +32,9 @@ private:
     platform::HResult emptyTrash(QWidget* owner);
     platform::HResult openWith(const platform::VerbTarget& t, QWidget* owner);
 };
+
+// Moves the files to the Trash; for those whose volume has none, offers deleting them for good.
+platform::FileOpResult TrashOrOfferDelete(const std::vector<QByteArray>& files, QWidget* owner);
 
 // A free path in folder for a new link to file: "Link to NAME", then "Link to NAME (2)", ...
 QByteArray NewLinkPath(const QByteArray& folder, const QByteArray& file);
