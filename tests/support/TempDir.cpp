@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QProcess>
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -25,6 +26,45 @@ TempDir::TempDir(std::initializer_list<QByteArray> entries)
         else
             addFile(e);
     }
+}
+
+namespace {
+
+void removeBelow(int dirFd)
+{
+    DIR* d = ::fdopendir(dirFd);
+    if (!d) {
+        ::close(dirFd);
+        return;
+    }
+    while (dirent* e = ::readdir(d)) {
+        const char* n = e->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
+            continue;
+        struct statx sx {};
+        if (::statx(::dirfd(d), n, AT_SYMLINK_NOFOLLOW, STATX_TYPE, &sx) != 0)
+            continue;
+        if (S_ISDIR(sx.stx_mode)) {
+            if (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT)
+                continue;
+            const int sub = ::openat(::dirfd(d), n, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (sub >= 0)
+                removeBelow(sub);
+            ::unlinkat(::dirfd(d), n, AT_REMOVEDIR);
+        } else {
+            ::unlinkat(::dirfd(d), n, 0);
+        }
+    }
+    ::closedir(d);
+}
+
+} // namespace
+
+TempDir::~TempDir()
+{
+    const int fd = ::open(pathBytes().constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0)
+        removeBelow(fd);
 }
 
 QByteArray TempDir::pathBytes() const

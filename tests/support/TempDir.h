@@ -11,6 +11,8 @@ class TempDir
 {
 public:
     TempDir();
+    // Removes names that are not UTF-8 too; never descends into a mount left behind by a test.
+    ~TempDir();
     // Entries ending in "/" are folders, others files; names are raw bytes, relative to the root.
     explicit TempDir(std::initializer_list<QByteArray> entries);
 
