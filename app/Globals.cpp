@@ -1,5 +1,7 @@
 #include "Globals.h"
 
+#include "Mainform.h"
+
 #include "explorer/Child.h"
 #include "explorer/StatusBar.h"
 #include "shellctl/ShellControls.h"
@@ -14,5 +16,15 @@ QPointer<shellctl::TShellCombo> CurShellCombo;
 QPointer<explorer::THistory> CurHistory;
 QPointer<explorer::TStatusBar> CurStatusBar;
 qint64 SelectedBytes = 0;
+
+TMainFrame* MainFrame()
+{
+    return frmMain;
+}
+
+TPreviewHost* PreviewHost()
+{
+    return dynamic_cast<TPreviewHost*>(frmPreview.data());
+}
 
 } // namespace corvane::app

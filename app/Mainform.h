@@ -1,5 +1,7 @@
 #pragma once
 // The main window: menus, toolbars, run bar, drive buttons and the explorer windows.
+#include "Globals.h"
+
 #include <QMainWindow>
 #include <QSet>
 
@@ -26,29 +28,31 @@ namespace corvane::app {
 
 class TLaunchers;
 
-class TfrmMain : public QMainWindow
+class TfrmMain : public QMainWindow, public TMainFrame
 {
     Q_OBJECT
 public:
     explicit TfrmMain(QWidget* parent = nullptr);
     ~TfrmMain() override;
 
+    QWidget* Window() override { return this; }
+    settings::TPFormSettings& Settings() override { return *PFormSettings1; }
     QMdiArea* MdiArea() const { return m_mdi; }
     // Explorer windows: the children less the preview window.
     int ExplorerCount() const;
-    std::vector<explorer::TfrmChild*> Explorers() const;
+    std::vector<explorer::TfrmChild*> Explorers() const override;
     void ArrangeChildren();
     char LastArrangement = 0;
 
     // Hooks for the explorer windows.
-    void ShowViewStyle(int style);
-    void UpdatePasteState();
+    void ShowViewStyle(int style) override;
+    void UpdatePasteState() override;
     void UpdateHistoryButtons();
-    void SetSelectionCommandsEnabled(bool on);
-    void SetNewFolderEnabled(bool on);
+    void SetSelectionCommandsEnabled(bool on) override;
+    void SetNewFolderEnabled(bool on) override;
     // An item became selected in the list: what it is decides Open With, Unzip and Convert.
-    void SelectionNarrowed(bool openWith, bool unzip, bool convert);
-    void ChildClosed(explorer::TfrmChild* child);
+    void SelectionNarrowed(bool openWith, bool unzip, bool convert) override;
+    void ChildClosed(explorer::TfrmChild* child) override;
 
     // The application's help file (the manual's contents page).
     QString HelpFile;
@@ -58,10 +62,10 @@ public:
     // A new explorer window, not yet shown or arranged.
     explorer::TfrmChild* CreateExplorer();
     // The explorer window of the active child, none while the preview window is active.
-    explorer::TfrmChild* ActiveExplorer() const;
+    explorer::TfrmChild* ActiveExplorer() const override;
 
     // Navigation history of the current explorer window.
-    void HistoryRecorded(int count);
+    void HistoryRecorded(int count) override;
     void actBackExecute();
     void actForwardExecute();
     void actUpExecute();

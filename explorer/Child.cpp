@@ -5,7 +5,6 @@
 #include "ListingRules.h"
 #include "StatusBar.h"
 #include "app/Globals.h"
-#include "app/Mainform.h"
 #include "app/Utility.h"
 #include "platform/NameCodec.h"
 #include "platform/Volumes.h"
@@ -22,7 +21,15 @@
 namespace corvane::explorer {
 
 using namespace shellctl;
-using app::frmMain;
+
+namespace {
+
+app::TMainFrame* frame()
+{
+    return app::MainFrame();
+}
+
+} // namespace
 
 TfrmChild::TfrmChild(QWidget* parent)
     : QWidget(parent), Label1(new QLabel(QString::fromLatin1(texts::Location), this)), Combo1(new TShellCombo(this)),
@@ -91,9 +98,9 @@ void TfrmChild::FormActivate()
     app::CurHistory = lstHistory;
     app::CurStatusBar = Status1;
     chkUserTreeChange = true;
-    if (frmMain) {
-        frmMain->ShowViewStyle(List1->ViewStyle());
-        frmMain->UpdatePasteState();
+    if (frame()) {
+        frame()->ShowViewStyle(List1->ViewStyle());
+        frame()->UpdatePasteState();
     }
 }
 
@@ -118,8 +125,8 @@ void TfrmChild::closeEvent(QCloseEvent* e)
         app::CurHistory = nullptr;
         app::CurStatusBar = nullptr;
     }
-    if (frmMain)
-        frmMain->ChildClosed(this);
+    if (frame())
+        frame()->ChildClosed(this);
 }
 
 std::array<int, 4> TfrmChild::ColumnWidths(int clientWidth)
@@ -225,17 +232,17 @@ void TfrmChild::ShowDiskFree()
 
 void TfrmChild::ApplyListingOptions()
 {
-    if (!frmMain)
+    if (!frame())
         return;
-    settings::TPSettings& store = *frmMain->PFormSettings1;
+    settings::TPSettings& store = frame()->Settings();
     const shellctl::TShellListOptions options = List1->Options();
     List1->SetOptions(store.SettingByName(QStringLiteral("ExcludeFolders")).AsBoolean()
                           ? (options | sloHideFoldersWhenLinkedToTree)
                           : (options & ~sloHideFoldersWhenLinkedToTree));
     List1->SetGridLines(store.SettingByName(QStringLiteral("GridLines")).AsBoolean());
-    Combo1->setFont(frmMain->font());
-    Tree1->setFont(frmMain->font());
-    List1->setFont(frmMain->font());
+    Combo1->setFont(frame()->Window()->font());
+    Tree1->setFont(frame()->Window()->font());
+    List1->setFont(frame()->Window()->font());
 }
 
 void TfrmChild::Tree1Change(TShTreeNode* node)
@@ -256,34 +263,34 @@ void TfrmChild::Tree1Change(TShTreeNode* node)
     }
     if (chkUserTreeChange) {
         lstHistory->Record(path);
-        if (frmMain)
-            frmMain->HistoryRecorded(lstHistory->Count());
+        if (frame())
+            frame()->HistoryRecorded(lstHistory->Count());
     }
     UpdateCaption();
-    if (frmMain)
-        frmMain->SetNewFolderEnabled(!path.isEmpty());
+    if (frame())
+        frame()->SetNewFolderEnabled(!path.isEmpty());
     ShowDiskFree();
 }
 
 void TfrmChild::Tree1Enter()
 {
-    if (frmMain)
-        frmMain->SetSelectionCommandsEnabled(false);
+    if (frame())
+        frame()->SetSelectionCommandsEnabled(false);
     Status1->SetPanelText(1, {});
     app::SelectedBytes = 0;
 }
 
 void TfrmChild::Combo1Enter()
 {
-    if (frmMain)
-        frmMain->SetSelectionCommandsEnabled(false);
+    if (frame())
+        frame()->SetSelectionCommandsEnabled(false);
     Status1->SetPanelText(1, {});
 }
 
 void TfrmChild::List1Enter()
 {
-    if (frmMain)
-        frmMain->SetSelectionCommandsEnabled(true);
+    if (frame())
+        frame()->SetSelectionCommandsEnabled(true);
     app::SelectedBytes = 0;
 }
 
@@ -327,8 +334,8 @@ void TfrmChild::List1SelectItem(int row, bool selected)
         return;
     QString path = d->Path();
     bool folder = d->IsFolder();
-    if (selected && frmMain)
-        frmMain->SelectionNarrowed(!folder, app::FileExtension(path) == QLatin1String(".ZIP"),
+    if (selected && frame())
+        frame()->SelectionNarrowed(!folder, app::FileExtension(path) == QLatin1String(".ZIP"),
                                    app::ExtensionInList(path, QString::fromLatin1(GraphicExtensions)));
     // The size comes from the item's own path: its caption may not name the file exactly.
     qint64 size = 0;

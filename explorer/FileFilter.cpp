@@ -3,7 +3,6 @@
 #include "Child.h"
 #include "ExplorerConsts.h"
 #include "ListingRules.h"
-#include "app/Mainform.h"
 #include "app/Globals.h"
 #include "app/Utility.h"
 #include "shellctl/ShellControls.h"
@@ -114,7 +113,7 @@ void TfrmFileFilters::cmdOKClick()
 {
     addToHistory(cboFilter);
     addToHistory(cboExclude);
-    ApplyFilters(app::frmMain ? app::frmMain->ActiveExplorer() : nullptr);
+    ApplyFilters(app::MainFrame() ? app::MainFrame()->ActiveExplorer() : nullptr);
     accept();
 }
 
@@ -133,7 +132,7 @@ void TfrmFileFilters::actNoFilterExecute()
 {
     cboFilter->setEditText(QString());
     cboExclude->setEditText(QString());
-    TfrmChild* child = app::frmMain ? app::frmMain->ActiveExplorer() : nullptr;
+    TfrmChild* child = app::MainFrame() ? app::MainFrame()->ActiveExplorer() : nullptr;
     if (!child)
         return;
     ApplyFilters(child);

@@ -3,7 +3,6 @@
 #include "Child.h"
 #include "ExplorerConsts.h"
 #include "app/Globals.h"
-#include "app/Mainform.h"
 #include "app/Utility.h"
 #include "settings/PFormSettings.h"
 #include "shellctl/ShellControls.h"
@@ -31,7 +30,7 @@ constexpr int kDefaultPreviewPoints = 8;
 
 settings::TPSetting& setting(const char* name)
 {
-    return app::frmMain->PFormSettings1->SettingByName(QString::fromLatin1(name));
+    return app::MainFrame()->Settings().SettingByName(QString::fromLatin1(name));
 }
 
 int pointsOf(const QFont& font)
@@ -51,16 +50,6 @@ void setTextColor(QWidget* w, const QColor& color)
 }
 
 // The preview window's operations, when it is open and has them.
-void callPreview(const char* method)
-{
-    QWidget* preview = app::frmPreview;
-    if (preview && preview->metaObject()->indexOfMethod(QMetaObject::normalizedSignature(method).constData()) >= 0) {
-        QByteArray name(method);
-        name.truncate(name.indexOf('('));
-        QMetaObject::invokeMethod(preview, name.constData());
-    }
-}
-
 } // namespace
 
 // --- TFontDialog ---
@@ -226,7 +215,8 @@ void TfrmOptions::showEvent(QShowEvent* e)
 
 void TfrmOptions::FormActivate()
 {
-    setLabelFont(lblExpFont, app::frmMain->font(), app::frmMain->palette().color(QPalette::WindowText));
+    QWidget* main = app::MainFrame()->Window();
+    setLabelFont(lblExpFont, main->font(), main->palette().color(QPalette::WindowText));
     QColor previewColor;
     const QFont preview = StoredPreviewFont(previewColor);
     setLabelFont(lblPrevFont, preview, previewColor);
@@ -239,7 +229,7 @@ void TfrmOptions::FormActivate()
 void TfrmOptions::cmdChildFontClick()
 {
     // The dialog starts from the listing font that the windows show now.
-    QWidget* source = app::CurShellTree ? static_cast<QWidget*>(app::CurShellTree) : static_cast<QWidget*>(app::frmMain);
+    QWidget* source = app::CurShellTree ? static_cast<QWidget*>(app::CurShellTree) : app::MainFrame()->Window();
     FontDialog1->Font = source->font();
     FontDialog1->Color = source->palette().color(QPalette::Text);
     if (FontDialog1->Execute())
@@ -258,7 +248,8 @@ void TfrmOptions::cmdPrevFontClick()
 
 void TfrmOptions::cmdSaveClick()
 {
-    app::TfrmMain* main = app::frmMain;
+    app::TMainFrame* frame = app::MainFrame();
+    QWidget* main = frame->Window();
     main->setFont(lblExpFont->font());
     setTextColor(main, labelColor(lblExpFont));
 
@@ -268,10 +259,11 @@ void TfrmOptions::cmdSaveClick()
     setting("PreviewFontColor").SetAsInteger(ColorValue(labelColor(lblPrevFont)));
     setting("PreviewFontBold").SetAsBoolean(preview.bold());
     setting("PreviewFontItalic").SetAsBoolean(preview.italic());
-    callPreview("ApplyPreviewFont()");
+    if (app::TPreviewHost* preview = app::PreviewHost())
+        preview->ApplyPreviewFont();
 
     const QColor listingColor = main->palette().color(QPalette::WindowText);
-    for (TfrmChild* child : main->Explorers()) {
+    for (TfrmChild* child : frame->Explorers()) {
         for (QWidget* w : std::initializer_list<QWidget*>{child->Tree1, child->List1, child->Combo1}) {
             w->setFont(main->font());
             setTextColor(w, listingColor);
@@ -281,11 +273,12 @@ void TfrmOptions::cmdSaveClick()
     setting("GridLines").SetAsBoolean(chkGridLines->isChecked());
     setting("ExcludeFolders").SetAsBoolean(chkExcludeFolders->isChecked());
     setting("MaxPreviewSize").SetAsInteger(txtMaxPreview->value());
-    callPreview("ReadPreviewLimit()");
+    if (app::TPreviewHost* preview = app::PreviewHost())
+        preview->ReadPreviewLimit();
 
     // Refilling a huge folder is slow: only when the choice changed.
     if (chkExcludeFolders->isChecked() != m_excludeFoldersAtOpen) {
-        for (TfrmChild* child : main->Explorers()) {
+        for (TfrmChild* child : frame->Explorers()) {
             shellctl::TShellList* list = child->List1;
             const shellctl::TShellListOptions options = list->Options();
             list->SetOptions(chkExcludeFolders->isChecked() ? (options | shellctl::sloHideFoldersWhenLinkedToTree)
@@ -293,7 +286,8 @@ void TfrmOptions::cmdSaveClick()
             list->FillList();
         }
     }
-    callPreview("ApplyPreviewFont()");
+    if (app::TPreviewHost* preview = app::PreviewHost())
+        preview->ApplyPreviewFont();
     accept();
 }
 
