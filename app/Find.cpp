@@ -25,8 +25,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <mutex>
-#include <sys/stat.h>
 
 namespace corvane::app {
 
@@ -41,17 +39,16 @@ QString ui(const char* text)
     return QString::fromUtf8(text);
 }
 
-} // namespace
+// The "Look in" box's folder, with "~" for the home folder.
+QString lookInFolder(const QString& text)
+{
+    QString lookIn = text.trimmed();
+    if (lookIn == QLatin1String("~") || lookIn.startsWith(QLatin1String("~/")))
+        lookIn = QDir::homePath() + lookIn.mid(1);
+    return lookIn;
+}
 
-// What the worker hands over; the dialog takes it on its timer.
-struct TfrmFind::Channel {
-    std::mutex mutex;
-    std::vector<FindHit> hits;
-    QByteArray folder;
-    FindCounts counts;
-    bool done = false;
-    std::atomic<bool> cancel{false};
-};
+} // namespace
 
 // --- Results ---
 
@@ -229,73 +226,34 @@ TfrmFind::TfrmFind(const QByteArray& folder, QWidget* parent)
     connect(lstResults, &QTreeView::customContextMenuRequested, this, &TfrmFind::showContextMenu);
 }
 
-TfrmFind::~TfrmFind()
-{
-    stopWorker();
-}
-
-void TfrmFind::stopWorker()
-{
-    if (!m_channel)
-        return;
-    m_channel->cancel = true;
-    // A read stuck on a slow disk must not hold the window: the worker keeps its channel alive
-    // and ends on its own.
-    if (m_worker.joinable())
-        m_worker.detach();
-    m_channel.reset();
-}
+TfrmFind::~TfrmFind() = default;
 
 void TfrmFind::cmdFindNowClick()
 {
-    if (m_channel)
+    if (m_job)
         return;
-    QString lookIn = txtLookIn->text().trimmed();
-    if (lookIn == QLatin1String("~") || lookIn.startsWith(QLatin1String("~/")))
-        lookIn = QDir::homePath() + lookIn.mid(1);
-    const QByteArray folder = EncodeName(lookIn);
-    struct stat st {};
-    if (folder.isEmpty() || ::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        MsgBox(ui(shelltexts::FindNoFolder).arg(lookIn), ui(shelltexts::Error), MB_ICONEXCLAMATION);
-        txtLookIn->setFocus();
-        return;
-    }
-    FindCriteria criteria;
-    criteria.folder = folder;
-    criteria.patterns = SplitFindPatterns(txtNamed->text());
+    core::FindCriteria criteria;
+    criteria.folder = EncodeName(lookInFolder(txtLookIn->text()));
+    criteria.patterns = core::SplitFindPatterns(txtNamed->text());
     criteria.text = txtContaining->text();
     criteria.subfolders = chkSubfolders->isChecked();
 
     m_model->Clear();
     lstResults->header()->setSortIndicator(-1, Qt::AscendingOrder);
-    m_channel = std::make_shared<Channel>();
-    std::shared_ptr<Channel> ch = m_channel;
-    m_worker = std::thread([ch, criteria] {
-        const FindCounts counts = RunFind(
-            criteria, ch->cancel,
-            [&ch](std::vector<FindHit>&& hits) {
-                const std::lock_guard<std::mutex> lock(ch->mutex);
-                ch->hits.insert(ch->hits.end(), std::make_move_iterator(hits.begin()), std::make_move_iterator(hits.end()));
-            },
-            [&ch](const QByteArray& f) {
-                const std::lock_guard<std::mutex> lock(ch->mutex);
-                ch->folder = f;
-            });
-        const std::lock_guard<std::mutex> lock(ch->mutex);
-        ch->counts = counts;
-        ch->done = true;
-    });
+    m_job.reset(new core::FindJob(criteria));
+    connect(m_job.get(), &core::Job::finished, this, &TfrmFind::poll, Qt::QueuedConnection);
+    m_job->start();
     cmdFindNow->setEnabled(false);
     cmdStop->setEnabled(true);
     cmdStop->setDefault(true);
-    lblStatus->setText(ui(shelltexts::FindSearching).arg(ReadableName(folder)).arg(0));
+    lblStatus->setText(ui(shelltexts::FindSearching).arg(ReadableName(criteria.folder)).arg(0));
     m_poll->start();
 }
 
 void TfrmFind::cmdStopClick()
 {
-    if (m_channel)
-        m_channel->cancel = true;
+    if (m_job)
+        m_job->cancel();
 }
 
 void TfrmFind::done(int result)
@@ -313,19 +271,11 @@ void TfrmFind::cmdBrowseClick()
 
 void TfrmFind::poll()
 {
-    if (!m_channel)
+    if (!m_job)
         return;
-    std::vector<FindHit> hits;
-    QByteArray folder;
-    bool done;
-    FindCounts counts;
-    {
-        const std::lock_guard<std::mutex> lock(m_channel->mutex);
-        hits.swap(m_channel->hits);
-        folder = m_channel->folder;
-        done = m_channel->done;
-        counts = m_channel->counts;
-    }
+    // Whether it is done is read before the hits are taken, so no hit is left behind.
+    const bool done = m_job->isFinished();
+    std::vector<FindHit> hits = m_job->TakeHits();
     if (!hits.empty()) {
         // New rows come at the end: an earlier sort no longer holds.
         if (lstResults->header()->sortIndicatorSection() >= 0)
@@ -333,14 +283,22 @@ void TfrmFind::poll()
         m_model->Append(std::move(hits));
     }
     if (!done) {
+        const QByteArray folder = m_job->progress().currentFile;
         lblStatus->setText(ui(shelltexts::FindSearching).arg(ReadableName(folder)).arg(m_model->rowCount()));
         return;
     }
-    const bool stopped = m_channel->cancel.load();
-    if (m_worker.joinable())
-        m_worker.join();
-    m_channel.reset();
+    const bool stopped = m_job->isCancelled();
+    const bool noFolder = m_job->NoFolder();
+    const FindCounts counts = m_job->Counts();
+    m_job.reset();
     m_poll->stop();
+    if (noFolder) {
+        lblStatus->clear();
+        finishSearch();
+        MsgBox(ui(shelltexts::FindNoFolder).arg(lookInFolder(txtLookIn->text())), ui(shelltexts::Error), MB_ICONEXCLAMATION);
+        txtLookIn->setFocus();
+        return;
+    }
     lblStatus->setText(statusText(counts, stopped));
     finishSearch();
 }

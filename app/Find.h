@@ -1,14 +1,13 @@
 #pragma once
 // The find dialog: searches a folder by name and text on a worker thread while the results fill
 // its list. Non-modal; each invocation opens one of its own.
-#include "FindEngine.h"
+#include "core/FindEngine.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>
 
 #include <functional>
 #include <memory>
-#include <thread>
 #include <vector>
 
 class QCheckBox;
@@ -19,6 +18,9 @@ class QTimer;
 class QTreeView;
 
 namespace corvane::app {
+
+using core::FindCounts;
+using core::FindHit;
 
 // The hits in the order they came, or sorted by a column.
 class TFindResultsModel : public QAbstractTableModel
@@ -54,7 +56,7 @@ public:
     void cmdFindNowClick();
     void cmdStopClick();
     void cmdBrowseClick();
-    bool Searching() const { return m_channel != nullptr; }
+    bool Searching() const { return m_job != nullptr; }
     // Double-click or Enter on a result.
     void ShowResult(int row);
     // Starts the result with its default application.
@@ -81,17 +83,15 @@ protected:
     void done(int result) override;
 
 private:
-    struct Channel;
     void poll();
     void finishSearch();
-    void stopWorker();
     void showContextMenu(const QPoint& pos);
     QString statusText(const FindCounts& counts, bool stopped) const;
 
     TFindResultsModel* m_model;
     QTimer* m_poll;
-    std::shared_ptr<Channel> m_channel;
-    std::thread m_worker;
+    // Let go of without waiting when the window closes: a read stuck on a slow disk ends on its own.
+    core::JobPtr<core::FindJob> m_job;
 };
 
 } // namespace corvane::app

@@ -75,26 +75,6 @@ int MsgBox(const QString& text, const QString& caption, unsigned style)
     }
 }
 
-QString JoinPath(const QString& folder, const QString& name)
-{
-    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')))
-        return folder + name;
-    return folder + QLatin1Char('/') + name;
-}
-
-QString FileExtension(const QString& fileName)
-{
-    QString base = fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1);
-    qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? QString() : base.mid(dot).toUpper();
-}
-
-bool ExtensionInList(const QString& fileName, const QString& list)
-{
-    QString ext = FileExtension(fileName);
-    return !ext.isEmpty() && list.contains(ext + QLatin1Char('/'));
-}
-
 int Scaled(int px120)
 {
     qreal dpi = 96;

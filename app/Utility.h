@@ -1,5 +1,7 @@
 #pragma once
 // Helpers that every form uses: message boxes, path joining, extension lists.
+#include "core/PathText.h"
+
 #include <QString>
 
 class QWidget;
@@ -31,12 +33,9 @@ struct MsgBoxRecord {
 };
 void SetMsgBoxRecorder(MsgBoxRecord* last, int answer = IDOK);
 
-// Folder and name: a "/" between them unless the folder is empty or ends in one.
-QString JoinPath(const QString& folder, const QString& name);
-// The upper-cased extension of a file name, from its last dot (empty without a dot).
-QString FileExtension(const QString& fileName);
-// Whether the file's extension is in a list such as ".TXT/.LOG/".
-bool ExtensionInList(const QString& fileName, const QString& list);
+using core::ExtensionInList;
+using core::FileExtension;
+using core::JoinPath;
 
 // Pixels of a form designed at 120 pixels per inch, for this screen.
 int Scaled(int px120);

@@ -43,6 +43,8 @@ public:
     bool wait(int msecs = -1);
     void cancel();  // from any thread; the work stops at its next check
     bool isCancelled() const { return m_cancel.load(std::memory_order_relaxed); }
+    // The flag itself, for engines that take one.
+    const std::atomic<bool>& cancelFlag() const { return m_cancel; }
     bool isFinished() const;
     bool isRunning() const;
 

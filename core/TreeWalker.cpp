@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <time.h>
+#include <algorithm>
 #include <vector>
 
 namespace corvane::core {
@@ -47,15 +48,15 @@ bool TreeWalker::walk(const QByteArray& root, const Visit& visit)
     m_stopped = false;
     m_totals = {};
     m_nextProgressNs = nowNs() + qint64(m_options.progressMs) * 1'000'000;
+    // The root may be a link the user chose; below it nothing is followed.
     UniqueFd fd(::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat st {};
     if (!fd || ::fstat(fd.get(), &st) != 0) {
-        if (m_error)
-            m_error(root, errno);
+        error(root, errno, true);
         return false;
     }
     m_rootDev = st.st_dev;
-    Level top{st.st_dev, st.st_ino, nullptr};
+    const Level top{st.st_dev, st.st_ino, nullptr};
     QByteArray path = root;
     while (path.size() > 1 && path.endsWith('/'))
         path.chop(1);
@@ -65,6 +66,12 @@ bool TreeWalker::walk(const QByteArray& root, const Visit& visit)
         m_progress(m_totals);
     }
     return done && !stopped();
+}
+
+void TreeWalker::error(const QByteArray& path, int err, bool listing)
+{
+    if (m_error)
+        m_error(path, err, listing);
 }
 
 void TreeWalker::count(const struct stat& st, const QByteArray& path)
@@ -82,45 +89,55 @@ void TreeWalker::count(const struct stat& st, const QByteArray& path)
     }
 }
 
-bool TreeWalker::walkFolder(int rawFd, QByteArray& path, int depth, Level* up, const Visit& visit)
+bool TreeWalker::walkFolder(int rawFd, QByteArray& path, int depth, const Level* up, const Visit& visit)
 {
-    DirStream dir = DirStream::fromFd(UniqueFd(rawFd));
+    UniqueFd folder(rawFd);
+    if (m_enter && !m_enter(path, folder.get()))
+        return !stopped();
+    // The stream gets a descriptor of its own; the folder's stays open for the subfolders.
+    DirStream dir = DirStream::fromFd(UniqueFd(::fcntl(folder.get(), F_DUPFD_CLOEXEC, 0)));
     if (!dir) {
-        if (m_error)
-            m_error(path, errno);
+        error(path, errno, true);
         return true;
     }
     const qsizetype base = path.size();
+    auto setPath = [&](const char* name) {
+        path.truncate(base);
+        if (!path.endsWith('/'))
+            path += '/';
+        path += name;
+    };
+    struct Below {
+        QByteArray name;
+        struct stat st;
+    };
+    std::vector<Below> below;
     for (;;) {
         if (stopped())
             return false;
         errno = 0;
         dirent* e = dir.next();
         if (!e) {
-            if (errno != 0 && m_error)
-                m_error(path, errno);
+            if (errno != 0)
+                error(path.left(base), errno, true);
             break;
         }
-        path.truncate(base);
-        if (!path.endsWith('/'))
-            path += '/';
-        path += e->d_name;
+        setPath(e->d_name);
         struct stat st {};
         const bool needStat = m_options.stat || e->d_type == DT_UNKNOWN
                               || (e->d_type == DT_DIR && m_options.sameDevice);
         if (needStat) {
-            if (::fstatat(dir.fd(), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (::fstatat(folder.get(), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
                 // Gone since it was listed: nothing to walk.
-                if (errno != ENOENT && m_error)
-                    m_error(path, errno);
+                if (errno != ENOENT)
+                    error(path, errno, false);
                 continue;
             }
         } else {
             st.st_mode = modeOfType(e->d_type);
         }
         count(st, path);
-        const WalkEntry entry{path, e->d_name, depth, dir.fd(), st};
-        const WalkStep step = visit(entry);
+        const WalkStep step = visit(WalkEntry{path, e->d_name, depth, folder.get(), st});
         if (step == WalkStep::Stop) {
             m_stopped = true;
             return false;
@@ -129,29 +146,32 @@ bool TreeWalker::walkFolder(int rawFd, QByteArray& path, int depth, Level* up, c
             continue;
         if (m_options.sameDevice && st.st_dev != m_rootDev)
             continue;
-        const int sub = ::openat(dir.fd(), e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        below.push_back({QByteArray(e->d_name), st});
+    }
+    dir.reset();
+    std::sort(below.begin(), below.end(), [](const Below& a, const Below& b) { return a.name < b.name; });
+    for (const Below& sub : below) {
+        if (stopped())
+            return false;
+        setPath(sub.name.constData());
+        UniqueFd fd(::openat(folder.get(), sub.name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat opened {};
-        if (sub < 0 || ::fstat(sub, &opened) != 0) {
-            if (m_error)
-                m_error(path, errno);
-            if (sub >= 0)
-                ::close(sub);
+        if (!fd || ::fstat(fd.get(), &opened) != 0) {
+            error(path, errno, true);
             continue;
         }
         bool loop = false;
         for (const Level* l = up; l && !loop; l = l->up)
             loop = l->dev == opened.st_dev && l->ino == opened.st_ino;
         if (loop) {
-            ::close(sub);
-            if (m_error)
-                m_error(path, ELOOP);
+            error(path, ELOOP, true);
             continue;
         }
-        Level level{opened.st_dev, opened.st_ino, up};
-        if (!walkFolder(sub, path, depth + 1, &level, visit))
+        const Level level{opened.st_dev, opened.st_ino, up};
+        if (!walkFolder(fd.release(), path, depth + 1, &level, visit))
             return false;
         if (m_leave && m_options.leaveFolders)
-            m_leave(WalkEntry{path, e->d_name, depth, dir.fd(), st});
+            m_leave(WalkEntry{path, sub.name.constData(), depth, folder.get(), sub.st});
     }
     path.truncate(base);
     return true;

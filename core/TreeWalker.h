@@ -1,7 +1,9 @@
 #pragma once
 // One walk over a folder tree for every tool that measures, searches or copies trees. It never
-// follows symbolic links, never enters a folder that is one of its own ancestors (a bind mount can
-// make a tree contain itself), stops at a flag, and reports progress a few times a second.
+// follows symbolic links below the root, never enters a folder that is one of its own ancestors
+// (a bind mount can make a tree contain itself), stops at a flag, and reports progress a few
+// times a second. A folder's entries are visited first, then its subfolders are entered in name
+// order, so one folder's items come together and only one folder is open per level.
 //
 // Paths are raw bytes; names need not be UTF-8.
 #include <QByteArray>
@@ -42,7 +44,10 @@ public:
     };
     using Visit = std::function<WalkStep(const WalkEntry&)>;
     using Leave = std::function<void(const WalkEntry&)>;
-    using Error = std::function<void(const QByteArray& path, int error)>;
+    // errno and whether a folder could not be listed (else an entry could not be examined).
+    using Error = std::function<void(const QByteArray& path, int error, bool listing)>;
+    // Called when a folder is opened for listing (the root too); false leaves its contents out.
+    using Enter = std::function<bool(const QByteArray& path, int fd)>;
     using Progress = std::function<void(const WalkProgress&)>;
 
     explicit TreeWalker(Options options, const std::atomic<bool>* stop = nullptr)
@@ -52,6 +57,7 @@ public:
 
     void onLeave(Leave leave) { m_leave = std::move(leave); }
     void onError(Error error) { m_error = std::move(error); }
+    void onEnter(Enter enter) { m_enter = std::move(enter); }
     void onProgress(Progress progress) { m_progress = std::move(progress); }
 
     // Visits everything below root, a folder before its contents. False when stopped (by the
@@ -62,7 +68,8 @@ public:
 
 private:
     struct Level;
-    bool walkFolder(int fd, QByteArray& path, int depth, Level* up, const Visit& visit);
+    bool walkFolder(int fd, QByteArray& path, int depth, const Level* up, const Visit& visit);
+    void error(const QByteArray& path, int error, bool listing);
     bool stopped() const { return m_stopped || (m_stop && m_stop->load(std::memory_order_relaxed)); }
     void count(const struct stat& st, const QByteArray& path);
 
@@ -70,6 +77,7 @@ private:
     const std::atomic<bool>* m_stop;
     Leave m_leave;
     Error m_error;
+    Enter m_enter;
     Progress m_progress;
     WalkProgress m_totals;
     qint64 m_nextProgressNs = 0;

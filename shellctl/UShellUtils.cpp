@@ -203,32 +203,6 @@ QString FormatSizeKB(qint64 bytes)
     return QString::fromLatin1(texts::SizeKB).replace(QLatin1String("%s"), number);
 }
 
-bool FileSpecMatches(const QString& name, const QString& pattern)
-{
-    if (pattern == QLatin1String("*.*") || pattern == QLatin1String("*"))
-        return true;
-    const QString n = name.toUpper(), p = pattern.toUpper();
-    // Greedy glob with one backtrack point: linear in practice, never exponential.
-    qsizetype i = 0, j = 0, star = -1, mark = 0;
-    while (j < n.size()) {
-        if (i < p.size() && (p[i] == QLatin1Char('?') || p[i] == n[j])) {
-            ++i;
-            ++j;
-        } else if (i < p.size() && p[i] == QLatin1Char('*')) {
-            star = i++;
-            mark = j;
-        } else if (star >= 0) {
-            i = star + 1;
-            j = ++mark;
-        } else {
-            return false;
-        }
-    }
-    while (i < p.size() && p[i] == QLatin1Char('*'))
-        ++i;
-    return i == p.size();
-}
-
 QString ItemTypeName(const PItemIDList& abs, std::uint32_t attributes)
 {
     if (!(attributes & SFGAO_FILESYSTEM))

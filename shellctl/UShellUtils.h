@@ -1,5 +1,6 @@
 #pragma once
 // Helpers over item identifier lists and the namespace, used by every shell control.
+#include "core/PathText.h"
 #include "platform/Namespace.h"
 
 #include <QDateTime>
@@ -42,8 +43,7 @@ HResult SplitIdList(const PItemIDList& abs, ShellFolderPtr& parent, PItemIDList&
 void CheckResult(HResult hr);
 QString FormatStrPos(const QString& templ, const QStringList& strings);
 QString FormatSizeKB(qint64 bytes);
-// A file pattern as file searches take it: case-insensitive, "*" and "?", "*.*" for every name.
-bool FileSpecMatches(const QString& name, const QString& pattern);
+using core::FileSpecMatches;
 QString ItemTypeName(const PItemIDList& abs, std::uint32_t attributes);
 
 // What ReadShortcut reads from a symbolic link or a Link .desktop file.

@@ -26,7 +26,7 @@ Walked walk(const QByteArray& root, TreeWalker::Options options = {}, const std:
 {
     Walked w;
     TreeWalker walker(options, stop);
-    walker.onError([&](const QByteArray&, int e) { w.errors << e; });
+    walker.onError([&](const QByteArray&, int e, bool) { w.errors << e; });
     int n = 0;
     w.complete = walker.walk(root, [&](const WalkEntry& e) {
         w.paths.insert(e.path.mid(root.size() + 1));

@@ -114,7 +114,10 @@ TEST_F(FindDialog, StopEndsTheSearchAndAMissingFolderIsReported)
     MsgBoxRecord box;
     SetMsgBoxRecorder(&box);
     f->txtLookIn->setText(dir.path() + "/gone");
+    QSignalSpy refused(f, &TfrmFind::SearchFinished);
     f->cmdFindNow->click();
+    // The folder is looked at by the search itself: it may sit on a disk that is slow to answer.
+    ASSERT_TRUE(refused.wait(20000));
     EXPECT_EQ(box.text, "The folder \"" + dir.path() + "/gone\" cannot be found.");
     EXPECT_EQ(box.caption, "Error");
     EXPECT_FALSE(f->Searching());

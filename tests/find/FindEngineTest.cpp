@@ -1,6 +1,6 @@
 #include "AsNobody.h"
 
-#include "app/FindEngine.h"
+#include "core/FindEngine.h"
 #include "platform/NameCodec.h"
 #include "tests/support/TempDir.h"
 
@@ -10,7 +10,7 @@
 #include <set>
 #include <sys/stat.h>
 
-using namespace corvane::app;
+using namespace corvane::core;
 using corvane::test::TempDir;
 
 namespace {

@@ -1,6 +1,6 @@
 #include "NameCodec.h"
 
-namespace corvane::platform {
+namespace corvane::core {
 
 namespace {
 
@@ -154,4 +154,4 @@ QByteArray BaseName(const QByteArray& path)
     return path.mid(path.lastIndexOf('/') + 1);
 }
 
-} // namespace corvane::platform
+} // namespace corvane::core

@@ -1,11 +1,14 @@
 #include "FindEngine.h"
 
-#include "platform/NameCodec.h"
-#include "shellctl/UShellUtils.h"
+#include "NameCodec.h"
+#include "PathText.h"
+#include "TreeWalker.h"
+#include "UniqueFd.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <utility>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,7 +17,7 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
-namespace corvane::app {
+namespace corvane::core {
 
 namespace {
 
@@ -82,11 +85,6 @@ int searchOpenFile(int fd, TextMatcher& matcher, const std::atomic<bool>& cancel
     return result;
 }
 
-QByteArray joinPath(const QByteArray& folder, const char* name)
-{
-    return folder.endsWith('/') ? folder + name : folder + '/' + name;
-}
-
 } // namespace
 
 QStringList SplitFindPatterns(const QString& text)
@@ -104,10 +102,10 @@ QStringList SplitFindPatterns(const QString& text)
 
 bool FindNameMatches(const QByteArray& name, const QStringList& patterns)
 {
-    const QString n = platform::DecodeName(name);
+    const QString n = DecodeName(name);
     for (const QString& p : patterns) {
         const bool wild = p.contains(QLatin1Char('*')) || p.contains(QLatin1Char('?'));
-        if (wild ? shellctl::FileSpecMatches(n, p) : n.contains(p, Qt::CaseInsensitive))
+        if (wild ? FileSpecMatches(n, p) : n.contains(p, Qt::CaseInsensitive))
             return true;
     }
     return false;
@@ -119,7 +117,7 @@ TextMatcher::TextMatcher(const QString& text)
         const QString one = QString::fromUcs4(&c, 1);
         std::vector<QByteArray> spellings;
         for (const QString& s : {one, one.toLower(), one.toUpper()}) {
-            const QByteArray bytes = platform::EncodeName(s);
+            const QByteArray bytes = EncodeName(s);
             if (!bytes.isEmpty() && std::find(spellings.begin(), spellings.end(), bytes) == spellings.end())
                 spellings.push_back(bytes);
         }
@@ -207,85 +205,102 @@ FindCounts RunFind(const FindCriteria& criteria, const std::atomic<bool>& cancel
     QByteArray start = criteria.folder;
     while (start.size() > 1 && start.endsWith('/'))
         start.chop(1);
-    std::vector<QByteArray> pending{start};
+    // Only the type from the listing is needed to walk; matches are examined one by one.
+    TreeWalker::Options options;
+    options.stat = false;
+    TreeWalker walker(options, &cancel);
+    bool pseudo = false;
     bool first = true;
-    while (!pending.empty() && !cancel.load(std::memory_order_relaxed)) {
-        const QByteArray folder = std::move(pending.back());
-        pending.pop_back();
-        if (onFolder)
-            onFolder(folder);
-        // The folder the user chose may be a link; below it, a link is never followed.
-        const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (first ? 0 : O_NOFOLLOW));
-        if (fd < 0) {
-            ++counts.unreadable;
-            first = false;
-            continue;
-        }
-        const bool pseudo = isPseudoFs(fd);
-        if (pseudo && !first) {
-            ::close(fd);
-            continue;
-        }
-        first = false;
-        DIR* dir = ::fdopendir(fd);
-        if (!dir) {
-            ::close(fd);
-            ++counts.unreadable;
-            continue;
-        }
-        ++counts.foldersSearched;
-        std::vector<QByteArray> below;
-        while (const dirent* e = ::readdir(dir)) {
-            if (cancel.load(std::memory_order_relaxed))
-                break;
-            const char* name = e->d_name;
-            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
-                continue;
-            unsigned char type = e->d_type;
-            struct stat lst {};
-            if (type == DT_UNKNOWN) {
-                if (::fstatat(fd, name, &lst, AT_SYMLINK_NOFOLLOW) != 0)
-                    continue;
-                type = S_ISDIR(lst.st_mode) ? DT_DIR : S_ISLNK(lst.st_mode) ? DT_LNK : S_ISREG(lst.st_mode) ? DT_REG : DT_UNKNOWN;
-            }
-            if (type == DT_DIR && criteria.subfolders)
-                below.push_back(joinPath(folder, name));
-            const QByteArray rawName(name);
-            if (!FindNameMatches(rawName, patterns))
-                continue;
-            // Size and time of what a link points to, or of the link itself when it dangles.
-            struct stat st {};
-            if (::fstatat(fd, name, &st, 0) != 0 && ::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-                continue;
-            if (!matcher.empty()) {
-                if (!S_ISREG(st.st_mode) || pseudo)
-                    continue;
-                const int r = searchOpenFile(::openat(fd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC), matcher, cancel);
-                if (r < 0)
-                    ++counts.unreadableFiles;
-                if (r <= 0)
-                    continue;
-            }
-            FindHit hit;
-            hit.folder = folder;
-            hit.name = rawName;
-            hit.isFolder = S_ISDIR(st.st_mode);
-            hit.size = hit.isFolder ? 0 : qint64(st.st_size);
-            hit.modified = st.st_mtim.tv_sec;
-            batch.push_back(std::move(hit));
-            ++counts.found;
-            if (batch.size() >= BatchSize || Clock::now() - lastFlush >= BatchInterval)
-                flush();
-        }
-        ::closedir(dir);
-        // Depth first, each folder's subfolders in the order they were listed.
-        std::sort(below.begin(), below.end());
-        pending.insert(pending.end(), std::make_move_iterator(below.rbegin()), std::make_move_iterator(below.rend()));
+    walker.onEnter([&](const QByteArray& folder, int fd) {
         if (Clock::now() - lastFlush >= BatchInterval)
             flush();
-    }
+        if (onFolder)
+            onFolder(folder);
+        pseudo = isPseudoFs(fd);
+        // Searching inside a kernel view is the user's choice; walking into one is not.
+        const bool enter = first || !pseudo;
+        first = false;
+        if (enter)
+            ++counts.foldersSearched;
+        return enter;
+    });
+    walker.onError([&](const QByteArray&, int, bool listing) {
+        if (listing)
+            ++counts.unreadable;
+    });
+    walker.walk(start, [&](const WalkEntry& e) {
+        const QByteArray rawName(e.name);
+        if (!FindNameMatches(rawName, patterns))
+            return criteria.subfolders ? WalkStep::Continue : WalkStep::Skip;
+        // Size and time of what a link points to, or of the link itself when it dangles.
+        struct stat st {};
+        if (::fstatat(e.dirFd, e.name, &st, 0) != 0 && ::fstatat(e.dirFd, e.name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return criteria.subfolders ? WalkStep::Continue : WalkStep::Skip;
+        if (!matcher.empty()) {
+            if (!S_ISREG(st.st_mode) || pseudo)
+                return criteria.subfolders ? WalkStep::Continue : WalkStep::Skip;
+            const int r = searchOpenFile(::openat(e.dirFd, e.name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC), matcher, cancel);
+            if (r < 0)
+                ++counts.unreadableFiles;
+            if (r <= 0)
+                return criteria.subfolders ? WalkStep::Continue : WalkStep::Skip;
+        }
+        FindHit hit;
+        hit.folder = e.path.left(e.path.size() - qsizetype(std::strlen(e.name)) - 1);
+        if (hit.folder.isEmpty())
+            hit.folder = "/";
+        hit.name = rawName;
+        hit.isFolder = S_ISDIR(st.st_mode);
+        hit.size = hit.isFolder ? 0 : qint64(st.st_size);
+        hit.modified = st.st_mtim.tv_sec;
+        batch.push_back(std::move(hit));
+        ++counts.found;
+        if (batch.size() >= BatchSize || Clock::now() - lastFlush >= BatchInterval)
+            flush();
+        return criteria.subfolders ? WalkStep::Continue : WalkStep::Skip;
+    });
     flush();
     return counts;
 }
 
-} // namespace corvane::app
+std::vector<FindHit> FindJob::TakeHits()
+{
+    std::lock_guard lock(resultMutex());
+    return std::exchange(m_hits, {});
+}
+
+FindCounts FindJob::Counts() const
+{
+    std::lock_guard lock(resultMutex());
+    return m_counts;
+}
+
+bool FindJob::NoFolder() const
+{
+    std::lock_guard lock(resultMutex());
+    return m_noFolder;
+}
+
+void FindJob::execute()
+{
+    struct stat st {};
+    if (m_criteria.folder.isEmpty() || ::stat(m_criteria.folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        std::lock_guard lock(resultMutex());
+        m_noFolder = true;
+        return;
+    }
+    const FindCounts counts = RunFind(
+        m_criteria, cancelFlag(),
+        [this](std::vector<FindHit>&& hits) {
+            std::lock_guard lock(resultMutex());
+            m_hits.insert(m_hits.end(), std::make_move_iterator(hits.begin()), std::make_move_iterator(hits.end()));
+        },
+        [this](const QByteArray& folder) {
+            setCurrentFile(folder);
+            publishIfDue();
+        });
+    std::lock_guard lock(resultMutex());
+    m_counts = counts;
+}
+
+} // namespace corvane::core

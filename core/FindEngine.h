@@ -3,7 +3,9 @@
 // names matching wildcard patterns and, optionally, files containing a text. It runs on the
 // caller's thread; the dialog runs it on a worker and collects the hits in batches.
 //
-// Names and paths are raw bytes (see platform/NameCodec.h for showing them).
+// Names and paths are raw bytes (see NameCodec.h for showing them).
+#include "Job.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -13,7 +15,7 @@
 #include <functional>
 #include <vector>
 
-namespace corvane::app {
+namespace corvane::core {
 
 struct FindCriteria {
     QByteArray folder;
@@ -80,4 +82,28 @@ FindCounts RunFind(const FindCriteria& criteria, const std::atomic<bool>& cancel
                    const std::function<void(std::vector<FindHit>&&)>& onHits,
                    const std::function<void(const QByteArray&)>& onFolder = {});
 
-} // namespace corvane::app
+// The search as a job: the dialog takes the hits in batches while it runs.
+class FindJob : public Job
+{
+    Q_OBJECT
+public:
+    explicit FindJob(FindCriteria criteria) : m_criteria(std::move(criteria)) {}
+
+    // The hits found since the last call.
+    std::vector<FindHit> TakeHits();
+    // Final once finished.
+    FindCounts Counts() const;
+    // The folder to look in is not a folder (checked by the job: it may sit on a slow disk).
+    bool NoFolder() const;
+
+protected:
+    void execute() override;
+
+private:
+    const FindCriteria m_criteria;
+    std::vector<FindHit> m_hits;  // guarded by resultMutex()
+    FindCounts m_counts;
+    bool m_noFolder = false;
+};
+
+} // namespace corvane::core
