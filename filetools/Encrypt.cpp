@@ -1,7 +1,9 @@
 #include "Encrypt.h"
 
-#include "EncryptConsts.h"
+#include "engine/EncryptConsts.h"
 #include "app/Globals.h"
+#include "dialogs/JobProgress.h"
+#include "engine/CryptJob.h"
 #include "app/Utility.h"
 #include "platform/NameCodec.h"
 #include "platform/Volumes.h"
@@ -10,20 +12,15 @@
 
 #include <QApplication>
 #include <QCollator>
-#include <QEventLoop>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QTimer>
 
 #include <algorithm>
 #include <optional>
-#include <sys/stat.h>
-#include <thread>
 
 namespace corvane::filetools {
 
@@ -55,15 +52,6 @@ unsigned MsgBoxStyle(CryptMessage::Icon icon)
         return app::MB_ICONERROR;
     }
     return app::MB_ICONEXCLAMATION;
-}
-
-// The progress bar's range: fine enough for a smooth bar, far from the limit of an int.
-constexpr int kProgressSteps = 10000;
-
-qint64 SourceSize(const QString& path)
-{
-    struct stat info{};
-    return ::stat(platform::EncodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode) ? info.st_size : 0;
 }
 
 } // namespace
@@ -274,7 +262,8 @@ void TfrmEncrypt::done(int result)
 {
     if (m_running) {
         // Closing the window while a run goes on stops the run; the dialog closes after it.
-        m_cancel = true;
+        if (m_progress)
+            m_progress->reject();
         return;
     }
     txtKey->clear();
@@ -284,62 +273,21 @@ void TfrmEncrypt::done(int result)
 CryptRunResult TfrmEncrypt::runOnWorker(const CryptRunInput& input)
 {
     m_running = true;
-    m_cancel = false;
-    m_fileIndex = 0;
-    m_bytesDone = 0;
-    m_sizesKnown = false;
-    m_bytesBefore.clear();
     setControlsEnabled(false);
 
-    // The count is the run's last message: it comes once the work is over.
-    std::optional<CryptMessage> finalMessage;
-    const CryptMessageSink sink = [this, &finalMessage](const CryptMessage& message) {
-        if (message.icon == CryptMessage::Icon::Information) {
-            finalMessage = message;
-            return;
-        }
-        // The run waits for the user to read a failure, as it would on one thread.
-        QMetaObject::invokeMethod(this, [this, &message] { showMessage(message); }, Qt::BlockingQueuedConnection);
+    CryptJob job(input);
+    job.OnMessage = [this](const CryptMessage& message) { showMessage(message); };
+    dialogs::TfrmJobProgress progress(job, windowTitle(), this);
+    m_progress = &progress;
+    progress.OnUpdate = [this](const core::JobProgress& p) {
+        const int row = int(std::min<qint64>(p.doneItems, lstFiles->count() - 1));
+        if (row >= 0 && lstFiles->currentRow() != row)
+            lstFiles->setCurrentRow(row);
     };
-    const CryptProgress progress = [this](qsizetype fileIndex, qint64 bytesDone, qint64) {
-        m_fileIndex = fileIndex;
-        m_bytesDone = bytesDone;
-        return !m_cancel.load();
-    };
-
-    QEventLoop loop;
-    QTimer showTimer;
-    showTimer.setSingleShot(true);
-    connect(&showTimer, &QTimer::timeout, this, &TfrmEncrypt::showProgress);
-    QTimer updateTimer;
-    connect(&updateTimer, &QTimer::timeout, this, &TfrmEncrypt::updateProgress);
-    std::atomic<bool> finished{false};
-    CryptRunResult result;
-    showTimer.start(ProgressDelayMs);
-    // A tenth of a second: smooth enough for a bar, cheap for the user interface.
-    updateTimer.start(100);
-    std::thread worker([&] {
-        std::vector<qint64> before{0};
-        before.reserve(std::size_t(input.names.size()) + 1);
-        for (const QString& name : input.names)
-            before.push_back(before.back() + SourceSize(JoinCryptPath(input.sourceFolder, name)));
-        m_bytesBefore = std::move(before);
-        m_sizesKnown.store(true, std::memory_order_release);
-        result = RunCrypt(input, sink, progress);
-        finished = true;
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    loop.exec();
-    // The loop also ends when the application quits: stop the run and let a pending
-    // message through so that the worker can end.
-    while (!finished) {
-        m_cancel = true;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    worker.join();
-    showTimer.stop();
-    updateTimer.stop();
-    delete m_progress;
+    progress.Run(ProgressDelayMs);
+    m_progress = nullptr;
+    const CryptRunResult result = job.Result();
+    std::optional<CryptMessage> finalMessage = job.FinalMessage();
 
     m_running = false;
     setControlsEnabled(true);
@@ -358,48 +306,9 @@ void TfrmEncrypt::showMessage(const CryptMessage& message)
     app::MsgBox(message.text, message.caption, MsgBoxStyle(message.icon));
 }
 
-QProgressDialog* TfrmEncrypt::ProgressWindow() const
+dialogs::TfrmJobProgress* TfrmEncrypt::ProgressWindow() const
 {
     return m_progress;
-}
-
-void TfrmEncrypt::showProgress()
-{
-    if (!m_running || m_progress || lstFiles->count() == 0)
-        return;
-    m_progress = new QProgressDialog(this);
-    m_progress->setWindowTitle(windowTitle());
-    m_progress->setCancelButtonText(QString(C::sCancel));
-    m_progress->setAutoClose(false);
-    m_progress->setAutoReset(false);
-    m_progress->setMinimumDuration(0);
-    m_progress->setMinimumWidth(Scaled(420));
-    m_progress->setRange(0, kProgressSteps);
-    connect(m_progress, &QProgressDialog::canceled, this, [this] { m_cancel = true; });
-    updateProgress();
-    m_progress->show();
-}
-
-void TfrmEncrypt::updateProgress()
-{
-    const qsizetype index = std::clamp<qsizetype>(m_fileIndex.load(), 0, std::max(lstFiles->count() - 1, 0));
-    if (index < lstFiles->count() && lstFiles->currentRow() != index)
-        lstFiles->setCurrentRow(int(index));
-    if (!m_progress)
-        return;
-    if (m_progress->wasCanceled())
-        m_cancel = true;
-    if (!m_sizesKnown.load(std::memory_order_acquire))
-        return;
-    // Files may have changed size since they were measured: the bar never runs backwards
-    // within a file nor past its end.
-    const qint64 before = m_bytesBefore[std::size_t(index)];
-    const qint64 total = m_bytesBefore.back();
-    const qint64 done = std::clamp<qint64>(m_bytesDone.load(), 0, m_bytesBefore[std::size_t(index) + 1] - before);
-    const qint64 value = total > 0 ? (before + done) * kProgressSteps / total : index * kProgressSteps / lstFiles->count();
-    m_progress->setValue(int(std::clamp<qint64>(value, 0, kProgressSteps)));
-    if (QListWidgetItem* item = lstFiles->item(int(index)))
-        m_progress->setLabelText(m_progress->fontMetrics().elidedText(item->text(), Qt::ElideMiddle, Scaled(400)));
 }
 
 void TfrmEncrypt::setControlsEnabled(bool on)

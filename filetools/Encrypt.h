@@ -1,24 +1,25 @@
 #pragma once
 // The encrypt/decrypt dialog: the selected files of the current explorer window, a
-// destination folder and a pass phrase. The engine does the work on a worker thread, so
-// the window stays responsive and a long run can be cancelled.
-#include "EncryptEngine.h"
+// destination folder and a pass phrase. The run is a job, so the window stays responsive and
+// a long run can be cancelled.
+#include "engine/EncryptEngine.h"
 
 #include <QDialog>
 #include <QPointer>
 #include <QString>
-#include <atomic>
-#include <vector>
 
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QProgressDialog;
 class QPushButton;
 
 namespace corvane::shellctl {
 class TShellTree;
+}
+
+namespace corvane::dialogs {
+class TfrmJobProgress;
 }
 
 namespace corvane::filetools {
@@ -56,7 +57,7 @@ public:
     QStringList FileNames() const;
     bool Running() const { return m_running; }
     // The window that shows a long run's progress; null until the run has taken a while.
-    QProgressDialog* ProgressWindow() const;
+    dialogs::TfrmJobProgress* ProgressWindow() const;
     // A run longer than this shows its progress.
     static constexpr int ProgressDelayMs = 500;
 
@@ -70,20 +71,11 @@ private:
     void fillFiles();
     CryptRunResult runOnWorker(const CryptRunInput& input);
     void showMessage(const CryptMessage& message);
-    void showProgress();
-    void updateProgress();
     void setControlsEnabled(bool on);
 
     QString m_sourceFolder;
     bool m_running = false;
-    std::atomic<bool> m_cancel{false};
-    std::atomic<qsizetype> m_fileIndex{0};
-    std::atomic<qint64> m_bytesDone{0};
-    // The bytes of the files before each one and, last, of them all; the worker fills it
-    // before it starts, so that a small file does not count as much as a big one.
-    std::vector<qint64> m_bytesBefore;
-    std::atomic<bool> m_sizesKnown{false};
-    QPointer<QProgressDialog> m_progress;
+    dialogs::TfrmJobProgress* m_progress = nullptr;  // while a run goes on
 };
 
 // The one dialog, created at start-up.

@@ -1,7 +1,7 @@
 // Usage: crypt_file E|D PASSPHRASE SOURCE DESTINATION
 // Encrypts or decrypts one file as the dialog does, for timing whole runs.
-#include "filetools/CryptFormat.h"
-#include "filetools/EncryptEngine.h"
+#include "filetools/engine/CryptFormat.h"
+#include "filetools/engine/EncryptEngine.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 // In-memory throughput of the chaining mode over one file chunk, and the cost of deriving
 // a file key (SHA-1 plus the Blowfish key schedule), which every file pays once.
-#include "filetools/CryptFormat.h"
+#include "filetools/engine/CryptFormat.h"
 
 #include <benchmark/benchmark.h>
 #include <vector>

@@ -3,6 +3,7 @@
 #include "app/Globals.h"
 #include "app/Mainform.h"
 #include "app/Utility.h"
+#include "dialogs/JobProgress.h"
 #include "explorer/Child.h"
 #include "platform/NameCodec.h"
 #include "platform/Registry.h"
@@ -19,7 +20,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QProgressDialog>
+#include <QProgressBar>
+#include <QTest>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -384,15 +386,15 @@ TEST_F(EncryptDialog, LongRunShowsProgressAndCancels)
     bool controlsLocked = false;
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
-        QProgressDialog* progress = dlg.ProgressWindow();
-        if (!progress || !progress->isVisible() || dlg.lstFiles->currentRow() != 1 || progress->value() <= 0)
+        dialogs::TfrmJobProgress* progress = dlg.ProgressWindow();
+        if (!progress || !progress->isVisible() || dlg.lstFiles->currentRow() != 1 || progress->prgBytes->value() <= 0)
             return;
         // The bar counts bytes: five bytes done and a gigabyte begun is far from half-way.
-        EXPECT_LT(progress->value(), progress->maximum() / 2);
+        EXPECT_LT(progress->prgBytes->value(), progress->prgBytes->maximum() / 2);
         sawProgress = true;
         controlsLocked = !dlg.cmdOK->isEnabled() && !dlg.txtKey->isEnabled() && dlg.cmdCancel->isEnabled();
-        EXPECT_EQ(progress->labelText(), "big.bin");
-        progress->findChild<QPushButton*>()->click();
+        EXPECT_EQ(progress->lblFile->text(), "big.bin");
+        QTest::mouseClick(progress->cmdCancel, Qt::LeftButton);
         watcher.stop();
     });
     watcher.start(20);

@@ -1,6 +1,6 @@
 // SHA-1 and Blowfish against their published test vectors, and the chaining mode.
-#include "filetools/Blowfish.h"
-#include "filetools/SHA1.h"
+#include "filetools/engine/Blowfish.h"
+#include "filetools/engine/SHA1.h"
 
 #include <QByteArray>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Usage: filetools_crypt_runner MODE PASSPHRASE SOURCEFOLDER DESTFOLDER NAME...
 // Runs the encrypt/decrypt engine and prints each message as "caption|text" on one line
 // (line breaks inside a text as "\n"), then "status N" with the run's status and count.
-#include "filetools/EncryptEngine.h"
+#include "filetools/engine/EncryptEngine.h"
 
 #include <cstdio>
 

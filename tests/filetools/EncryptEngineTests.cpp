@@ -1,7 +1,7 @@
 // The encrypted file format and the encrypt/decrypt run on real files.
-#include "filetools/CryptFormat.h"
-#include "filetools/EncryptEngine.h"
-#include "filetools/SHA1.h"
+#include "filetools/engine/CryptFormat.h"
+#include "filetools/engine/EncryptEngine.h"
+#include "filetools/engine/SHA1.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TmpfsMount.h"
 

@@ -5,8 +5,8 @@
 // ".." included) and goes through the whole run instead of one file.
 // Must never crash, leave a file behind when it fails, or write outside the destination;
 // a decrypted file must encrypt back to the same bytes.
-#include "filetools/CryptFormat.h"
-#include "filetools/EncryptEngine.h"
+#include "filetools/engine/CryptFormat.h"
+#include "filetools/engine/EncryptEngine.h"
 
 #include <cstdint>
 #include <cstdio>
