@@ -1,5 +1,7 @@
 #include "FileOpDialogs.h"
 
+#include "core/Text.h"
+
 #include "ShellUiTexts.h"
 #include "Utility.h"
 #include "platform/NameCodec.h"
@@ -18,6 +20,8 @@
 
 namespace corvane::app {
 
+using core::Text;
+
 using namespace platform;
 
 namespace {
@@ -26,11 +30,6 @@ FileOpAnswerers& answerers()
 {
     static FileOpAnswerers a;
     return a;
-}
-
-QString tr(const char* text)
-{
-    return QString::fromUtf8(text);
 }
 
 QString fileName(const QByteArray& path)
@@ -75,14 +74,14 @@ TfrmFileOpProgress::TfrmFileOpProgress(FileOperation& op, const QString& title, 
     setWindowTitle(title);
     setModal(true);
     auto* layout = new QVBoxLayout(this);
-    lblFile = new QLabel(tr(shelltexts::Counting), this);
+    lblFile = new QLabel(Text(shelltexts::Counting), this);
     lblFile->setMinimumWidth(Scaled(480));
     lblFile->setTextFormat(Qt::PlainText);
     prgBytes = new QProgressBar(this);
     prgBytes->setRange(0, 1000);
     lblBytes = new QLabel(this);
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* cmdCancel = buttons->addButton(tr(shelltexts::Cancel), QDialogButtonBox::RejectRole);
+    QPushButton* cmdCancel = buttons->addButton(Text(shelltexts::Cancel), QDialogButtonBox::RejectRole);
     connect(cmdCancel, &QPushButton::clicked, this, &TfrmFileOpProgress::reject);
     layout->addWidget(lblFile);
     layout->addWidget(prgBytes);
@@ -94,7 +93,7 @@ void TfrmFileOpProgress::UpdateProgress()
 {
     const FileOpProgress p = m_op.progress();
     if (p.scanning) {
-        lblFile->setText(tr(shelltexts::Counting));
+        lblFile->setText(Text(shelltexts::Counting));
         prgBytes->setRange(0, 0);
         lblBytes->setText(QString::fromUtf8(shelltexts::ProgressItems).arg(p.doneItems).arg(p.totalItems));
         return;
@@ -123,7 +122,7 @@ ConflictAnswer AskConflict(const ConflictQuestion& q, QWidget* parent)
     if (answerers().conflict)
         return answerers().conflict(q);
     QDialog dlg(parent);
-    dlg.setWindowTitle(tr(shelltexts::ConflictCaption));
+    dlg.setWindowTitle(Text(shelltexts::ConflictCaption));
     auto* layout = new QVBoxLayout(&dlg);
     auto* lblText = new QLabel(QString::fromUtf8(q.targetIsFolder ? shelltexts::ConflictFolder : shelltexts::ConflictFile)
                                    .arg(fileName(q.target), folderName(q.target)),
@@ -135,11 +134,11 @@ ConflictAnswer AskConflict(const ConflictQuestion& q, QWidget* parent)
                                    &dlg);
     auto* lblNew = new QLabel(QString::fromUtf8(shelltexts::ConflictNew).arg(sizeText(q.sourceSize), timeText(q.sourceModified)),
                               &dlg);
-    auto* chkAll = new QCheckBox(tr(shelltexts::ApplyToAll), &dlg);
+    auto* chkAll = new QCheckBox(Text(shelltexts::ApplyToAll), &dlg);
     auto* buttons = new QDialogButtonBox(&dlg);
     ConflictAction action = ConflictAction::Cancel;
     auto add = [&](const char* caption, ConflictAction a) {
-        QPushButton* b = buttons->addButton(tr(caption), QDialogButtonBox::ActionRole);
+        QPushButton* b = buttons->addButton(Text(caption), QDialogButtonBox::ActionRole);
         QObject::connect(b, &QPushButton::clicked, &dlg, [&dlg, &action, a] {
             action = a;
             dlg.accept();
@@ -165,16 +164,16 @@ ErrorAnswer AskError(const ErrorQuestion& q, QWidget* parent)
     if (answerers().error)
         return answerers().error(q);
     QDialog dlg(parent);
-    dlg.setWindowTitle(tr(shelltexts::Error));
+    dlg.setWindowTitle(Text(shelltexts::Error));
     auto* layout = new QVBoxLayout(&dlg);
     auto* lblText = new QLabel(QString::fromUtf8(shelltexts::ErrorQuestion).arg(q.action, ReadableName(q.path), q.message), &dlg);
     lblText->setTextFormat(Qt::PlainText);
     lblText->setWordWrap(true);
-    auto* chkAll = new QCheckBox(tr(shelltexts::ApplyToAll), &dlg);
+    auto* chkAll = new QCheckBox(Text(shelltexts::ApplyToAll), &dlg);
     auto* buttons = new QDialogButtonBox(&dlg);
     ErrorAction action = ErrorAction::Cancel;
     auto add = [&](const char* caption, ErrorAction a) {
-        QPushButton* b = buttons->addButton(tr(caption), QDialogButtonBox::ActionRole);
+        QPushButton* b = buttons->addButton(Text(caption), QDialogButtonBox::ActionRole);
         QObject::connect(b, &QPushButton::clicked, &dlg, [&dlg, &action, a] {
             action = a;
             dlg.accept();
@@ -224,14 +223,14 @@ FileOpResult RunFileOperation(std::unique_ptr<FileOperation> op, const QString& 
     dlg.hide();
     FileOpResult result = op->result();
     if (result.status == FileOpResult::Refused && !result.message.isEmpty())
-        MsgBox(result.message, tr(shelltexts::Error), MB_ICONEXCLAMATION);
+        MsgBox(result.message, Text(shelltexts::Error), MB_ICONEXCLAMATION);
     if (!result.skipped.empty()) {
         QStringList lines;
         for (size_t i = 0; i < result.skipped.size() && i < 10; ++i)
             lines << result.skipped[i].message;
         if (result.skipped.size() > 10)
             lines << QStringLiteral("...");
-        MsgBox(QString::fromUtf8(shelltexts::SomeSkipped).arg(lines.join(QLatin1Char('\n'))), tr(shelltexts::Error),
+        MsgBox(QString::fromUtf8(shelltexts::SomeSkipped).arg(lines.join(QLatin1Char('\n'))), Text(shelltexts::Error),
                MB_ICONEXCLAMATION);
     }
     return result;

@@ -1,5 +1,7 @@
 #include "Find.h"
 
+#include "core/Text.h"
+
 #include "ShellUiTexts.h"
 #include "Utility.h"
 #include "platform/NameCodec.h"
@@ -28,16 +30,13 @@
 
 namespace corvane::app {
 
+using core::Text;
+
 using platform::DecodeName;
 using platform::EncodeName;
 using platform::ReadableName;
 
 namespace {
-
-QString ui(const char* text)
-{
-    return QString::fromUtf8(text);
-}
 
 // The "Look in" box's folder, with "~" for the home folder.
 QString lookInFolder(const QString& text)
@@ -92,7 +91,7 @@ QVariant TFindResultsModel::headerData(int section, Qt::Orientation orientation,
         return {};
     static const char* const captions[] = {shelltexts::FindColName, shelltexts::FindColFolder, shelltexts::FindColSize,
                                            shelltexts::FindColModified};
-    return section >= 0 && section < 4 ? ui(captions[section]) : QVariant();
+    return section >= 0 && section < 4 ? Text(captions[section]) : QVariant();
 }
 
 void TFindResultsModel::sort(int column, Qt::SortOrder order)
@@ -149,7 +148,7 @@ void TFindResultsModel::Clear()
 TfrmFind::TfrmFind(const QByteArray& folder, QWidget* parent)
     : QDialog(parent)
 {
-    setWindowTitle(ui(shelltexts::FindCaption));
+    setWindowTitle(Text(shelltexts::FindCaption));
     setModal(false);
     setSizeGripEnabled(true);
 
@@ -157,11 +156,11 @@ TfrmFind::TfrmFind(const QByteArray& folder, QWidget* parent)
     txtNamed = new QLineEdit(QStringLiteral("*"), this);
     txtContaining = new QLineEdit(this);
     txtLookIn = new QLineEdit(folder.isEmpty() ? QDir::homePath() : DecodeName(folder), this);
-    cmdBrowse = new QPushButton(ui(shelltexts::FindBrowse), this);
-    chkSubfolders = new QCheckBox(ui(shelltexts::FindSubfolders), this);
+    cmdBrowse = new QPushButton(Text(shelltexts::FindBrowse), this);
+    chkSubfolders = new QCheckBox(Text(shelltexts::FindSubfolders), this);
     chkSubfolders->setChecked(true);
     auto label = [this](const char* text, QWidget* buddy) {
-        auto* l = new QLabel(ui(text), this);
+        auto* l = new QLabel(Text(text), this);
         l->setBuddy(buddy);
         return l;
     };
@@ -175,11 +174,11 @@ TfrmFind::TfrmFind(const QByteArray& folder, QWidget* parent)
     grid->addWidget(chkSubfolders, 3, 1, 1, 2);
 
     auto* buttons = new QVBoxLayout;
-    cmdFindNow = new QPushButton(ui(shelltexts::FindNow), this);
+    cmdFindNow = new QPushButton(Text(shelltexts::FindNow), this);
     cmdFindNow->setDefault(true);
-    cmdStop = new QPushButton(ui(shelltexts::FindStop), this);
+    cmdStop = new QPushButton(Text(shelltexts::FindStop), this);
     cmdStop->setEnabled(false);
-    cmdClose = new QPushButton(ui(shelltexts::Close), this);
+    cmdClose = new QPushButton(Text(shelltexts::Close), this);
     buttons->addWidget(cmdFindNow);
     buttons->addWidget(cmdStop);
     buttons->addWidget(cmdClose);
@@ -246,7 +245,7 @@ void TfrmFind::cmdFindNowClick()
     cmdFindNow->setEnabled(false);
     cmdStop->setEnabled(true);
     cmdStop->setDefault(true);
-    lblStatus->setText(ui(shelltexts::FindSearching).arg(ReadableName(criteria.folder)).arg(0));
+    lblStatus->setText(Text(shelltexts::FindSearching).arg(ReadableName(criteria.folder)).arg(0));
     m_poll->start();
 }
 
@@ -264,7 +263,7 @@ void TfrmFind::done(int result)
 
 void TfrmFind::cmdBrowseClick()
 {
-    const QString dir = QFileDialog::getExistingDirectory(this, ui(shelltexts::FindCaption), txtLookIn->text());
+    const QString dir = QFileDialog::getExistingDirectory(this, Text(shelltexts::FindCaption), txtLookIn->text());
     if (!dir.isEmpty())
         txtLookIn->setText(dir);
 }
@@ -284,7 +283,7 @@ void TfrmFind::poll()
     }
     if (!done) {
         const QByteArray folder = m_job->progress().currentFile;
-        lblStatus->setText(ui(shelltexts::FindSearching).arg(ReadableName(folder)).arg(m_model->rowCount()));
+        lblStatus->setText(Text(shelltexts::FindSearching).arg(ReadableName(folder)).arg(m_model->rowCount()));
         return;
     }
     const bool stopped = m_job->isCancelled();
@@ -295,7 +294,7 @@ void TfrmFind::poll()
     if (noFolder) {
         lblStatus->clear();
         finishSearch();
-        MsgBox(ui(shelltexts::FindNoFolder).arg(lookInFolder(txtLookIn->text())), ui(shelltexts::Error), MB_ICONEXCLAMATION);
+        MsgBox(Text(shelltexts::FindNoFolder).arg(lookInFolder(txtLookIn->text())), Text(shelltexts::Error), MB_ICONEXCLAMATION);
         txtLookIn->setFocus();
         return;
     }
@@ -313,11 +312,11 @@ void TfrmFind::finishSearch()
 
 QString TfrmFind::statusText(const FindCounts& counts, bool stopped) const
 {
-    QString text = ui(stopped ? shelltexts::FindStopped : shelltexts::FindFound).arg(m_model->rowCount());
+    QString text = Text(stopped ? shelltexts::FindStopped : shelltexts::FindFound).arg(m_model->rowCount());
     if (counts.unreadable > 0)
-        text += ui(shelltexts::FindUnreadableFolders).arg(counts.unreadable);
+        text += Text(shelltexts::FindUnreadableFolders).arg(counts.unreadable);
     if (counts.unreadableFiles > 0)
-        text += ui(shelltexts::FindUnreadableFiles).arg(counts.unreadableFiles);
+        text += Text(shelltexts::FindUnreadableFiles).arg(counts.unreadableFiles);
     return text;
 }
 
@@ -339,7 +338,7 @@ void TfrmFind::OpenResult(int row)
     const FindHit& h = m_model->Hit(row);
     QString error;
     if (!platform::OpenPath(h.path(), &error))
-        MsgBox(ui(shelltexts::CannotOpen).arg(ReadableName(h.name)) + QStringLiteral("\n") + error, ui(shelltexts::Error),
+        MsgBox(Text(shelltexts::CannotOpen).arg(ReadableName(h.name)) + QStringLiteral("\n") + error, Text(shelltexts::Error),
                MB_ICONEXCLAMATION);
 }
 
@@ -350,8 +349,8 @@ void TfrmFind::showContextMenu(const QPoint& pos)
         return;
     const int row = index.row();
     QMenu menu(this);
-    QAction* open = menu.addAction(ui(shelltexts::FindOpen));
-    QAction* show = menu.addAction(ui(shelltexts::FindShowInFolder));
+    QAction* open = menu.addAction(Text(shelltexts::FindOpen));
+    QAction* show = menu.addAction(Text(shelltexts::FindShowInFolder));
     menu.setDefaultAction(show);
     QAction* chosen = menu.exec(lstResults->viewport()->mapToGlobal(pos));
     if (chosen == open)

@@ -1,5 +1,7 @@
 #include "NewShortcut.h"
 
+#include "core/Text.h"
+
 #include "ShellUiTexts.h"
 #include "Utility.h"
 #include "platform/NameCodec.h"
@@ -22,16 +24,13 @@
 
 namespace corvane::app {
 
+using core::Text;
+
 using platform::DecodeName;
 using platform::EncodeName;
 using platform::ReadableName;
 
 namespace {
-
-QString ui(const char* text)
-{
-    return QString::fromUtf8(text);
-}
 
 QString systemMessage(int error)
 {
@@ -133,26 +132,26 @@ QString CreateShortcutFile(const QByteArray& folder, const QString& typedName, c
 {
     const QString name = typedName.trimmed();
     if (targetText.trimmed().isEmpty())
-        return ui(shelltexts::ShortcutNoTarget);
+        return Text(shelltexts::ShortcutNoTarget);
     if (name.isEmpty())
-        return ui(shelltexts::ShortcutNoName);
+        return Text(shelltexts::ShortcutNoName);
     if (name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QLatin1Char('/'))
         || name.contains(QChar(0)))
-        return ui(shelltexts::ShortcutBadName);
+        return Text(shelltexts::ShortcutBadName);
 
     const ShortcutTarget target = ParseShortcutTarget(targetText, folder);
     const QByteArray dir = folder.endsWith('/') ? folder : folder + '/';
     if (!target.isUrl) {
         struct stat st {};
         if (::lstat(target.path.constData(), &st) != 0)
-            return ui(shelltexts::ShortcutMissingTarget).arg(ReadableName(target.path));
+            return Text(shelltexts::ShortcutMissingTarget).arg(ReadableName(target.path));
         const QByteArray file = EncodeName(name);
         // symlink() never replaces: an existing name fails with EEXIST.
         if (::symlink(target.path.constData(), (dir + file).constData()) != 0) {
             const int error = errno;
             if (error == EEXIST)
-                return ui(shelltexts::ShortcutExists).arg(ReadableName(file), ReadableName(folder));
-            return ui(shelltexts::ShortcutCannotCreate).arg(ReadableName(file), ReadableName(folder), systemMessage(error));
+                return Text(shelltexts::ShortcutExists).arg(ReadableName(file), ReadableName(folder));
+            return Text(shelltexts::ShortcutCannotCreate).arg(ReadableName(file), ReadableName(folder), systemMessage(error));
         }
         if (created)
             *created = file;
@@ -161,7 +160,7 @@ QString CreateShortcutFile(const QByteArray& folder, const QString& typedName, c
 
     const QUrl url(target.url, QUrl::StrictMode);
     if (!url.isValid() || url.scheme().isEmpty())
-        return ui(shelltexts::ShortcutBadUrl).arg(targetText.trimmed());
+        return Text(shelltexts::ShortcutBadUrl).arg(targetText.trimmed());
     const QString title = endsWithDesktop(name) ? name.chopped(8) : name;
     const QByteArray file = EncodeName(endsWithDesktop(name) ? name : name + QStringLiteral(".desktop"));
     const QByteArray path = dir + file;
@@ -169,8 +168,8 @@ QString CreateShortcutFile(const QByteArray& folder, const QString& typedName, c
     if (fd < 0) {
         const int error = errno;
         if (error == EEXIST)
-            return ui(shelltexts::ShortcutExists).arg(ReadableName(file), ReadableName(folder));
-        return ui(shelltexts::ShortcutCannotCreate).arg(ReadableName(file), ReadableName(folder), systemMessage(error));
+            return Text(shelltexts::ShortcutExists).arg(ReadableName(file), ReadableName(folder));
+        return Text(shelltexts::ShortcutCannotCreate).arg(ReadableName(file), ReadableName(folder), systemMessage(error));
     }
     const QByteArray content = "[Desktop Entry]\nVersion=1.0\nType=Link\nName=" + desktopValue(title)
                                + "\nURL=" + desktopValue(target.url) + "\nIcon=text-html\n";
@@ -182,7 +181,7 @@ QString CreateShortcutFile(const QByteArray& folder, const QString& typedName, c
     if (!written || !closed) {
         // A half-written link is worse than none.
         ::unlink(path.constData());
-        return ui(shelltexts::ShortcutCannotCreate).arg(ReadableName(file), ReadableName(folder), systemMessage(error));
+        return Text(shelltexts::ShortcutCannotCreate).arg(ReadableName(file), ReadableName(folder), systemMessage(error));
     }
     if (created)
         *created = file;
@@ -192,19 +191,19 @@ QString CreateShortcutFile(const QByteArray& folder, const QString& typedName, c
 TfrmNewShortcut::TfrmNewShortcut(const QByteArray& folder, QWidget* parent)
     : QDialog(parent), m_folder(folder)
 {
-    setWindowTitle(ui(shelltexts::ShortcutCaption));
+    setWindowTitle(Text(shelltexts::ShortcutCaption));
     auto* grid = new QGridLayout(this);
     txtTarget = new QLineEdit(this);
     txtTarget->setMinimumWidth(Scaled(420));
-    cmdBrowse = new QPushButton(ui(shelltexts::ShortcutBrowse), this);
+    cmdBrowse = new QPushButton(Text(shelltexts::ShortcutBrowse), this);
     txtName = new QLineEdit(this);
-    auto* lblTarget = new QLabel(ui(shelltexts::ShortcutTarget), this);
+    auto* lblTarget = new QLabel(Text(shelltexts::ShortcutTarget), this);
     lblTarget->setBuddy(txtTarget);
-    auto* lblName = new QLabel(ui(shelltexts::ShortcutName), this);
+    auto* lblName = new QLabel(Text(shelltexts::ShortcutName), this);
     lblName->setBuddy(txtName);
     auto* buttons = new QDialogButtonBox(this);
-    cmdOK = buttons->addButton(ui(shelltexts::OK), QDialogButtonBox::AcceptRole);
-    cmdCancel = buttons->addButton(ui(shelltexts::Cancel), QDialogButtonBox::RejectRole);
+    cmdOK = buttons->addButton(Text(shelltexts::OK), QDialogButtonBox::AcceptRole);
+    cmdCancel = buttons->addButton(Text(shelltexts::Cancel), QDialogButtonBox::RejectRole);
     cmdOK->setDefault(true);
     cmdOK->setEnabled(false);
     grid->addWidget(lblTarget, 0, 0, 1, 2);
@@ -228,7 +227,7 @@ TfrmNewShortcut::TfrmNewShortcut(const QByteArray& folder, QWidget* parent)
 
 void TfrmNewShortcut::cmdBrowseClick()
 {
-    const QString file = QFileDialog::getOpenFileName(this, ui(shelltexts::ShortcutCaption), DecodeName(m_folder));
+    const QString file = QFileDialog::getOpenFileName(this, Text(shelltexts::ShortcutCaption), DecodeName(m_folder));
     if (!file.isEmpty())
         txtTarget->setText(file);
 }
@@ -238,7 +237,7 @@ void TfrmNewShortcut::cmdOKClick()
     const QString error = CreateShortcutFile(m_folder, txtName->text(), txtTarget->text(), &Created);
     if (!error.isEmpty()) {
         // The dialog stays, so the user can mend what was typed.
-        MsgBox(error, ui(shelltexts::Error), MB_ICONEXCLAMATION);
+        MsgBox(error, Text(shelltexts::Error), MB_ICONEXCLAMATION);
         return;
     }
     accept();

@@ -1,5 +1,7 @@
 #include "ShellVerbUi.h"
 
+#include "core/Text.h"
+
 #include "FileOpDialogs.h"
 #include "OpenWith.h"
 #include "Properties.h"
@@ -24,14 +26,11 @@
 
 namespace corvane::app {
 
+using core::Text;
+
 using namespace platform;
 
 namespace {
-
-QString tr(const char* text)
-{
-    return QString::fromUtf8(text);
-}
 
 QWidget* ownerWidget(const CMInvokeCommandInfo& info)
 {
@@ -49,13 +48,13 @@ bool exists(const QByteArray& path)
 
 FileOpResult TrashOrOfferDelete(const std::vector<QByteArray>& files, QWidget* owner)
 {
-    const FileOpResult r = RunFileOperation(TrashFiles(files), tr(shelltexts::Trashing), owner);
+    const FileOpResult r = RunFileOperation(TrashFiles(files), Text(shelltexts::Trashing), owner);
     if (!r.noTrash.empty()) {
         const QString text = r.noTrash.size() == 1
                                  ? QString::fromUtf8(shelltexts::NoTrash).arg(ReadableName(BaseName(r.noTrash.front())))
                                  : QString::fromUtf8(shelltexts::NoTrashMany).arg(r.noTrash.size());
-        if (MsgBox(text, tr(shelltexts::ConfirmDelete), MB_YESNO | MB_ICONEXCLAMATION) == IDYES)
-            RunFileOperation(DeleteFiles(r.noTrash), tr(shelltexts::Deleting), owner);
+        if (MsgBox(text, Text(shelltexts::ConfirmDelete), MB_YESNO | MB_ICONEXCLAMATION) == IDYES)
+            RunFileOperation(DeleteFiles(r.noTrash), Text(shelltexts::Deleting), owner);
     }
     return r;
 }
@@ -134,7 +133,7 @@ platform::HResult TShellVerbUi::open(const VerbTarget& t, QWidget*)
         QString error;
         if (!t.paths[i].isEmpty() && !OpenPath(t.paths[i], &error))
             MsgBox(QString::fromUtf8(shelltexts::CannotOpen).arg(ReadableName(BaseName(t.paths[i]))) + QStringLiteral("\n") + error,
-                   tr(shelltexts::Error), MB_ICONEXCLAMATION);
+                   Text(shelltexts::Error), MB_ICONEXCLAMATION);
     }
     return S_OK;
 }
@@ -162,11 +161,11 @@ platform::HResult TShellVerbUi::paste(const VerbTarget& t, QWidget* owner)
     const QByteArray target = t.paths.front();
     ClipboardFiles files;
     if (!ReadClipboardFiles(QGuiApplication::clipboard()->mimeData(), &files)) {
-        MsgBox(tr(shelltexts::NothingToPaste), QString(), MB_ICONINFORMATION);
+        MsgBox(Text(shelltexts::NothingToPaste), QString(), MB_ICONINFORMATION);
         return E_FAIL;
     }
     std::unique_ptr<FileOperation> op = files.cut ? MoveFiles(files.paths, target) : CopyFiles(files.paths, target);
-    const FileOpResult r = RunFileOperation(std::move(op), tr(files.cut ? shelltexts::Moving : shelltexts::Copying), owner);
+    const FileOpResult r = RunFileOperation(std::move(op), Text(files.cut ? shelltexts::Moving : shelltexts::Copying), owner);
     if (files.cut && r.status == FileOpResult::Completed) {
         // What was cut is gone from where it was: pasting again would find nothing.
         CutItems::instance().clear();
@@ -185,7 +184,7 @@ platform::HResult TShellVerbUi::remove(const VerbTarget& t, bool forGood, QWidge
                                                : QString::fromUtf8(shelltexts::DeleteMany).arg(n))
                                      : (n == 1 ? QString::fromUtf8(shelltexts::TrashOne).arg(one)
                                                : QString::fromUtf8(shelltexts::TrashMany).arg(n));
-    if (MsgBox(question, tr(shelltexts::ConfirmDelete), MB_YESNO | (forGood ? MB_ICONEXCLAMATION : MB_ICONQUESTION)) != IDYES)
+    if (MsgBox(question, Text(shelltexts::ConfirmDelete), MB_YESNO | (forGood ? MB_ICONEXCLAMATION : MB_ICONQUESTION)) != IDYES)
         return S_FALSE;
     if (forGood && t.inTrash) {
         std::vector<TrashEntry> entries;
@@ -195,11 +194,11 @@ platform::HResult TShellVerbUi::remove(const VerbTarget& t, bool forGood, QWidge
                     entries.push_back(e);
             }
         }
-        RunFileOperation(DeleteFromTrash(entries), tr(shelltexts::Deleting), owner);
+        RunFileOperation(DeleteFromTrash(entries), Text(shelltexts::Deleting), owner);
         return S_OK;
     }
     if (forGood) {
-        RunFileOperation(DeleteFiles(t.paths), tr(shelltexts::Deleting), owner);
+        RunFileOperation(DeleteFiles(t.paths), Text(shelltexts::Deleting), owner);
         return S_OK;
     }
     TrashOrOfferDelete(t.paths, owner);
@@ -215,7 +214,7 @@ platform::HResult TShellVerbUi::link(const VerbTarget& t)
         // Relative, so the link survives moving the folder that holds both.
         if (::symlink(BaseName(path).constData(), target.constData()) != 0) {
             MsgBox(QString::fromUtf8(shelltexts::CannotLink).arg(ReadableName(BaseName(path)), QString::fromLocal8Bit(std::strerror(errno))),
-                   tr(shelltexts::Error), MB_ICONEXCLAMATION);
+                   Text(shelltexts::Error), MB_ICONEXCLAMATION);
             return HResultFromErrno(errno);
         }
     }
@@ -241,15 +240,15 @@ platform::HResult TShellVerbUi::restore(const VerbTarget& t, QWidget* owner)
     }
     if (entries.empty())
         return E_FAIL;
-    RunFileOperation(RestoreFromTrash(entries), tr(shelltexts::Restoring), owner);
+    RunFileOperation(RestoreFromTrash(entries), Text(shelltexts::Restoring), owner);
     return S_OK;
 }
 
 platform::HResult TShellVerbUi::emptyTrash(QWidget* owner)
 {
-    if (MsgBox(tr(shelltexts::EmptyTrashQuestion), tr(shelltexts::ConfirmDelete), MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+    if (MsgBox(Text(shelltexts::EmptyTrashQuestion), Text(shelltexts::ConfirmDelete), MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
         return S_FALSE;
-    RunFileOperation(EmptyTrash(), tr(shelltexts::Deleting), owner);
+    RunFileOperation(EmptyTrash(), Text(shelltexts::Deleting), owner);
     return S_OK;
 }
 

@@ -1,5 +1,7 @@
 #include "JobProgress.h"
 
+#include "core/Text.h"
+
 #include "JobTexts.h"
 #include "core/Job.h"
 #include "core/NameCodec.h"
@@ -17,12 +19,9 @@
 
 namespace corvane::dialogs {
 
-namespace {
+using core::Text;
 
-QString text(const char* t)
-{
-    return QString::fromUtf8(t);
-}
+namespace {
 
 QString sizeText(qint64 bytes)
 {
@@ -39,14 +38,14 @@ TfrmJobProgress::TfrmJobProgress(core::Job& job, const QString& title, QWidget* 
     setWindowTitle(title);
     setModal(true);
     auto* layout = new QVBoxLayout(this);
-    lblFile = new QLabel(text(texts::Counting), this);
+    lblFile = new QLabel(Text(texts::Counting), this);
     lblFile->setMinimumWidth(fontMetrics().averageCharWidth() * 64);
     lblFile->setTextFormat(Qt::PlainText);
     prgBytes = new QProgressBar(this);
     prgBytes->setRange(0, 1000);
     lblBytes = new QLabel(this);
     auto* buttons = new QDialogButtonBox(this);
-    cmdCancel = buttons->addButton(text(texts::Cancel), QDialogButtonBox::RejectRole);
+    cmdCancel = buttons->addButton(Text(texts::Cancel), QDialogButtonBox::RejectRole);
     connect(cmdCancel, &QPushButton::clicked, this, &TfrmJobProgress::reject);
     layout->addWidget(lblFile);
     layout->addWidget(prgBytes);
@@ -58,9 +57,9 @@ void TfrmJobProgress::UpdateProgress()
 {
     const core::JobProgress p = m_job.progress();
     if (p.scanning) {
-        lblFile->setText(text(texts::Counting));
+        lblFile->setText(Text(texts::Counting));
         prgBytes->setRange(0, 0);
-        lblBytes->setText(text(texts::ProgressItems).arg(p.doneItems).arg(p.totalItems));
+        lblBytes->setText(Text(texts::ProgressItems).arg(p.doneItems).arg(p.totalItems));
         return;
     }
     prgBytes->setRange(0, 1000);
@@ -71,11 +70,11 @@ void TfrmJobProgress::UpdateProgress()
                          + core::ReadableName(core::ParentOf(p.currentFile)));
     if (p.totalBytes > 0) {
         prgBytes->setValue(int(1000.0 * double(p.doneBytes) / double(p.totalBytes)));
-        lblBytes->setText(text(texts::ProgressBytes)
+        lblBytes->setText(Text(texts::ProgressBytes)
                               .arg(sizeText(p.doneBytes), sizeText(p.totalBytes), sizeText(qint64(p.bytesPerSecond))));
     } else {
         prgBytes->setValue(p.totalItems > 0 ? int(1000 * p.doneItems / p.totalItems) : 0);
-        lblBytes->setText(text(texts::ProgressItems).arg(p.doneItems).arg(p.totalItems));
+        lblBytes->setText(Text(texts::ProgressItems).arg(p.doneItems).arg(p.totalItems));
     }
 }
 
