@@ -500,6 +500,11 @@ bool targetSideError(int e)
     return e == ENOSPC || e == EDQUOT || e == EFBIG || e == EROFS;
 }
 
+bool isItemName(const QByteArray& name)
+{
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/');
+}
+
 // Gives an unnamed file its name; fails with EEXIST rather than replace anything.
 int linkUnnamed(int fd, const QByteArray& target)
 {
@@ -606,6 +611,14 @@ void TransferOperation::execute()
 
 bool TransferOperation::validate()
 {
+    // Each item goes in under a name of its own: a path ending in "." or ".." would name the
+    // target after its parent, and a merge would pour a folder's contents into the parent.
+    for (const TransferItem& item : m_items) {
+        if (!isItemName(BaseName(item.source)) || !isItemName(item.targetName)) {
+            refuse(uiText(texts::NoItemName).arg(ReadableName(item.source)));
+            return false;
+        }
+    }
     if (m_createTargets)
         return true;
     for (const TransferItem& item : m_items) {

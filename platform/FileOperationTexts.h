@@ -22,6 +22,7 @@ inline constexpr const char* CannotRestore = "Cannot restore";
 inline constexpr const char* CopyIntoItself = "Cannot copy \"%1\": the target folder is inside the source folder.";
 inline constexpr const char* MoveIntoItself = "Cannot move \"%1\": the target folder is inside the source folder.";
 inline constexpr const char* NoTargetFolder = "The target folder \"%1\" does not exist.";
+inline constexpr const char* NoItemName = "Cannot copy or move \"%1\": the path does not end in the name of a file or folder.";
 inline constexpr const char* NotDeletable = "\"%1\" cannot be deleted.";
 
 // Items left out.

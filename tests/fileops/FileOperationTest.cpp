@@ -118,6 +118,31 @@ TEST_F(FileOps, FolderIntoItselfIsRefusedBeforeAnythingIsWritten)
     EXPECT_EQ(missing->result().status, FileOpResult::Refused);
 }
 
+TEST_F(FileOps, SourcesWithoutANameOfTheirOwnAreRefused)
+{
+    // "dst/.." is the temporary folder itself: a merge there would pour "src" into it.
+    tmp.addFile("src/inner/f", "x");
+    tmp.addFile("dst/old", "o");
+    for (const QByteArray& source : {p("src/inner/.."), p("src/inner/."), p("src/.."), QByteArray("/")}) {
+        for (FileOpKind kind : {FileOpKind::Copy, FileOpKind::Move}) {
+            SCOPED_TRACE(source.toStdString());
+            auto op = kind == FileOpKind::Copy ? CopyFiles({p("src/inner/f"), source}, p("dst"))
+                                               : MoveFiles({p("src/inner/f"), source}, p("dst"));
+            Asker asker;
+            asker.conflictAnswers = {{ConflictAction::Replace, true}};
+            asker.attach(*op);
+            op->run();
+            EXPECT_EQ(op->result().status, FileOpResult::Refused);
+            EXPECT_TRUE(op->result().message.contains(QStringLiteral("does not end in the name of a file or folder")))
+                << op->result().message.toStdString();
+            EXPECT_TRUE(asker.conflicts.empty());
+        }
+    }
+    EXPECT_EQ(namesIn(p("")), (std::vector<QByteArray>{"dst", "src"}));
+    EXPECT_EQ(namesIn(p("dst")), std::vector<QByteArray>{"old"});
+    EXPECT_EQ(namesIn(p("src/inner")), std::vector<QByteArray>{"f"});
+}
+
 TEST_F(FileOps, CancelledCopyLeavesNoPartialTargetAndTheSourceUntouched)
 {
     tmp.addFolder("src");
