@@ -505,6 +505,23 @@ bool isItemName(const QByteArray& name)
     return !name.isEmpty() && name != "." && name != ".." && !name.contains('/');
 }
 
+// Whether `dir` is the folder `folder` or lies inside it. Folders are compared as the file system
+// sees them, not by their paths: a bind mount shows the same folder under another path.
+bool isWithin(const QByteArray& dir, const struct stat& folder)
+{
+    char* real = ::realpath(dir.constData(), nullptr);
+    QByteArray at = real ? QByteArray(real) : CleanPath(dir);
+    std::free(real);
+    for (;;) {
+        struct stat st;
+        if (::stat(at.constData(), &st) == 0 && st.st_dev == folder.st_dev && st.st_ino == folder.st_ino)
+            return true;
+        if (at == "/")
+            return false;
+        at = ParentOf(at);
+    }
+}
+
 // Gives an unnamed file its name; fails with EEXIST rather than replace anything.
 int linkUnnamed(int fd, const QByteArray& target)
 {
@@ -633,16 +650,7 @@ bool TransferOperation::validate()
         struct stat st;
         if (!lstatPath(item.source, &st) || !S_ISDIR(st.st_mode))
             continue;
-        char* src = ::realpath(item.source.constData(), nullptr);
-        char* dst = ::realpath(item.targetDir.constData(), nullptr);
-        bool inside = false;
-        if (src && dst) {
-            QByteArray s(src), d(dst);
-            inside = d == s || s == "/" || d.startsWith(s + '/');
-        }
-        std::free(src);
-        std::free(dst);
-        if (inside) {
+        if (isWithin(item.targetDir, st)) {
             refuse(withName(m_move ? texts::MoveIntoItself : texts::CopyIntoItself, item.source));
             return false;
         }

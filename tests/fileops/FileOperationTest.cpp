@@ -8,6 +8,8 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <sys/mount.h>
 #include <unistd.h>
 
 using namespace corvane::platform;
@@ -141,6 +143,61 @@ TEST_F(FileOps, SourcesWithoutANameOfTheirOwnAreRefused)
     EXPECT_EQ(namesIn(p("")), (std::vector<QByteArray>{"dst", "src"}));
     EXPECT_EQ(namesIn(p("dst")), std::vector<QByteArray>{"old"});
     EXPECT_EQ(namesIn(p("src/inner")), std::vector<QByteArray>{"f"});
+}
+
+namespace {
+
+// A folder shown a second time at another path, as `mount --bind` does.
+class BindMount
+{
+public:
+    BindMount(const QByteArray& from, const QByteArray& at)
+        : m_at(at), m_ok(::mount(from.constData(), at.constData(), nullptr, MS_BIND, nullptr) == 0)
+    {
+    }
+    ~BindMount()
+    {
+        if (m_ok)
+            ::umount2(m_at.constData(), MNT_DETACH);
+    }
+    BindMount(const BindMount&) = delete;
+    BindMount& operator=(const BindMount&) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    QByteArray m_at;
+    bool m_ok;
+};
+
+} // namespace
+
+TEST_F(FileOps, FolderIntoItselfThroughABindMountIsRefused)
+{
+    tmp.addFile("src/docs/sub/f", "x");
+    tmp.addFolder("view");
+    BindMount bind(p("src"), p("view"));
+    ASSERT_TRUE(bind.ok()) << std::strerror(errno);
+    // The paths differ, the folders are the same: "view/docs" is "src/docs".
+    const struct {
+        QByteArray source;
+        QByteArray target;
+    } cases[] = {
+        {p("src/docs"), p("view/docs/sub")},
+        {p("view/docs"), p("src/docs/sub")},
+        {p("src/docs"), p("view/docs")},
+    };
+    for (const auto& c : cases) {
+        for (FileOpKind kind : {FileOpKind::Copy, FileOpKind::Move}) {
+            SCOPED_TRACE(c.target.toStdString());
+            auto op = kind == FileOpKind::Copy ? CopyFiles({c.source}, c.target) : MoveFiles({c.source}, c.target);
+            op->run();
+            EXPECT_EQ(op->result().status, FileOpResult::Refused);
+            EXPECT_EQ(op->result().message, QStringLiteral("Cannot %1 \"docs\": the target folder is inside the source folder.")
+                                                .arg(kind == FileOpKind::Copy ? QStringLiteral("copy") : QStringLiteral("move")));
+        }
+    }
+    EXPECT_EQ(namesIn(p("src/docs")), std::vector<QByteArray>{"sub"});
+    EXPECT_EQ(namesIn(p("src/docs/sub")), std::vector<QByteArray>{"f"});
 }
 
 TEST_F(FileOps, CancelledCopyLeavesNoPartialTargetAndTheSourceUntouched)
