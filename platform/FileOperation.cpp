@@ -535,21 +535,10 @@ int linkUnnamed(int fd, const QByteArray& target)
     return e;
 }
 
-// Owner, mode, extended attributes and times of the source. `createdMode` is the mode the new
-// file already has and `ownerMatches` says it already has the right owner: each call spared
-// counts when copying many small files.
-void copyAttributes(int in, int out, const struct stat& st, mode_t createdMode, bool ownerMatches)
+// Extended attributes, POSIX ACLs among them. Set before the mode: a read-only copy no longer
+// takes them from its owner.
+void copyXattrs(int in, int out)
 {
-    bool owned = ownerMatches || ::fchown(out, st.st_uid, st.st_gid) == 0;
-    if (!owned)
-        owned = ::fchown(out, uid_t(-1), st.st_gid) == 0 && st.st_uid == ::geteuid();
-    mode_t mode = st.st_mode & 07777;
-    // Set-id bits only stay with the owner and group they were meant for.
-    if (!owned)
-        mode &= ~mode_t(S_ISUID | S_ISGID);
-    if (mode != createdMode)
-        ::fchmod(out, mode);
-
     char small[1024];
     ssize_t len = ::flistxattr(in, small, sizeof small);
     std::vector<char> names;
@@ -572,7 +561,25 @@ void copyAttributes(int in, int out, const struct stat& st, mode_t createdMode, 
         if (vlen >= 0)
             ::fsetxattr(out, name, value.data(), size_t(vlen), 0);
     }
+}
 
+// Owner, extended attributes, mode and times of the source `st`, whose extended attributes are
+// read from `in` (none when it is -1). `createdMode` is the mode the new file or folder already
+// has and `ownerMatches` says it already has the right owner: each call spared counts when
+// copying many small files.
+void copyAttributes(int in, int out, const struct stat& st, mode_t createdMode, bool ownerMatches)
+{
+    bool owned = ownerMatches || ::fchown(out, st.st_uid, st.st_gid) == 0;
+    if (!owned)
+        owned = ::fchown(out, uid_t(-1), st.st_gid) == 0 && st.st_uid == ::geteuid();
+    if (in >= 0)
+        copyXattrs(in, out);
+    mode_t mode = st.st_mode & 07777;
+    // Set-id bits only stay with the owner and group they were meant for.
+    if (!owned)
+        mode &= ~mode_t(S_ISUID | S_ISGID);
+    if (mode != createdMode)
+        ::fchmod(out, mode);
     const timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(out, times);
 }
@@ -978,7 +985,7 @@ TransferOperation::Step TransferOperation::copyNewFolder(const QByteArray& src, 
 TransferOperation::Step TransferOperation::fillFolder(const QByteArray& src, const struct stat& st,
                                                       const QByteArray& dst, bool merge, const Names& names)
 {
-    m_folders.push_back({dst, st, !merge, m_move && m_direct == 0 ? src : QByteArray()});
+    m_folders.push_back({dst, st, !merge, m_move && m_direct == 0 ? src : QByteArray(), src});
     if (m_move && m_direct > 0)
         m_movedSources.push_back({src, st});
     addDone(0, 1);
@@ -1056,10 +1063,12 @@ TransferOperation::Step TransferOperation::copyFile(const QByteArray& src, const
         Fd out;
         mode_t createdMode = 0600;
         if (e == 0 && m_direct > 0) {
-            // Inside a folder that is itself still hidden: the final name at once.
+            // Inside a folder that is itself still hidden: the final name at once. Writable by its
+            // owner until its attributes are set; a read-only file is made so afterwards.
             tmp = dst;
-            out.reset(::open(dst.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, ist.st_mode & 0777));
-            createdMode = ist.st_mode & 0777 & ~m_umask;
+            const mode_t mode = (ist.st_mode | S_IWUSR) & 0777;
+            out.reset(::open(dst.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode));
+            createdMode = mode & ~m_umask;
             if (!out.valid()) {
                 e = errno;
                 errorPath = dst;
@@ -1526,14 +1535,12 @@ void TransferOperation::finishFoldersFrom(size_t from)
     for (size_t i = m_folders.size(); i > from; --i) {
         const FolderDone& f = m_folders[i - 1];
         if (f.created) {
-            const struct stat& st = f.sourceStat;
-            bool owned = ::lchown(f.target.constData(), st.st_uid, st.st_gid) == 0 || st.st_uid == ::geteuid();
-            mode_t mode = st.st_mode & 07777;
-            if (!owned)
-                mode &= ~mode_t(S_ISUID | S_ISGID);
-            ::chmod(f.target.constData(), mode);
-            const timespec times[2] = {st.st_atim, st.st_mtim};
-            ::utimensat(AT_FDCWD, f.target.constData(), times, AT_SYMLINK_NOFOLLOW);
+            // The same as a file's: owner, extended attributes (and so ACLs), mode and times.
+            const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+            Fd in(::open(f.origin.constData(), flags));
+            Fd out(::open(f.target.constData(), flags));
+            if (out.valid())
+                copyAttributes(in.get(), out.get(), f.sourceStat, mode_t(-1), false);
         }
         // A moved folder goes only once it is empty: whatever was skipped or added keeps it.
         if (!f.source.isEmpty() && ::rmdir(f.source.constData()) != 0 && errno != ENOTEMPTY && errno != EEXIST

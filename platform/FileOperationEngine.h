@@ -97,6 +97,7 @@ private:
         struct stat sourceStat {};
         bool created = false;  // merged folders keep their own attributes
         QByteArray source;     // removed when empty (moves)
+        QByteArray origin;     // the folder copied, whose attributes a created one takes
     };
     struct CopyError {
         int error = 0;

@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <sys/mount.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace corvane::platform;
@@ -492,4 +493,111 @@ TEST_F(FileOps, RunsOnAWorkerThreadWithPolledProgress)
     EXPECT_EQ(pr.totalBytes, 200000);
     EXPECT_EQ(pr.doneBytes, 200000);
     EXPECT_EQ(namesIn(p("dst/src")).size(), 200u);
+}
+
+namespace {
+
+// An extended attribute's value; "<none>" when the item has none by that name.
+QByteArray xattrOf(const QByteArray& path, const char* name)
+{
+    char value[4096];
+    const ssize_t n = ::lgetxattr(path.constData(), name, value, sizeof value);
+    return n < 0 ? QByteArray("<none>") : QByteArray(value, n);
+}
+
+void setXattr(const QByteArray& path, const char* name, const QByteArray& value)
+{
+    ASSERT_EQ(::lsetxattr(path.constData(), name, value.constData(), size_t(value.size()), 0), 0)
+        << path.toStdString() << ": " << std::strerror(errno);
+}
+
+// Whether setfacl (from the acl package) can give ACLs to folders on the volume of `dir`.
+bool aclsWork(const QByteArray& dir)
+{
+    const QString probe = QString::fromLocal8Bit(dir) + QStringLiteral("/acl-probe");
+    const bool ok = runShell(QStringLiteral("mkdir '%1' && setfacl -m u:nobody:rx '%1' 2>/dev/null").arg(probe)) == 0;
+    runShell(QStringLiteral("rmdir '%1'").arg(probe));
+    return ok;
+}
+
+} // namespace
+
+TEST_F(FileOps, FoldersKeepTheirExtendedAttributesAndAcls)
+{
+    Tmpfs other("16m");  // tmpfs keeps user.* attributes and ACLs
+    const bool acls = aclsWork(tmp.pathBytes()) && aclsWork(other.path());
+    if (!acls)
+        ADD_FAILURE() << "setfacl is missing (package acl) or a volume has no ACLs";
+    struct Case {
+        const char* what;
+        bool move;
+        bool acrossVolumes;
+    };
+    for (const Case c : {Case{"copy", false, false}, Case{"copy across", false, true}, Case{"move across", true, true}}) {
+        SCOPED_TRACE(c.what);
+        tmp.addFile("src/tree/sub/f", "data");
+        const QByteArray tree = p("src/tree");
+        setXattr(tree, "user.comment", "the tree");
+        setXattr(tree + "/sub", "user.tag", QByteArray("\0\1binary", 8));
+        setXattr(tree + "/sub/f", "user.file", "a file");
+        ::chmod((tree + "/sub").constData(), 0750);
+        if (acls) {
+            ASSERT_EQ(runShell(QStringLiteral("setfacl -m u:nobody:rx -d -m u:nobody:rwx '%1/sub'").arg(QString::fromLocal8Bit(tree))), 0);
+        }
+        const QByteArray subAcl = xattrOf(tree + "/sub", "system.posix_acl_access");
+        const QByteArray subDefault = xattrOf(tree + "/sub", "system.posix_acl_default");
+        const mode_t subMode = statOf(tree + "/sub").st_mode & 07777;
+        const QByteArray target = c.acrossVolumes ? other.path() + "/dst" : p("dst");
+        ::mkdir(target.constData(), 0755);
+
+        auto op = c.move ? MoveFiles({tree}, target) : CopyFiles({tree}, target);
+        op->run();
+        ASSERT_EQ(op->result().status, FileOpResult::Completed);
+        EXPECT_TRUE(op->result().skipped.empty());
+        const QByteArray copy = target + "/tree";
+        EXPECT_EQ(xattrOf(copy, "user.comment"), "the tree");
+        EXPECT_EQ(xattrOf(copy + "/sub", "user.tag"), QByteArray("\0\1binary", 8));
+        EXPECT_EQ(xattrOf(copy + "/sub/f", "user.file"), "a file");
+        EXPECT_EQ(statOf(copy + "/sub").st_mode & 07777, subMode);
+        if (acls) {
+            EXPECT_NE(subAcl, "<none>");
+            EXPECT_EQ(xattrOf(copy + "/sub", "system.posix_acl_access"), subAcl);
+            EXPECT_EQ(xattrOf(copy + "/sub", "system.posix_acl_default"), subDefault);
+        }
+        EXPECT_EQ(exists(tree), !c.move);
+        ASSERT_EQ(runShell(QStringLiteral("rm -rf '%1' '%2'").arg(QString::fromLocal8Bit(p("src")), QString::fromLocal8Bit(target))), 0);
+    }
+}
+
+TEST_F(FileOps, ReadOnlyItemsKeepTheirAttributesWhenTheirOwnerCopiesThem)
+{
+    // A user (not root) may set attributes only on what it can write: they go on before the mode.
+    tmp.addFile("tree/inner.txt", "in");
+    tmp.addFile("top.txt", "top");
+    tmp.addFolder("writable");
+    ::chmod(tmp.pathBytes().constData(), 0755);
+    setXattr(p("tree"), "user.folder", "f");
+    setXattr(p("tree/inner.txt"), "user.inner", "i");
+    setXattr(p("top.txt"), "user.top", "t");
+    ASSERT_EQ(runShell(QStringLiteral("chown -R nobody:nogroup '%1' '%2' '%3'")
+                           .arg(QString::fromLocal8Bit(p("tree")), QString::fromLocal8Bit(p("top.txt")),
+                                QString::fromLocal8Bit(p("writable")))),
+              0);
+    ::chmod(p("tree/inner.txt").constData(), 0444);
+    ::chmod(p("top.txt").constData(), 0444);
+    ::chmod(p("tree").constData(), 0555);
+
+    for (const QByteArray& source : {p("tree"), p("top.txt")}) {
+        QProcess helper;
+        helper.start(QStringLiteral("setpriv"), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", FILEOPS_HELPER,
+                                                 "copy", QString::fromLocal8Bit(source), QString::fromLocal8Bit(p("writable"))});
+        ASSERT_TRUE(helper.waitForFinished(30000));
+        EXPECT_EQ(helper.readAllStandardOutput(), "status\t0\n");
+    }
+    EXPECT_EQ(xattrOf(p("writable/tree"), "user.folder"), "f");
+    EXPECT_EQ(xattrOf(p("writable/tree/inner.txt"), "user.inner"), "i");
+    EXPECT_EQ(xattrOf(p("writable/top.txt"), "user.top"), "t");
+    EXPECT_EQ(statOf(p("writable/tree")).st_mode & 07777, 0555u);
+    EXPECT_EQ(statOf(p("writable/tree/inner.txt")).st_mode & 07777, 0444u);
+    EXPECT_EQ(statOf(p("writable/top.txt")).st_mode & 07777, 0444u);
 }
