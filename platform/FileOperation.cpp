@@ -1110,6 +1110,15 @@ TransferOperation::Step TransferOperation::copyFile(const QByteArray& src, const
                     errorPath = dst;
                     errorAction = uiText(texts::CannotWrite);
                 }
+            } else if (ce.shrank) {
+                // Never a short copy under the file's name: it goes, and the file is left out
+                // (a move keeps the original).
+                out.reset();
+                if (!tmp.isEmpty())
+                    ::unlink(tmp.constData());
+                addDone(ist.st_size - copied, 1);
+                addSkipped(src, withName(m_move ? texts::ChangedWhileMoved : texts::ChangedWhileCopied, src));
+                return Step::Skipped;
             }
         }
         if (e != 0) {
@@ -1226,8 +1235,12 @@ TransferOperation::CopyError TransferOperation::copyData(int in, int out, const 
             if (data < 0) {
                 if (errno == ENXIO)
                     break;
-                if (pos == 0)
-                    return copyRange(in, out, 0, -1, copied);  // no hole support: copy all
+                if (pos == 0) {
+                    // No hole support: copy all.
+                    CopyError e = copyRange(in, out, 0, -1, copied);
+                    e.shrank = e.error == 0 && *copied < size;
+                    return e;
+                }
                 return {errno, true};
             }
             off_t hole = ::lseek(in, data, SEEK_HOLE);
@@ -1237,14 +1250,18 @@ TransferOperation::CopyError TransferOperation::copyData(int in, int out, const 
                 return e;
             pos = hole;
         }
+        // A source cut short ends its data early, and the copy would have a hole for its end.
+        struct stat now;
+        if (::fstat(in, &now) == 0 && now.st_size < size)
+            return {0, true, true};
         if (::ftruncate(out, size) != 0)
             return {errno, false};
         return {};
     }
     // The size seen at opening bounds the copy: no extra call just to meet the end of the file.
     CopyError e = copyRange(in, out, 0, size > 0 ? size : -1, copied);
-    if (e.error == 0 && size >= PreallocateFrom && *copied < size)
-        ::ftruncate(out, *copied);  // the source shrank: drop the space reserved beyond its end
+    if (e.error == 0 && size > 0 && *copied < size)
+        e.shrank = true;
     return e;
 }
 

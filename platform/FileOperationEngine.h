@@ -102,6 +102,7 @@ private:
     struct CopyError {
         int error = 0;
         bool onSource = false;
+        bool shrank = false;  // the source became shorter while it was read: the copy is short
     };
 
     bool validate();

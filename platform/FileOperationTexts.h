@@ -28,6 +28,7 @@ inline constexpr const char* NotDeletable = "\"%1\" cannot be deleted.";
 // Items left out.
 inline constexpr const char* SpecialFile = "\"%1\" is a special file (a pipe, socket or device) and was not copied.";
 inline constexpr const char* SourceKept = "\"%1\" was copied, but the original could not be removed: %2";
+inline constexpr const char* ChangedWhileCopied = "\"%1\" changed while it was copied; the incomplete copy was removed.";
 inline constexpr const char* ChangedWhileMoved = "\"%1\" changed while it was moved; the original was kept.";
 inline constexpr const char* NoTrashOnVolume = "The volume that holds \"%1\" has no trash. It can only be deleted for good.";
 inline constexpr const char* AlreadyInTrash = "\"%1\" is already in the Trash.";
