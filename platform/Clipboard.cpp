@@ -132,27 +132,50 @@ QByteArray FileUriToPath(QByteArrayView uri)
     uri = uri.trimmed();
     if (!uri.startsWith("file://"))
         return {};
+    // Only this machine's files: an empty host or "localhost".
     QByteArrayView rest = uri.sliced(7);
-    if (rest.startsWith("localhost/"))
+    if (rest.size() >= 10 && qstrnicmp(rest.data(), "localhost/", 10) == 0)
         rest = rest.sliced(9);
     if (!rest.startsWith('/'))
         return {};
-    QByteArray path;
-    path.reserve(rest.size());
+    QByteArray decoded;
+    decoded.reserve(rest.size());
     for (qsizetype i = 0; i < rest.size(); ++i) {
         char c = rest[i];
         if (c == '%' && i + 2 < rest.size() && hexValue(rest[i + 1]) >= 0 && hexValue(rest[i + 2]) >= 0) {
             c = char(hexValue(rest[i + 1]) * 16 + hexValue(rest[i + 2]));
             i += 2;
+            // No name holds a slash: such an entry is not a file.
+            if (c == '/')
+                return {};
         } else if (c == '?' || c == '#') {
             break;
         }
-        // A NUL cannot be part of a path; such an entry is not a file.
+        // A NUL cannot be part of a path either.
         if (c == '\0')
             return {};
-        path.append(c);
+        decoded.append(c);
     }
-    return path;
+    // Dot segments are resolved as the URI standard does, by their text, so every path given
+    // out names an entry by its own name, never "." or ".." (which would become the target's name).
+    std::vector<QByteArray> kept;
+    for (const QByteArray& segment : decoded.split('/')) {
+        if (segment.isEmpty() || segment == ".")
+            continue;
+        if (segment == "..") {
+            if (!kept.empty())
+                kept.pop_back();
+            continue;
+        }
+        kept.push_back(segment);
+    }
+    QByteArray path;
+    path.reserve(decoded.size());
+    for (const QByteArray& segment : kept) {
+        path += '/';
+        path += segment;
+    }
+    return path.isEmpty() ? QByteArray("/") : path;
 }
 
 std::unique_ptr<QMimeData> MakeClipboardData(const ClipboardFiles& files, const PItemIDList& folderAbs,

@@ -32,7 +32,9 @@ bool ParseCida(const QByteArray& bytes, PItemIDList* folderAbs, std::vector<PIte
 
 // "file://" URIs of raw paths, percent-encoded byte for byte.
 QByteArray PathToFileUri(const QByteArray& path);
-// The raw path of a local file URI ("file:///p" or "file://localhost/p"); empty for others.
+// The raw path of a local file URI ("file:///p" or "file://localhost/p"); empty for others and
+// for an escaped slash or NUL. "." and ".." segments are resolved by their text ("file:///a/b/.."
+// is "/a"), so a path never ends in one; "/" when nothing is left.
 QByteArray FileUriToPath(QByteArrayView uri);
 
 // What cut or copy put on the clipboard, and what paste takes from it.

@@ -500,6 +500,28 @@ bool targetSideError(int e)
     return e == ENOSPC || e == EDQUOT || e == EFBIG || e == EROFS;
 }
 
+bool isItemName(const QByteArray& name)
+{
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/');
+}
+
+// Whether `dir` is the folder `folder` or lies inside it. Folders are compared as the file system
+// sees them, not by their paths: a bind mount shows the same folder under another path.
+bool isWithin(const QByteArray& dir, const struct stat& folder)
+{
+    char* real = ::realpath(dir.constData(), nullptr);
+    QByteArray at = real ? QByteArray(real) : CleanPath(dir);
+    std::free(real);
+    for (;;) {
+        struct stat st;
+        if (::stat(at.constData(), &st) == 0 && st.st_dev == folder.st_dev && st.st_ino == folder.st_ino)
+            return true;
+        if (at == "/")
+            return false;
+        at = ParentOf(at);
+    }
+}
+
 // Gives an unnamed file its name; fails with EEXIST rather than replace anything.
 int linkUnnamed(int fd, const QByteArray& target)
 {
@@ -513,21 +535,10 @@ int linkUnnamed(int fd, const QByteArray& target)
     return e;
 }
 
-// Owner, mode, extended attributes and times of the source. `createdMode` is the mode the new
-// file already has and `ownerMatches` says it already has the right owner: each call spared
-// counts when copying many small files.
-void copyAttributes(int in, int out, const struct stat& st, mode_t createdMode, bool ownerMatches)
+// Extended attributes, POSIX ACLs among them. Set before the mode: a read-only copy no longer
+// takes them from its owner.
+void copyXattrs(int in, int out)
 {
-    bool owned = ownerMatches || ::fchown(out, st.st_uid, st.st_gid) == 0;
-    if (!owned)
-        owned = ::fchown(out, uid_t(-1), st.st_gid) == 0 && st.st_uid == ::geteuid();
-    mode_t mode = st.st_mode & 07777;
-    // Set-id bits only stay with the owner and group they were meant for.
-    if (!owned)
-        mode &= ~mode_t(S_ISUID | S_ISGID);
-    if (mode != createdMode)
-        ::fchmod(out, mode);
-
     char small[1024];
     ssize_t len = ::flistxattr(in, small, sizeof small);
     std::vector<char> names;
@@ -550,7 +561,25 @@ void copyAttributes(int in, int out, const struct stat& st, mode_t createdMode, 
         if (vlen >= 0)
             ::fsetxattr(out, name, value.data(), size_t(vlen), 0);
     }
+}
 
+// Owner, extended attributes, mode and times of the source `st`, whose extended attributes are
+// read from `in` (none when it is -1). `createdMode` is the mode the new file or folder already
+// has and `ownerMatches` says it already has the right owner: each call spared counts when
+// copying many small files.
+void copyAttributes(int in, int out, const struct stat& st, mode_t createdMode, bool ownerMatches)
+{
+    bool owned = ownerMatches || ::fchown(out, st.st_uid, st.st_gid) == 0;
+    if (!owned)
+        owned = ::fchown(out, uid_t(-1), st.st_gid) == 0 && st.st_uid == ::geteuid();
+    if (in >= 0)
+        copyXattrs(in, out);
+    mode_t mode = st.st_mode & 07777;
+    // Set-id bits only stay with the owner and group they were meant for.
+    if (!owned)
+        mode &= ~mode_t(S_ISUID | S_ISGID);
+    if (mode != createdMode)
+        ::fchmod(out, mode);
     const timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(out, times);
 }
@@ -606,6 +635,14 @@ void TransferOperation::execute()
 
 bool TransferOperation::validate()
 {
+    // Each item goes in under a name of its own: a path ending in "." or ".." would name the
+    // target after its parent, and a merge would pour a folder's contents into the parent.
+    for (const TransferItem& item : m_items) {
+        if (!isItemName(BaseName(item.source)) || !isItemName(item.targetName)) {
+            refuse(uiText(texts::NoItemName).arg(ReadableName(item.source)));
+            return false;
+        }
+    }
     if (m_createTargets)
         return true;
     for (const TransferItem& item : m_items) {
@@ -620,16 +657,7 @@ bool TransferOperation::validate()
         struct stat st;
         if (!lstatPath(item.source, &st) || !S_ISDIR(st.st_mode))
             continue;
-        char* src = ::realpath(item.source.constData(), nullptr);
-        char* dst = ::realpath(item.targetDir.constData(), nullptr);
-        bool inside = false;
-        if (src && dst) {
-            QByteArray s(src), d(dst);
-            inside = d == s || s == "/" || d.startsWith(s + '/');
-        }
-        std::free(src);
-        std::free(dst);
-        if (inside) {
+        if (isWithin(item.targetDir, st)) {
             refuse(withName(m_move ? texts::MoveIntoItself : texts::CopyIntoItself, item.source));
             return false;
         }
@@ -957,7 +985,7 @@ TransferOperation::Step TransferOperation::copyNewFolder(const QByteArray& src, 
 TransferOperation::Step TransferOperation::fillFolder(const QByteArray& src, const struct stat& st,
                                                       const QByteArray& dst, bool merge, const Names& names)
 {
-    m_folders.push_back({dst, st, !merge, m_move && m_direct == 0 ? src : QByteArray()});
+    m_folders.push_back({dst, st, !merge, m_move && m_direct == 0 ? src : QByteArray(), src});
     if (m_move && m_direct > 0)
         m_movedSources.push_back({src, st});
     addDone(0, 1);
@@ -1035,10 +1063,12 @@ TransferOperation::Step TransferOperation::copyFile(const QByteArray& src, const
         Fd out;
         mode_t createdMode = 0600;
         if (e == 0 && m_direct > 0) {
-            // Inside a folder that is itself still hidden: the final name at once.
+            // Inside a folder that is itself still hidden: the final name at once. Writable by its
+            // owner until its attributes are set; a read-only file is made so afterwards.
             tmp = dst;
-            out.reset(::open(dst.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, ist.st_mode & 0777));
-            createdMode = ist.st_mode & 0777 & ~m_umask;
+            const mode_t mode = (ist.st_mode | S_IWUSR) & 0777;
+            out.reset(::open(dst.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode));
+            createdMode = mode & ~m_umask;
             if (!out.valid()) {
                 e = errno;
                 errorPath = dst;
@@ -1080,6 +1110,15 @@ TransferOperation::Step TransferOperation::copyFile(const QByteArray& src, const
                     errorPath = dst;
                     errorAction = uiText(texts::CannotWrite);
                 }
+            } else if (ce.shrank) {
+                // Never a short copy under the file's name: it goes, and the file is left out
+                // (a move keeps the original).
+                out.reset();
+                if (!tmp.isEmpty())
+                    ::unlink(tmp.constData());
+                addDone(ist.st_size - copied, 1);
+                addSkipped(src, withName(m_move ? texts::ChangedWhileMoved : texts::ChangedWhileCopied, src));
+                return Step::Skipped;
             }
         }
         if (e != 0) {
@@ -1196,8 +1235,12 @@ TransferOperation::CopyError TransferOperation::copyData(int in, int out, const 
             if (data < 0) {
                 if (errno == ENXIO)
                     break;
-                if (pos == 0)
-                    return copyRange(in, out, 0, -1, copied);  // no hole support: copy all
+                if (pos == 0) {
+                    // No hole support: copy all.
+                    CopyError e = copyRange(in, out, 0, -1, copied);
+                    e.shrank = e.error == 0 && *copied < size;
+                    return e;
+                }
                 return {errno, true};
             }
             off_t hole = ::lseek(in, data, SEEK_HOLE);
@@ -1207,14 +1250,18 @@ TransferOperation::CopyError TransferOperation::copyData(int in, int out, const 
                 return e;
             pos = hole;
         }
+        // A source cut short ends its data early, and the copy would have a hole for its end.
+        struct stat now;
+        if (::fstat(in, &now) == 0 && now.st_size < size)
+            return {0, true, true};
         if (::ftruncate(out, size) != 0)
             return {errno, false};
         return {};
     }
     // The size seen at opening bounds the copy: no extra call just to meet the end of the file.
     CopyError e = copyRange(in, out, 0, size > 0 ? size : -1, copied);
-    if (e.error == 0 && size >= PreallocateFrom && *copied < size)
-        ::ftruncate(out, *copied);  // the source shrank: drop the space reserved beyond its end
+    if (e.error == 0 && size > 0 && *copied < size)
+        e.shrank = true;
     return e;
 }
 
@@ -1505,14 +1552,12 @@ void TransferOperation::finishFoldersFrom(size_t from)
     for (size_t i = m_folders.size(); i > from; --i) {
         const FolderDone& f = m_folders[i - 1];
         if (f.created) {
-            const struct stat& st = f.sourceStat;
-            bool owned = ::lchown(f.target.constData(), st.st_uid, st.st_gid) == 0 || st.st_uid == ::geteuid();
-            mode_t mode = st.st_mode & 07777;
-            if (!owned)
-                mode &= ~mode_t(S_ISUID | S_ISGID);
-            ::chmod(f.target.constData(), mode);
-            const timespec times[2] = {st.st_atim, st.st_mtim};
-            ::utimensat(AT_FDCWD, f.target.constData(), times, AT_SYMLINK_NOFOLLOW);
+            // The same as a file's: owner, extended attributes (and so ACLs), mode and times.
+            const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+            Fd in(::open(f.origin.constData(), flags));
+            Fd out(::open(f.target.constData(), flags));
+            if (out.valid())
+                copyAttributes(in.get(), out.get(), f.sourceStat, mode_t(-1), false);
         }
         // A moved folder goes only once it is empty: whatever was skipped or added keeps it.
         if (!f.source.isEmpty() && ::rmdir(f.source.constData()) != 0 && errno != ENOTEMPTY && errno != EEXIST

@@ -97,10 +97,12 @@ private:
         struct stat sourceStat {};
         bool created = false;  // merged folders keep their own attributes
         QByteArray source;     // removed when empty (moves)
+        QByteArray origin;     // the folder copied, whose attributes a created one takes
     };
     struct CopyError {
         int error = 0;
         bool onSource = false;
+        bool shrank = false;  // the source became shorter while it was read: the copy is short
     };
 
     bool validate();

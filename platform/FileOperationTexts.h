@@ -22,11 +22,13 @@ inline constexpr const char* CannotRestore = "Cannot restore";
 inline constexpr const char* CopyIntoItself = "Cannot copy \"%1\": the target folder is inside the source folder.";
 inline constexpr const char* MoveIntoItself = "Cannot move \"%1\": the target folder is inside the source folder.";
 inline constexpr const char* NoTargetFolder = "The target folder \"%1\" does not exist.";
+inline constexpr const char* NoItemName = "Cannot copy or move \"%1\": the path does not end in the name of a file or folder.";
 inline constexpr const char* NotDeletable = "\"%1\" cannot be deleted.";
 
 // Items left out.
 inline constexpr const char* SpecialFile = "\"%1\" is a special file (a pipe, socket or device) and was not copied.";
 inline constexpr const char* SourceKept = "\"%1\" was copied, but the original could not be removed: %2";
+inline constexpr const char* ChangedWhileCopied = "\"%1\" changed while it was copied; the incomplete copy was removed.";
 inline constexpr const char* ChangedWhileMoved = "\"%1\" changed while it was moved; the original was kept.";
 inline constexpr const char* NoTrashOnVolume = "The volume that holds \"%1\" has no trash. It can only be deleted for good.";
 inline constexpr const char* AlreadyInTrash = "\"%1\" is already in the Trash.";

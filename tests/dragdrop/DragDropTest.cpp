@@ -261,6 +261,24 @@ TEST_F(DragDrop, DropOnAFolderItemMovesCopiesOrAsks)
     EXPECT_FALSE(exists(root + "/dest/four.txt"));
 }
 
+TEST_F(DragDrop, AFolderDroppedAsItsChildsParentGoesInUnderItsOwnName)
+{
+    // Another program drops ".../src/inner/..", which is "src". Taken as a name, ".." would be the
+    // target's parent, and "Replace" would pour "src" into it.
+    TempDir dir{"dest/", "src/inner/f"};
+    const QByteArray root = dir.pathBytes();
+    app::SetFileOpAnswerers({[](const ConflictQuestion&) { return ConflictAnswer{ConflictAction::Replace, true}; }, {}, {}});
+    auto list = listOn(dir.path());
+    auto data = std::make_unique<QMimeData>();
+    data->setData(QStringLiteral("text/uri-list"), PathToFileUri(root + "/src/inner") + "/..\r\n");
+    EXPECT_EQ(dragTo(list->CurrentView()->viewport(), pointOf(*list, "dest"), data.get(), Qt::LeftButton, Qt::ControlModifier),
+              Qt::CopyAction);
+    EXPECT_TRUE(exists(root + "/dest/src/inner/f"));
+    EXPECT_EQ(test::namesIn(root), (std::vector<QByteArray>{"dest", "src"}));
+    EXPECT_EQ(test::namesIn(root + "/dest"), std::vector<QByteArray>{"src"});
+    EXPECT_TRUE(box.text.isEmpty()) << box.text.toStdString();
+}
+
 TEST_F(DragDrop, DropOnTheEmptyAreaGoesIntoTheListsFolder)
 {
     TempDir dir{"src/a.txt", "here/"};

@@ -8,6 +8,10 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace corvane::platform;
@@ -116,6 +120,86 @@ TEST_F(FileOps, FolderIntoItselfIsRefusedBeforeAnythingIsWritten)
     auto missing = CopyFiles({p("other")}, p("no such folder"));
     missing->run();
     EXPECT_EQ(missing->result().status, FileOpResult::Refused);
+}
+
+TEST_F(FileOps, SourcesWithoutANameOfTheirOwnAreRefused)
+{
+    // "dst/.." is the temporary folder itself: a merge there would pour "src" into it.
+    tmp.addFile("src/inner/f", "x");
+    tmp.addFile("dst/old", "o");
+    for (const QByteArray& source : {p("src/inner/.."), p("src/inner/."), p("src/.."), QByteArray("/")}) {
+        for (FileOpKind kind : {FileOpKind::Copy, FileOpKind::Move}) {
+            SCOPED_TRACE(source.toStdString());
+            auto op = kind == FileOpKind::Copy ? CopyFiles({p("src/inner/f"), source}, p("dst"))
+                                               : MoveFiles({p("src/inner/f"), source}, p("dst"));
+            Asker asker;
+            asker.conflictAnswers = {{ConflictAction::Replace, true}};
+            asker.attach(*op);
+            op->run();
+            EXPECT_EQ(op->result().status, FileOpResult::Refused);
+            EXPECT_TRUE(op->result().message.contains(QStringLiteral("does not end in the name of a file or folder")))
+                << op->result().message.toStdString();
+            EXPECT_TRUE(asker.conflicts.empty());
+        }
+    }
+    EXPECT_EQ(namesIn(p("")), (std::vector<QByteArray>{"dst", "src"}));
+    EXPECT_EQ(namesIn(p("dst")), std::vector<QByteArray>{"old"});
+    EXPECT_EQ(namesIn(p("src/inner")), std::vector<QByteArray>{"f"});
+}
+
+namespace {
+
+// A folder shown a second time at another path, as `mount --bind` does.
+class BindMount
+{
+public:
+    BindMount(const QByteArray& from, const QByteArray& at)
+        : m_at(at), m_ok(::mount(from.constData(), at.constData(), nullptr, MS_BIND, nullptr) == 0)
+    {
+    }
+    ~BindMount()
+    {
+        if (m_ok)
+            ::umount2(m_at.constData(), MNT_DETACH);
+    }
+    BindMount(const BindMount&) = delete;
+    BindMount& operator=(const BindMount&) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    QByteArray m_at;
+    bool m_ok;
+};
+
+} // namespace
+
+TEST_F(FileOps, FolderIntoItselfThroughABindMountIsRefused)
+{
+    tmp.addFile("src/docs/sub/f", "x");
+    tmp.addFolder("view");
+    BindMount bind(p("src"), p("view"));
+    ASSERT_TRUE(bind.ok()) << std::strerror(errno);
+    // The paths differ, the folders are the same: "view/docs" is "src/docs".
+    const struct {
+        QByteArray source;
+        QByteArray target;
+    } cases[] = {
+        {p("src/docs"), p("view/docs/sub")},
+        {p("view/docs"), p("src/docs/sub")},
+        {p("src/docs"), p("view/docs")},
+    };
+    for (const auto& c : cases) {
+        for (FileOpKind kind : {FileOpKind::Copy, FileOpKind::Move}) {
+            SCOPED_TRACE(c.target.toStdString());
+            auto op = kind == FileOpKind::Copy ? CopyFiles({c.source}, c.target) : MoveFiles({c.source}, c.target);
+            op->run();
+            EXPECT_EQ(op->result().status, FileOpResult::Refused);
+            EXPECT_EQ(op->result().message, QStringLiteral("Cannot %1 \"docs\": the target folder is inside the source folder.")
+                                                .arg(kind == FileOpKind::Copy ? QStringLiteral("copy") : QStringLiteral("move")));
+        }
+    }
+    EXPECT_EQ(namesIn(p("src/docs")), std::vector<QByteArray>{"sub"});
+    EXPECT_EQ(namesIn(p("src/docs/sub")), std::vector<QByteArray>{"f"});
 }
 
 TEST_F(FileOps, CancelledCopyLeavesNoPartialTargetAndTheSourceUntouched)
@@ -410,4 +494,176 @@ TEST_F(FileOps, RunsOnAWorkerThreadWithPolledProgress)
     EXPECT_EQ(pr.totalBytes, 200000);
     EXPECT_EQ(pr.doneBytes, 200000);
     EXPECT_EQ(namesIn(p("dst/src")).size(), 200u);
+}
+
+namespace {
+
+// An extended attribute's value; "<none>" when the item has none by that name.
+QByteArray xattrOf(const QByteArray& path, const char* name)
+{
+    char value[4096];
+    const ssize_t n = ::lgetxattr(path.constData(), name, value, sizeof value);
+    return n < 0 ? QByteArray("<none>") : QByteArray(value, n);
+}
+
+void setXattr(const QByteArray& path, const char* name, const QByteArray& value)
+{
+    ASSERT_EQ(::lsetxattr(path.constData(), name, value.constData(), size_t(value.size()), 0), 0)
+        << path.toStdString() << ": " << std::strerror(errno);
+}
+
+// Whether setfacl (from the acl package) can give ACLs to folders on the volume of `dir`.
+bool aclsWork(const QByteArray& dir)
+{
+    const QString probe = QString::fromLocal8Bit(dir) + QStringLiteral("/acl-probe");
+    const bool ok = runShell(QStringLiteral("mkdir '%1' && setfacl -m u:nobody:rx '%1' 2>/dev/null").arg(probe)) == 0;
+    runShell(QStringLiteral("rmdir '%1'").arg(probe));
+    return ok;
+}
+
+} // namespace
+
+TEST_F(FileOps, FoldersKeepTheirExtendedAttributesAndAcls)
+{
+    Tmpfs other("16m");  // tmpfs keeps user.* attributes and ACLs
+    const bool acls = aclsWork(tmp.pathBytes()) && aclsWork(other.path());
+    if (!acls)
+        ADD_FAILURE() << "setfacl is missing (package acl) or a volume has no ACLs";
+    struct Case {
+        const char* what;
+        bool move;
+        bool acrossVolumes;
+    };
+    for (const Case c : {Case{"copy", false, false}, Case{"copy across", false, true}, Case{"move across", true, true}}) {
+        SCOPED_TRACE(c.what);
+        tmp.addFile("src/tree/sub/f", "data");
+        const QByteArray tree = p("src/tree");
+        setXattr(tree, "user.comment", "the tree");
+        setXattr(tree + "/sub", "user.tag", QByteArray("\0\1binary", 8));
+        setXattr(tree + "/sub/f", "user.file", "a file");
+        ::chmod((tree + "/sub").constData(), 0750);
+        if (acls) {
+            ASSERT_EQ(runShell(QStringLiteral("setfacl -m u:nobody:rx -d -m u:nobody:rwx '%1/sub'").arg(QString::fromLocal8Bit(tree))), 0);
+        }
+        const QByteArray subAcl = xattrOf(tree + "/sub", "system.posix_acl_access");
+        const QByteArray subDefault = xattrOf(tree + "/sub", "system.posix_acl_default");
+        const mode_t subMode = statOf(tree + "/sub").st_mode & 07777;
+        const QByteArray target = c.acrossVolumes ? other.path() + "/dst" : p("dst");
+        ::mkdir(target.constData(), 0755);
+
+        auto op = c.move ? MoveFiles({tree}, target) : CopyFiles({tree}, target);
+        op->run();
+        ASSERT_EQ(op->result().status, FileOpResult::Completed);
+        EXPECT_TRUE(op->result().skipped.empty());
+        const QByteArray copy = target + "/tree";
+        EXPECT_EQ(xattrOf(copy, "user.comment"), "the tree");
+        EXPECT_EQ(xattrOf(copy + "/sub", "user.tag"), QByteArray("\0\1binary", 8));
+        EXPECT_EQ(xattrOf(copy + "/sub/f", "user.file"), "a file");
+        EXPECT_EQ(statOf(copy + "/sub").st_mode & 07777, subMode);
+        if (acls) {
+            EXPECT_NE(subAcl, "<none>");
+            EXPECT_EQ(xattrOf(copy + "/sub", "system.posix_acl_access"), subAcl);
+            EXPECT_EQ(xattrOf(copy + "/sub", "system.posix_acl_default"), subDefault);
+        }
+        EXPECT_EQ(exists(tree), !c.move);
+        ASSERT_EQ(runShell(QStringLiteral("rm -rf '%1' '%2'").arg(QString::fromLocal8Bit(p("src")), QString::fromLocal8Bit(target))), 0);
+    }
+}
+
+TEST_F(FileOps, ReadOnlyItemsKeepTheirAttributesWhenTheirOwnerCopiesThem)
+{
+    // A user (not root) may set attributes only on what it can write: they go on before the mode.
+    tmp.addFile("tree/inner.txt", "in");
+    tmp.addFile("top.txt", "top");
+    tmp.addFolder("writable");
+    ::chmod(tmp.pathBytes().constData(), 0755);
+    setXattr(p("tree"), "user.folder", "f");
+    setXattr(p("tree/inner.txt"), "user.inner", "i");
+    setXattr(p("top.txt"), "user.top", "t");
+    ASSERT_EQ(runShell(QStringLiteral("chown -R nobody:nogroup '%1' '%2' '%3'")
+                           .arg(QString::fromLocal8Bit(p("tree")), QString::fromLocal8Bit(p("top.txt")),
+                                QString::fromLocal8Bit(p("writable")))),
+              0);
+    ::chmod(p("tree/inner.txt").constData(), 0444);
+    ::chmod(p("top.txt").constData(), 0444);
+    ::chmod(p("tree").constData(), 0555);
+
+    for (const QByteArray& source : {p("tree"), p("top.txt")}) {
+        QProcess helper;
+        helper.start(QStringLiteral("setpriv"), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", FILEOPS_HELPER,
+                                                 "copy", QString::fromLocal8Bit(source), QString::fromLocal8Bit(p("writable"))});
+        ASSERT_TRUE(helper.waitForFinished(30000));
+        EXPECT_EQ(helper.readAllStandardOutput(), "status\t0\n");
+    }
+    EXPECT_EQ(xattrOf(p("writable/tree"), "user.folder"), "f");
+    EXPECT_EQ(xattrOf(p("writable/tree/inner.txt"), "user.inner"), "i");
+    EXPECT_EQ(xattrOf(p("writable/top.txt"), "user.top"), "t");
+    EXPECT_EQ(statOf(p("writable/tree")).st_mode & 07777, 0555u);
+    EXPECT_EQ(statOf(p("writable/tree/inner.txt")).st_mode & 07777, 0444u);
+    EXPECT_EQ(statOf(p("writable/top.txt")).st_mode & 07777, 0444u);
+}
+
+TEST_F(FileOps, AFileThatShrinksWhileCopiedIsLeftOutNotCopiedShort)
+{
+    // The file is cut short between two blocks of its copy, from the engine's own progress report.
+    struct Case {
+        const char* what;
+        bool move;
+        bool inFolder;  // inside a new folder the copy is written under its final name at once
+        bool sparse;    // copied run by run, the holes kept
+    };
+    const Case cases[] = {
+        {"copy", false, false, false},
+        {"copy in a folder", false, true, false},
+        {"sparse copy", false, false, true},
+        {"move across volumes", true, false, false},
+        {"move of a folder across volumes", true, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Tmpfs other("128m");
+        tmp.addFile("src/keep.txt", "kept");
+        const QByteArray file = p("src/big");
+        if (c.sparse) {
+            writePattern(file, 1 << 20);
+            ASSERT_EQ(::truncate(file.constData(), 31 << 20), 0);
+            int fd = ::open(file.constData(), O_WRONLY | O_APPEND);
+            ASSERT_EQ(::write(fd, "tail", 4), 4);
+            ::close(fd);
+            ASSERT_LT(statOf(file).st_blocks * 512, statOf(file).st_size);
+        } else {
+            writePattern(file, qint64(32) << 20);
+        }
+        const QByteArray target = c.move ? other.path() : p("dst");
+        ::mkdir(target.constData(), 0755);
+        const std::vector<QByteArray> sources = c.inFolder ? std::vector<QByteArray>{p("src")}
+                                                           : std::vector<QByteArray>{file, p("src/keep.txt")};
+        auto op = c.move ? MoveFiles(sources, target) : CopyFiles(sources, target);
+        op->setProgressInterval(0);
+        bool cut = false;
+        op->setProgressHandler([&](const FileOpProgress& pr) {
+            if (!cut && pr.currentFile == file && pr.doneBytes >= (1 << 20)) {
+                cut = true;
+                ASSERT_EQ(::truncate(file.constData(), 300000), 0);
+            }
+        });
+        op->run();
+        EXPECT_TRUE(cut);
+        EXPECT_EQ(op->result().status, FileOpResult::Completed);
+        EXPECT_EQ(op->result().skipped.size(), 1u);
+        if (!op->result().skipped.empty()) {
+            EXPECT_EQ(op->result().skipped[0].path, file);
+            EXPECT_EQ(op->result().skipped[0].message,
+                      c.move ? QStringLiteral("\"big\" changed while it was moved; the original was kept.")
+                             : QStringLiteral("\"big\" changed while it was copied; the incomplete copy was removed."));
+        }
+        // Nothing short under the name, nothing half-done beside it; the rest is there.
+        const QByteArray placed = c.inFolder ? target + "/src" : target;
+        EXPECT_EQ(namesIn(placed), std::vector<QByteArray>{"keep.txt"});
+        EXPECT_EQ(readBytes(placed + "/keep.txt"), "kept");
+        // A move keeps the original, short as it now is.
+        EXPECT_EQ(statOf(file).st_size, 300000);
+        EXPECT_EQ(namesIn(p("src")), c.move ? std::vector<QByteArray>{"big"} : (std::vector<QByteArray>{"big", "keep.txt"}));
+        ASSERT_EQ(runShell(QStringLiteral("rm -rf '%1' '%2'").arg(QString::fromLocal8Bit(p("src")), QString::fromLocal8Bit(p("dst")))), 0);
+    }
 }

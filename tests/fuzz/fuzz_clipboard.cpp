@@ -1,5 +1,6 @@
 // libFuzzer target for the clipboard readers: any program can put any bytes on the clipboard.
-// Reading must never crash, and an ID-list array that parses must survive a round trip.
+// Reading must never crash, an ID-list array that parses must survive a round trip, and every
+// path read from a URI names an entry by its own name.
 #include "platform/Clipboard.h"
 
 #include <QMimeData>
@@ -27,6 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (const QByteArray& p : files.paths) {
             if (FileUriToPath(PathToFileUri(p)) != p)
                 std::abort();
+            // An absolute path whose every part is a name: never "", "." or "..", which a paste
+            // would turn into the name of what it writes.
+            if (!p.startsWith('/') || (p != "/" && p.endsWith('/')))
+                std::abort();
+            for (const QByteArray& part : p.mid(1).split('/')) {
+                if (p != "/" && (part.isEmpty() || part == "." || part == ".."))
+                    std::abort();
+            }
         }
     }
     return 0;
