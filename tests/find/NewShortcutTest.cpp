@@ -1,4 +1,4 @@
-#include "AsNobody.h"
+#include "tests/support/AsNobody.h"
 
 #include "app/Globals.h"
 #include "app/NewShortcut.h"

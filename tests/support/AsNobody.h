@@ -9,7 +9,7 @@ namespace corvane::test {
 
 // The mode this process was started in by RunTestAsNobody, or empty.
 QString ChildMode();
-// Runs the named test of this program as nobody with CORVANE_FIND_CHILD=mode and the extra
+// Runs the named test of this program as nobody with CORVANE_TEST_CHILD=mode and the extra
 // variables; its exit code (-1 when it could not run), with its error output in `output`.
 int RunTestAsNobody(const QString& test, const QString& mode, const QProcessEnvironment& extra, QString* output);
 

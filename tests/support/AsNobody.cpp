@@ -7,14 +7,14 @@ namespace corvane::test {
 
 QString ChildMode()
 {
-    return qEnvironmentVariable("CORVANE_FIND_CHILD");
+    return qEnvironmentVariable("CORVANE_TEST_CHILD");
 }
 
 int RunTestAsNobody(const QString& test, const QString& mode, const QProcessEnvironment& extra, QString* output)
 {
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("CORVANE_FIND_CHILD"), mode);
+    env.insert(QStringLiteral("CORVANE_TEST_CHILD"), mode);
     env.insert(extra);
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);

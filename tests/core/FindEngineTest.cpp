@@ -1,4 +1,4 @@
-#include "AsNobody.h"
+#include "tests/support/AsNobody.h"
 
 #include "core/FindEngine.h"
 #include "platform/NameCodec.h"
