@@ -1,21 +1,15 @@
 #include "Job.h"
 
+#include "Clock.h"
+
 #include <QCoreApplication>
 #include <QThread>
 
 #include <exception>
-#include <time.h>
 
 namespace corvane::core {
 
 namespace {
-
-qint64 nowNs()
-{
-    timespec ts;
-    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
-    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
 
 std::mutex& abandonedMutex()
 {
@@ -73,7 +67,7 @@ void Job::run()
 
 void Job::work()
 {
-    m_rateSampleNs = nowNs();
+    m_rateSampleNs = MonotonicNs();
     try {
         execute();
     } catch (const std::exception& e) {
@@ -170,13 +164,13 @@ void Job::setText(const QString& text)
 
 void Job::publishIfDue()
 {
-    if (nowNs() >= m_nextPublishNs)
+    if (MonotonicNs() >= m_nextPublishNs)
         publishNow();
 }
 
 void Job::publishNow()
 {
-    const qint64 now = nowNs();
+    const qint64 now = MonotonicNs();
     // The rate follows the last second or so, so a slow start does not drag it down for good.
     const qint64 span = now - m_rateSampleNs;
     if (span >= 1'000'000'000 || (span > 0 && m_work.bytesPerSecond == 0 && m_work.doneBytes > 0)) {

@@ -1,24 +1,17 @@
 #include "TreeWalker.h"
 
+#include "Clock.h"
 #include "UniqueFd.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <time.h>
 #include <algorithm>
+#include <fcntl.h>
 #include <vector>
 
 namespace corvane::core {
 
 namespace {
-
-qint64 nowNs()
-{
-    timespec ts;
-    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
-    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
 
 mode_t modeOfType(unsigned char type)
 {
@@ -47,7 +40,7 @@ bool TreeWalker::walk(const QByteArray& root, const Visit& visit)
 {
     m_stopped = false;
     m_totals = {};
-    m_nextProgressNs = nowNs() + qint64(m_options.progressMs) * 1'000'000;
+    m_nextProgressNs = MonotonicNs() + qint64(m_options.progressMs) * 1'000'000;
     // The root may be a link the user chose; below it nothing is followed.
     UniqueFd fd(::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat st {};
@@ -82,10 +75,10 @@ void TreeWalker::count(const struct stat& st, const QByteArray& path)
         ++m_totals.files;
         m_totals.bytes += st.st_size;
     }
-    if (m_progress && nowNs() >= m_nextProgressNs) {
+    if (m_progress && MonotonicNs() >= m_nextProgressNs) {
         m_totals.current = &path;
         m_progress(m_totals);
-        m_nextProgressNs = nowNs() + qint64(m_options.progressMs) * 1'000'000;
+        m_nextProgressNs = MonotonicNs() + qint64(m_options.progressMs) * 1'000'000;
     }
 }
 
