@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QMimeData>
+#include <QPointer>
 #include <QTimer>
 #include <algorithm>
 #include <array>
@@ -703,8 +704,11 @@ HResult TCustomShellTree::invokeNodeVerbMask(TShTreeNode* node, const QString& v
     HResult hr = GetUIObjectOf(window(), data->ParentIShf(), one, cm);
     if (Failed(hr))
         throw EShellError(SystemMessage(hr));
+    // The verb may ask first, and the tree may go while it does.
+    const QPointer<TCustomShellTree> alive(this);
     hr = InvokeVerbByName(window(), *cm, verb, mask);
-    RefreshTree();
+    if (alive)
+        RefreshTree();
     return hr;
 }
 
@@ -732,16 +736,50 @@ void TCustomShellTree::ShowContextMenu(TShTreeNode* node, QPoint point)
         if (OnPopupHint)
             OnPopupHint(this, text);
     };
+    // The menu runs its own event loop, where a refresh may delete the node or the tree may go:
+    // the node is kept by its ID list and looked up again afterwards.
+    const PItemIDList abs = data->AbsIdList();
+    const QPointer<TCustomShellTree> alive(this);
     const int id = TrackShellMenu(*cm, items, this, viewport()->mapToGlobal(point), hint);
+    if (!alive || id == 0)
+        return;
+    TShTreeNode* target = NodeOfIdList(abs);
+    if (!target)
+        return;
     if (id == FirstCommandId + voRename) {
-        EditNode(node);
+        EditNode(target);
     } else if (id >= FirstCommandId) {
         InvokeOffset(window(), *cm, id - FirstCommandId);
-        RefreshTree();
-    } else if (id >= 1) {
-        if (std::unique_ptr<QMimeData> data = NodeDataObject(node))
-            InvokeSendTo(window(), id - 1, data.get());
+        if (alive)
+            RefreshTree();
+    } else if (std::unique_ptr<QMimeData> dropped = NodeDataObject(target)) {
+        InvokeSendTo(window(), id - 1, dropped.get());
     }
+}
+
+TShTreeNode* TCustomShellTree::NodeOfIdList(const PItemIDList& abs) const
+{
+    // Item IDs are canonical bytes, so the nodes on the way have lists that are prefixes of it.
+    auto items = [](const PItemIDList& list) {
+        return list.size() >= 2 ? QByteArrayView(list).first(list.size() - 2) : QByteArrayView();
+    };
+    const QByteArrayView want = items(abs);
+    TShTreeNode* node = RootNode();
+    while (node) {
+        const QByteArrayView have = items(node->Data()->AbsIdList());
+        if (have == want)
+            return node;
+        if (!want.startsWith(have))
+            return nullptr;
+        TShTreeNode* next = nullptr;
+        for (int i = 0; i < node->childCount() && !next; ++i) {
+            auto* child = static_cast<TShTreeNode*>(node->child(i));
+            if (child->Data() && want.startsWith(items(child->Data()->AbsIdList())))
+                next = child;
+        }
+        node = next;
+    }
+    return nullptr;
 }
 
 void TCustomShellTree::showEvent(QShowEvent* e)

@@ -89,6 +89,8 @@ public:
     virtual platform::HResult InvokeNodeVerb(TShTreeNode* node, const QString& verb);
     // The shell context menu of one node, at a client point.
     void ShowContextMenu(TShTreeNode* node, QPoint point);
+    // The loaded node of a folder, by its absolute list; null when the tree holds none.
+    TShTreeNode* NodeOfIdList(const PItemIDList& abs) const;
     // The data of a drag of one node; null for a node without a record or parent.
     std::unique_ptr<QMimeData> NodeDataObject(TShTreeNode* node) const;
     // A drag of one of the tree's nodes is running.
