@@ -4,6 +4,7 @@
 
 #include "ChangeHandler.h"
 #include "HeaderSortView.h"
+#include "NameEdit.h"
 #include "ShellCombo.h"
 #include "ShellKeys.h"
 #include "ShellMenu.h"
@@ -73,8 +74,9 @@ QVariant TShellListModel::data(const QModelIndex& index, int role) const
     TShListData* d = item.Data.get();
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole:
         return index.column() == 0 ? d->DisplayName() : d->ColumnText(index.column());
+    case Qt::EditRole:
+        return index.column() == 0 ? NameToEditText(m_list->editableName(*d)) : d->ColumnText(index.column());
     case Qt::DecorationRole: {
         if (index.column() != 0)
             return {};
@@ -793,15 +795,24 @@ bool TCustomShellList::EditCaption(int row)
     return true;
 }
 
+QString TCustomShellList::editableName(TShListData& data) const
+{
+    return EditableName(m_currentFolder, data.RelIdList(), data.DisplayName());
+}
+
 bool TCustomShellList::renameItem(int row, const QString& text)
 {
     TShListData* d = DataOfIndex(row);
-    if (!d || !m_currentFolder || text == d->DisplayName())
+    if (!d || !m_currentFolder)
+        return false;
+    const QString original = editableName(*d);
+    const QString name = NameFromEditText(text, original);
+    if (name == original)
         return false;
     BusyCursor busy;
     m_ignoreNextChange = true;
     PItemIDList renamed;
-    HResult hr = m_currentFolder->SetNameOf(d->RelIdList(), text.left(260), SHGDN_INFOLDER, renamed);
+    HResult hr = m_currentFolder->SetNameOf(d->RelIdList(), name.left(260), SHGDN_INFOLDER, renamed);
     if (Failed(hr)) {
         ShellWarning(SystemMessage(hr));
         return false;

@@ -172,6 +172,8 @@ private:
     void prepareFilter();
     void sort();
     bool renameItem(int row, const QString& text);
+    // The lossless name an editor of the item starts from.
+    QString editableName(TShListData& data) const;
     void removeAll();
     void timerFired();
     bool invokeDefaultCommand(const std::vector<PItemIDList>& rels);

@@ -6,6 +6,7 @@
 #include "ShellCombo.h"
 #include "ShellKeys.h"
 #include "ShellList.h"
+#include "NameEdit.h"
 #include "ShellGuards.h"
 #include "UShConsts.h"
 #include "platform/IconTable.h"
@@ -42,6 +43,20 @@ QPixmap nodeIcon(const PItemIDList& abs, bool open, std::uint32_t attrs)
 }
 
 } // namespace
+
+QString TShTreeNode::EditableName() const
+{
+    if (!m_data)
+        return text(0);
+    return shellctl::EditableName(m_data->ParentIShf(), m_data->RelIdList(), text(0));
+}
+
+QVariant TShTreeNode::data(int column, int role) const
+{
+    if (role == Qt::EditRole && column == 0 && m_data)
+        return NameToEditText(EditableName());
+    return QTreeWidgetItem::data(column, role);
+}
 
 void TShTreeNode::setData(int column, int role, const QVariant& value)
 {
@@ -658,13 +673,15 @@ void TCustomShellTree::nodeEdited(TShTreeNode* node, const QString& text)
         m_settingText = false;
         return;
     }
-    if (text == node->text(0))
+    const QString original = node->EditableName();
+    const QString name = NameFromEditText(text, original);
+    if (name == original)
         return;
     BusyCursor busy;
     m_ignoreNextChange = true;
     ShellFolderPtr parent = d->ParentIShf();
     PItemIDList renamed;
-    HResult hr = parent ? parent->SetNameOf(d->RelIdList(), text.left(260), SHGDN_INFOLDER, renamed) : E_FAIL;
+    HResult hr = parent ? parent->SetNameOf(d->RelIdList(), name.left(260), SHGDN_INFOLDER, renamed) : E_FAIL;
     if (Failed(hr)) {
         ShellWarning(SystemMessage(hr));
         return;

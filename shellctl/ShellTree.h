@@ -44,7 +44,11 @@ class TShTreeNode : public QTreeWidgetItem
 public:
     explicit TShTreeNode(std::unique_ptr<TShTreeData> data) : m_data(std::move(data)) {}
     TShTreeData* Data() const { return m_data.get(); }
+    // The editor gets the lossless name; an edited text is a rename request.
+    QVariant data(int column, int role) const override;
     void setData(int column, int role, const QVariant& value) override;
+    // The lossless name an editor of the node starts from.
+    QString EditableName() const;
     bool Filled = false;
     bool IconsSet = false;
     std::uint32_t Attributes = 0;
