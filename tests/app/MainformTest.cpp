@@ -201,3 +201,28 @@ TEST(FrameSettings, ExplorerWindowsComeBackAtTheirBoundsStatesAndViews)
     }
     corvane::platform::setCurrentUserHive(corvane::platform::Hive::inMemory());
 }
+
+TEST_F(Frame, HistoryMenuEntriesBelongToTheirWindow)
+{
+    auto* first = main.ActiveExplorer();
+    ASSERT_NE(first, nullptr);
+    CurShellTree->SelectPath("/usr");
+    CurShellTree->SelectPath("/tmp");
+    main.mnuBackPopup();
+    QList<QAction*> entries = main.mnuBack->actions();
+    ASSERT_EQ(entries.size(), 2);
+    // While the menu is open its window is closed; another one is active then.
+    main.actNewWindow->trigger();
+    auto* second = main.ActiveExplorer();
+    ASSERT_NE(second, first);
+    second->Tree1->SelectPath("/usr/share");
+    const QStringList history = second->lstHistory->Items();
+    const int index = second->lstHistory->ItemIndex();
+    main.MdiArea()->subWindowList(QMdiArea::CreationOrder).first()->close();
+    QTest::qWait(20);
+    ASSERT_EQ(main.ActiveExplorer(), second);
+    emit main.mnuBack->triggered(entries[0]);
+    EXPECT_EQ(second->Tree1->SelectedPath(), "/usr/share");
+    EXPECT_EQ(second->lstHistory->Items(), history);
+    EXPECT_EQ(second->lstHistory->ItemIndex(), index);
+}
