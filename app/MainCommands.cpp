@@ -11,6 +11,7 @@
 #include "explorer/StatusBar.h"
 #include "platform/Clipboard.h"
 #include "platform/NameCodec.h"
+#include "platform/Volumes.h"
 #include "shellctl/ShellList.h"
 #include "shellctl/ShellTree.h"
 #include "shellctl/UShellUtils.h"
@@ -20,6 +21,8 @@
 #include <QClipboard>
 #include <QItemSelectionModel>
 #include <QMdiArea>
+#include <QPointer>
+#include <QToolButton>
 
 namespace corvane::app {
 
@@ -293,26 +296,44 @@ void TfrmMain::SortBy(int key)
 
 namespace {
 
-void setExpandedBelow(QTreeWidgetItem* node, bool expand)
-{
-    if (!node)
-        return;
-    if (expand)
-        node->setExpanded(true);
-    for (int i = 0; i < node->childCount(); ++i)
-        setExpandedBelow(node->child(i), expand);
-    if (!expand)
-        node->setExpanded(false);
-}
-
-// The node of the root folder of the selected folder's volume ("/" on this system).
-TShTreeNode* driveNode(shellctl::TShellTree* tree)
+// The root of the volume that holds the selected folder, selected in the tree (this runs the
+// window's tree change); null when the selection has no file-system path.
+TShTreeNode* selectDriveRoot(shellctl::TShellTree* tree)
 {
     const QString path = tree->SelectedPath();
     if (path.isEmpty())
         return nullptr;
-    tree->SelectPath(QStringLiteral("/"));
+    tree->SelectPath(platform::DecodeName(platform::VolumeRootOf(platform::EncodeName(path))));
     return tree->SelectedNode();
+}
+
+// While a branch expands: the text in the third panel and a Cancel button at the right of the
+// status bar; both go when the expansion ends.
+void expandWithProgress(shellctl::TShellTree* tree, TShTreeNode* node, bool sameVolume, const char* text)
+{
+    explorer::TStatusBar* bar = CurStatusBar;
+    QPointer<QToolButton> cancel;
+    if (bar) {
+        bar->SetPanelText(2, QString::fromUtf8(text));
+        cancel = new QToolButton(bar);
+        cancel->setObjectName(QStringLiteral("cmdCancelExpand"));
+        cancel->setText(QString::fromUtf8(shelltexts::Cancel));
+        cancel->setAutoRaise(true);
+        const int h = bar->height() - 4;
+        cancel->setGeometry(bar->width() - cancel->sizeHint().width() - 2, 2, cancel->sizeHint().width(), h);
+        QObject::connect(cancel, &QToolButton::clicked, tree, &shellctl::TShellTree::CancelExpand);
+        cancel->show();
+        bar->repaint();
+    }
+    tree->ExpandBelow(node, sameVolume, [bar = QPointer<explorer::TStatusBar>(bar), cancel](bool) {
+        // The button may be the one being clicked now.
+        if (cancel) {
+            cancel->hide();
+            cancel->deleteLater();
+        }
+        if (bar)
+            bar->SetPanelText(2, QString());
+    });
 }
 
 } // namespace
@@ -320,34 +341,31 @@ TShTreeNode* driveNode(shellctl::TShellTree* tree)
 void TfrmMain::actExpandFolderExecute()
 {
     if (CurShellTree)
-        setExpandedBelow(CurShellTree->SelectedNode(), true);
+        expandWithProgress(CurShellTree, CurShellTree->SelectedNode(), false, shelltexts::ExpandingFolder);
 }
 
 void TfrmMain::actCollapseFolderExecute()
 {
     if (CurShellTree)
-        setExpandedBelow(CurShellTree->SelectedNode(), false);
+        CurShellTree->CollapseBelow(CurShellTree->SelectedNode());
 }
 
+// The whole volume of the selected folder, not entering other volumes mounted inside it. It runs
+// from the event loop instead of with the window's redrawing stopped, so the window answers and
+// the expansion can be cancelled.
 void TfrmMain::actExpandDriveExecute()
 {
     if (!CurShellTree)
         return;
-    if (CurStatusBar) {
-        CurStatusBar->SetPanelText(2, QString::fromUtf8(shelltexts::ExpandingDrive));
-        CurStatusBar->repaint();
-    }
-    setUpdatesEnabled(false);
-    setExpandedBelow(driveNode(CurShellTree), true);
-    setUpdatesEnabled(true);
-    if (CurStatusBar)
-        CurStatusBar->SetPanelText(2, QString());
+    shellctl::TShellTree* tree = CurShellTree;
+    if (TShTreeNode* root = selectDriveRoot(tree))
+        expandWithProgress(tree, root, true, shelltexts::ExpandingDrive);
 }
 
 void TfrmMain::actCollapseDriveExecute()
 {
     if (CurShellTree)
-        setExpandedBelow(driveNode(CurShellTree), false);
+        CurShellTree->CollapseBelow(selectDriveRoot(CurShellTree));
 }
 
 void TfrmMain::actRefreshExecute()

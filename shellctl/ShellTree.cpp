@@ -97,6 +97,7 @@ TCustomShellTree::TCustomShellTree(QWidget* parent)
 
 TCustomShellTree::~TCustomShellTree()
 {
+    endExpand(false, false);
     Counter c(m_updating);
     while (topLevelItemCount() > 0)
         deleteNode(topLevelItem(0));

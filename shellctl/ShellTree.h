@@ -35,6 +35,9 @@ inline constexpr TShellTreeOptions DefaultShellTreeOptions = stoAutoFill | stoVi
                                                              | stoContextMenus | stoDynamicRefresh | stoOleDrag | stoOleDrop
                                                              | stoShowHidden;
 
+// Milliseconds one pass of a branch expansion may take (ShellTreeExpand.cpp).
+inline constexpr int DefaultExpandPassBudget = 30;
+
 // (Sender, parent folder, parent absolute list, item, attributes, var allow)
 using TShAddItemEvent = std::function<void(QObject*, const ShellFolderPtr&, const PItemIDList&, const PItemIDList&, std::uint32_t, bool&)>;
 
@@ -167,6 +170,27 @@ private:
     TShTreeNode* m_lastInserted = nullptr;
     TDragSource m_drag;
     TDragOverState m_dragOver;
+
+    // Expanding a node and every node below it (ShellTreeExpand.cpp). The folders are filled a
+    // few at a time from the event loop, so the window stays responsive; symbolic links to
+    // folders are not entered, each folder is entered once, and with sameVolume no other volume
+    // is entered. It stops when done, with CancelExpand, with Escape pressed in the tree's
+    // window, and with the tree; done (not called when the tree goes) tells whether it ran to the end.
+public:
+    void ExpandBelow(TShTreeNode* node, bool sameVolume, std::function<void(bool finished)> done = nullptr);
+    void CancelExpand();
+    bool Expanding() const { return m_expander != nullptr; }
+    // Collapses the node and every node below it; a running expansion stops first.
+    void CollapseBelow(TShTreeNode* node);
+    // How long one pass of an expansion may run before the event loop gets its turn; each pass
+    // expands at least one folder.
+    int ExpandPassBudget = DefaultExpandPassBudget;
+
+private:
+    class TExpander;
+    // Stops a running expansion; notify calls its done.
+    void endExpand(bool finished, bool notify);
+    TExpander* m_expander = nullptr;
 
     // Change watching (ChangeHandlerTree.cpp): the folders the tree has loaded, and the
     // selected one, are watched while stoDynamicRefresh is set.

@@ -4,9 +4,14 @@
 #include "platform/Registry.h"
 #include "explorer/Child.h"
 #include "shellctl/ShellControls.h"
+#include "explorer/StatusBar.h"
+#include "platform/Volumes.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TmpfsMount.h"
 
 #include <QAction>
 #include <QMdiArea>
+#include <QDir>
 #include <QMdiSubWindow>
 #include <QTest>
 #include <QTextBrowser>
@@ -225,4 +230,60 @@ TEST_F(Frame, HistoryMenuEntriesBelongToTheirWindow)
     EXPECT_EQ(second->Tree1->SelectedPath(), "/usr/share");
     EXPECT_EQ(second->lstHistory->Items(), history);
     EXPECT_EQ(second->lstHistory->ItemIndex(), index);
+}
+
+TEST_F(Frame, ExpandDriveExpandsTheVolumeThatHoldsTheFolder)
+{
+    corvane::test::TempDir dir{"outside/deeper/", "mnt/"};
+    corvane::test::TmpfsMount volume(dir.pathBytes() + "/mnt", "1m");
+    ASSERT_TRUE(volume.ok());
+    const QString mnt = dir.filePath("mnt");
+    QDir().mkpath(mnt + "/a/b/c");
+    QDir().mkpath(mnt + "/d/e");
+    // The volume list is read again when the mount table has changed.
+    QTRY_COMPARE(corvane::platform::VolumeRootOf(mnt.toUtf8() + "/a"), mnt.toUtf8());
+    CurShellTree->SelectPath(dir.filePath("outside"));
+    QTreeWidgetItem* outside = CurShellTree->currentItem();
+    CurShellTree->SelectPath(mnt + "/a/b");
+
+    main.actExpandDrive->trigger();
+    EXPECT_EQ(CurShellTree->SelectedPath(), mnt);
+    EXPECT_EQ(CurStatusBar->PanelText(2), " Expanding drive");
+    QTRY_VERIFY(!CurShellTree->Expanding());
+    EXPECT_EQ(CurStatusBar->PanelText(2), QString());
+    QTRY_COMPARE(CurStatusBar->findChild<QToolButton*>("cmdCancelExpand"), nullptr);
+    QTreeWidgetItem* root = CurShellTree->currentItem();
+    EXPECT_TRUE(root->isExpanded());
+    ASSERT_EQ(root->childCount(), 2);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_TRUE(root->child(i)->isExpanded()) << root->child(i)->text(0).toStdString();
+    // Nothing outside the volume was expanded.
+    EXPECT_FALSE(outside->isExpanded());
+
+    main.actCollapseDrive->trigger();
+    EXPECT_FALSE(root->isExpanded());
+    EXPECT_FALSE(root->child(0)->isExpanded());
+}
+
+TEST_F(Frame, ExpandFolderCanBeCancelledFromTheStatusBar)
+{
+    corvane::test::TempDir dir;
+    for (int i = 0; i < 10; ++i)
+        dir.addFolder("f" + QByteArray::number(i) + "/g");
+    CurShellTree->SelectPath(dir.path());
+    CurShellTree->ExpandPassBudget = 0;
+    main.actExpandFolder->trigger();
+    EXPECT_EQ(CurStatusBar->PanelText(2), " Expanding folder");
+    auto* cancel = CurStatusBar->findChild<QToolButton*>("cmdCancelExpand");
+    ASSERT_NE(cancel, nullptr);
+    QTest::qWait(0);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_FALSE(CurShellTree->Expanding());
+    EXPECT_EQ(CurStatusBar->PanelText(2), QString());
+    QTRY_COMPARE(CurStatusBar->findChild<QToolButton*>("cmdCancelExpand"), nullptr);
+    int expanded = 0;
+    QTreeWidgetItem* top = CurShellTree->currentItem();
+    for (int i = 0; i < top->childCount(); ++i)
+        expanded += top->child(i)->isExpanded() ? 1 : 0;
+    EXPECT_LT(expanded, 10);
 }
