@@ -268,7 +268,7 @@ TEST_F(MenuFixture, ATreeThatGoesWhileItsDropMenuIsOpen)
     QCoreApplication::sendEvent(tree->viewport(), &move);
     QDropEvent drop(at, offered, &data, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(tree->viewport(), &drop);
-    QTRY_VERIFY(!alive);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !alive; }));
     // The menu went with the window, so nothing was chosen.
     QTest::qWait(50);
     EXPECT_FALSE(exists(root + "/dest/one.txt"));

@@ -69,7 +69,7 @@ TEST(RenameEdit, ListKeepsTheBytesItDoesNotShow)
         ASSERT_NE(editor, nullptr);
         EXPECT_EQ(editor->text(), c.shown);
         appendTwo(editor);
-        QTRY_VERIFY(exists(dir.pathBytes() + '/' + c.bytes + '2'));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return exists(dir.pathBytes() + '/' + c.bytes + '2'); }));
         EXPECT_FALSE(exists(dir.pathBytes() + '/' + c.bytes));
         // The temporary folder cannot remove names that are not UTF-8 itself.
         ::unlink((dir.pathBytes() + '/' + c.bytes + '2').constData());
@@ -95,7 +95,7 @@ TEST(RenameEdit, TreeKeepsTheBytesItDoesNotShow)
         ASSERT_NE(editor, nullptr);
         EXPECT_EQ(editor->text(), c.shown);
         appendTwo(editor);
-        QTRY_VERIFY(exists(dir.pathBytes() + '/' + c.bytes + "2/inner"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return exists(dir.pathBytes() + '/' + c.bytes + "2/inner"); }));
         EXPECT_FALSE(exists(dir.pathBytes() + '/' + c.bytes));
         ::rmdir((dir.pathBytes() + '/' + c.bytes + "2/inner").constData());
         ::rmdir((dir.pathBytes() + '/' + c.bytes + '2').constData());
@@ -116,5 +116,5 @@ TEST(RenameEdit, PicturesInANameStayPictures)
     QLineEdit* editor = openEditor(list.CurrentView());
     ASSERT_NE(editor, nullptr);
     appendTwo(editor);
-    QTRY_VERIFY(exists(dir.pathBytes() + '/' + name + '2'));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return exists(dir.pathBytes() + '/' + name + '2'); }));
 }

@@ -57,7 +57,7 @@ TEST(TreeExpand, LinksAreNotEnteredAndTheWalkEnds)
     Expansion e;
     tree.ExpandBelow(tree.SelectedNode(), false, e.done());
     EXPECT_TRUE(tree.Expanding());
-    QTRY_VERIFY(e.ended);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return e.ended; }));
     EXPECT_TRUE(e.finished);
     EXPECT_FALSE(tree.Expanding());
 
@@ -111,12 +111,12 @@ TEST(TreeExpand, RunsFromTheEventLoopAndStops)
                 delete tree;
         });
         if (stop == TreeGone) {
-            QTRY_VERIFY(timerRan);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return timerRan; }));
             QTest::qWait(50);
             EXPECT_FALSE(e.ended);  // nobody is told about a tree that is gone
             continue;
         }
-        QTRY_VERIFY(e.ended);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return e.ended; }));
         EXPECT_TRUE(timerRan);
         EXPECT_EQ(e.finished, stop == None);
         const int expanded = expandedBelow(top);
