@@ -307,11 +307,13 @@ TShTreeNode* selectDriveRoot(shellctl::TShellTree* tree)
     return tree->SelectedNode();
 }
 
-// While a branch expands: the text in the third panel and a Cancel button at the right of the
-// status bar; both go when the expansion ends.
-void expandWithProgress(shellctl::TShellTree* tree, TShTreeNode* node, bool sameVolume, const char* text)
+// While a branch expands: the text in the third panel (kept there while the window's own
+// updates come and go) and a Cancel button at the right of the status bar. At the end the button
+// goes and the panel is cleared, or shows the free space again after Expand Folder. A whole drive
+// does not enter other volumes mounted inside it.
+void expandWithProgress(shellctl::TShellTree* tree, TShTreeNode* node, bool wholeDrive, const char* text)
 {
-    explorer::TStatusBar* bar = CurStatusBar;
+    const QPointer<explorer::TStatusBar> bar(CurStatusBar);
     QPointer<QToolButton> cancel;
     if (bar) {
         bar->SetPanelText(2, QString::fromUtf8(text));
@@ -319,21 +321,30 @@ void expandWithProgress(shellctl::TShellTree* tree, TShTreeNode* node, bool same
         cancel->setObjectName(QStringLiteral("cmdCancelExpand"));
         cancel->setText(QString::fromUtf8(shelltexts::Cancel));
         cancel->setAutoRaise(true);
-        const int h = bar->height() - 4;
-        cancel->setGeometry(bar->width() - cancel->sizeHint().width() - 2, 2, cancel->sizeHint().width(), h);
+        const int width = cancel->sizeHint().width();
+        cancel->setGeometry(bar->width() - width - 2, 2, width, bar->height() - 4);
         QObject::connect(cancel, &QToolButton::clicked, tree, &shellctl::TShellTree::CancelExpand);
         cancel->show();
         bar->repaint();
     }
-    tree->ExpandBelow(node, sameVolume, [bar = QPointer<explorer::TStatusBar>(bar), cancel](bool) {
+    auto done = [bar, cancel, wholeDrive](bool) {
         // The button may be the one being clicked now.
         if (cancel) {
             cancel->hide();
             cancel->deleteLater();
         }
+        if (!bar)
+            return;
+        bar->SetPanelText(2, QString());
+        auto* window = qobject_cast<explorer::TfrmChild*>(bar->parentWidget());
+        if (!wholeDrive && window)
+            window->ShowDiskFree();
+    };
+    auto progress = [bar, text](int) {
         if (bar)
-            bar->SetPanelText(2, QString());
-    });
+            bar->SetPanelText(2, QString::fromUtf8(text));
+    };
+    tree->ExpandBelow(node, wholeDrive, std::move(done), std::move(progress));
 }
 
 } // namespace

@@ -175,9 +175,11 @@ private:
     // few at a time from the event loop, so the window stays responsive; symbolic links to
     // folders are not entered, each folder is entered once, and with sameVolume no other volume
     // is entered. It stops when done, with CancelExpand, with Escape pressed in the tree's
-    // window, and with the tree; done (not called when the tree goes) tells whether it ran to the end.
+    // window, and with the tree; done (not called when the tree goes) tells whether it ran to the
+    // end. progress gets the number of folders entered so far after every pass.
 public:
-    void ExpandBelow(TShTreeNode* node, bool sameVolume, std::function<void(bool finished)> done = nullptr);
+    void ExpandBelow(TShTreeNode* node, bool sameVolume, std::function<void(bool finished)> done = nullptr,
+                     std::function<void(int entered)> progress = nullptr);
     void CancelExpand();
     bool Expanding() const { return m_expander != nullptr; }
     // Collapses the node and every node below it; a running expansion stops first.

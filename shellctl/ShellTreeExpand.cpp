@@ -22,8 +22,9 @@ using namespace platform;
 class TCustomShellTree::TExpander : public QObject
 {
 public:
-    TExpander(TCustomShellTree& tree, TShTreeNode* start, bool sameVolume, std::function<void(bool)> done)
-        : QObject(&tree), m_tree(tree), m_done(std::move(done))
+    TExpander(TCustomShellTree& tree, TShTreeNode* start, bool sameVolume, std::function<void(bool)> done,
+              std::function<void(int)> progress)
+        : QObject(&tree), m_tree(tree), m_done(std::move(done)), m_progress(std::move(progress))
     {
         // The start is entered even when it is a link: the user chose it.
         struct stat st {};
@@ -33,8 +34,7 @@ public:
             m_device = st.st_dev;
             m_stayOnDevice = sameVolume;
         }
-        m_pending.emplace_back(tree.indexFromItem(start));
-        m_startPending = true;
+        m_stack.push_back({tree.indexFromItem(start), EnterSelf});
         m_timer.setInterval(0);
         connect(&m_timer, &QTimer::timeout, this, [this] { pass(); });
         m_timer.start();
@@ -47,7 +47,7 @@ public:
     {
         m_timer.stop();
         qApp->removeEventFilter(this);
-        m_pending.clear();
+        m_stack.clear();
     }
 
 protected:
@@ -55,14 +55,23 @@ protected:
     {
         if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape)
             return false;
+        // Escape in the name editor ends the editing.
         auto* widget = qobject_cast<QWidget*>(watched);
-        if (!widget || widget->window() != m_tree.window())
+        if (!widget || widget->window() != m_tree.window() || m_tree.Editing())
             return false;
         m_tree.CancelExpand();
         return true;
     }
 
 private:
+    // The walk is depth first with one frame per level: the model then keeps only as many
+    // persistent indexes up to date as the branch is deep, however many folders it has.
+    static constexpr int EnterSelf = -1;
+    struct Frame {
+        QPersistentModelIndex node;
+        int next;  // the child to look at next; EnterSelf before the node itself is expanded
+    };
+
     void pass()
     {
         QElapsedTimer clock;
@@ -71,36 +80,46 @@ private:
         // Painting once per pass instead of once per folder keeps a pass short.
         const bool updates = m_tree.updatesEnabled();
         m_tree.setUpdatesEnabled(false);
-        while (!m_pending.empty() && (entered == 0 || clock.elapsed() < m_tree.ExpandPassBudget)) {
-            const QPersistentModelIndex index = std::move(m_pending.back());
-            m_pending.pop_back();
-            const bool start = std::exchange(m_startPending, false);
+        while (!m_stack.empty() && (entered == 0 || clock.elapsed() < m_tree.ExpandPassBudget)) {
+            Frame& frame = m_stack.back();
             // A refresh or a reset may have removed the node meanwhile.
-            auto* node = index.isValid() ? static_cast<TShTreeNode*>(m_tree.itemFromIndex(index)) : nullptr;
-            if (node && enter(node, start))
+            auto* node = frame.node.isValid() ? static_cast<TShTreeNode*>(m_tree.itemFromIndex(frame.node)) : nullptr;
+            if (!node || !node->Data()) {
+                m_stack.pop_back();
+                continue;
+            }
+            if (frame.next == EnterSelf) {
+                frame.next = 0;
+                node->setExpanded(true);
                 ++entered;
+                continue;
+            }
+            if (frame.next >= node->childCount()) {
+                m_stack.pop_back();
+                continue;
+            }
+            auto* child = static_cast<TShTreeNode*>(node->child(frame.next++));
+            if (!mayEnter(child))
+                continue;
+            child->setExpanded(true);
+            ++entered;
+            m_stack.push_back({m_tree.indexFromItem(child), 0});
         }
         m_tree.setUpdatesEnabled(updates);
-        if (m_pending.empty())
+        m_entered += entered;
+        if (m_stack.empty()) {
             m_tree.endExpand(true, true);
-    }
-
-    bool enter(TShTreeNode* node, bool start)
-    {
-        if (!node->Data() || (!start && !mayEnter(node)))
-            return false;
-        node->setExpanded(true);
-        // Depth first, in the tree's order.
-        for (int i = node->childCount() - 1; i >= 0; --i) {
-            QTreeWidgetItem* child = node->child(i);
-            if (child->childCount() > 0 || child->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator)
-                m_pending.emplace_back(m_tree.indexFromItem(child));
+            return;
         }
-        return true;
+        // The callback may stop the expansion; the timer then no longer runs.
+        if (m_progress)
+            m_progress(m_entered);
     }
 
     bool mayEnter(TShTreeNode* node)
     {
+        if (!node->Data() || (node->childCount() == 0 && node->childIndicatorPolicy() != QTreeWidgetItem::ShowIndicator))
+            return false;
         // A link to a folder leads back up or elsewhere ("/proc/self/root", a link to "."):
         // following links would never end.
         if (node->Attributes & SFGAO_LINK)
@@ -119,15 +138,17 @@ private:
 
     TCustomShellTree& m_tree;
     std::function<void(bool)> m_done;
+    std::function<void(int)> m_progress;
+    int m_entered = 0;
     QTimer m_timer;
-    std::vector<QPersistentModelIndex> m_pending;
-    bool m_startPending = false;
+    std::vector<Frame> m_stack;
     std::set<std::pair<dev_t, ino_t>> m_seen;
     dev_t m_device = 0;
     bool m_stayOnDevice = false;
 };
 
-void TCustomShellTree::ExpandBelow(TShTreeNode* node, bool sameVolume, std::function<void(bool finished)> done)
+void TCustomShellTree::ExpandBelow(TShTreeNode* node, bool sameVolume, std::function<void(bool finished)> done,
+                                   std::function<void(int entered)> progress)
 {
     CancelExpand();
     if (!node) {
@@ -135,7 +156,7 @@ void TCustomShellTree::ExpandBelow(TShTreeNode* node, bool sameVolume, std::func
             done(true);
         return;
     }
-    m_expander = new TExpander(*this, node, sameVolume, std::move(done));
+    m_expander = new TExpander(*this, node, sameVolume, std::move(done), std::move(progress));
 }
 
 void TCustomShellTree::CancelExpand()

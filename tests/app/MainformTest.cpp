@@ -239,15 +239,20 @@ TEST_F(Frame, ExpandDriveExpandsTheVolumeThatHoldsTheFolder)
     ASSERT_TRUE(volume.ok());
     const QString mnt = dir.filePath("mnt");
     QDir().mkpath(mnt + "/a/b/c");
-    QDir().mkpath(mnt + "/d/e");
+    for (int i = 0; i < 20; ++i)
+        QDir().mkpath(mnt + "/d/e" + QString::number(i) + "/f");
     // The volume list is read again when the mount table has changed.
     ASSERT_TRUE(QTest::qWaitFor([&] { return corvane::platform::VolumeRootOf(mnt.toUtf8() + "/a") == mnt.toUtf8(); }));
     CurShellTree->SelectPath(dir.filePath("outside"));
     QTreeWidgetItem* outside = CurShellTree->currentItem();
     CurShellTree->SelectPath(mnt + "/a/b");
 
+    CurShellTree->ExpandPassBudget = 0;
     main.actExpandDrive->trigger();
     EXPECT_EQ(CurShellTree->SelectedPath(), mnt);
+    // The text stays while the window's own updates of the panel come and go.
+    QTest::qWait(0);
+    ASSERT_TRUE(CurShellTree->Expanding());
     EXPECT_EQ(CurStatusBar->PanelText(2), " Expanding drive");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !CurShellTree->Expanding(); }));
     EXPECT_EQ(CurStatusBar->PanelText(2), QString());
@@ -279,7 +284,7 @@ TEST_F(Frame, ExpandFolderCanBeCancelledFromTheStatusBar)
     QTest::qWait(0);
     QTest::mouseClick(cancel, Qt::LeftButton);
     EXPECT_FALSE(CurShellTree->Expanding());
-    EXPECT_EQ(CurStatusBar->PanelText(2), QString());
+    EXPECT_TRUE(CurStatusBar->PanelText(2).startsWith(" Disk free space")) << CurStatusBar->PanelText(2).toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return CurStatusBar->findChild<QToolButton*>("cmdCancelExpand") == nullptr; }));
     int expanded = 0;
     QTreeWidgetItem* top = CurShellTree->currentItem();
