@@ -11,6 +11,7 @@
 #include "explorer/StatusBar.h"
 #include "platform/Clipboard.h"
 #include "platform/NameCodec.h"
+#include "platform/Volumes.h"
 #include "shellctl/ShellList.h"
 #include "shellctl/ShellTree.h"
 #include "shellctl/UShellUtils.h"
@@ -20,6 +21,8 @@
 #include <QClipboard>
 #include <QItemSelectionModel>
 #include <QMdiArea>
+#include <QPointer>
+#include <QToolButton>
 
 namespace corvane::app {
 
@@ -293,26 +296,55 @@ void TfrmMain::SortBy(int key)
 
 namespace {
 
-void setExpandedBelow(QTreeWidgetItem* node, bool expand)
-{
-    if (!node)
-        return;
-    if (expand)
-        node->setExpanded(true);
-    for (int i = 0; i < node->childCount(); ++i)
-        setExpandedBelow(node->child(i), expand);
-    if (!expand)
-        node->setExpanded(false);
-}
-
-// The node of the root folder of the selected folder's volume ("/" on this system).
-TShTreeNode* driveNode(shellctl::TShellTree* tree)
+// The root of the volume that holds the selected folder, selected in the tree (this runs the
+// window's tree change); null when the selection has no file-system path.
+TShTreeNode* selectDriveRoot(shellctl::TShellTree* tree)
 {
     const QString path = tree->SelectedPath();
     if (path.isEmpty())
         return nullptr;
-    tree->SelectPath(QStringLiteral("/"));
+    tree->SelectPath(platform::DecodeName(platform::VolumeRootOf(platform::EncodeName(path))));
     return tree->SelectedNode();
+}
+
+// While a branch expands: the text in the third panel (kept there while the window's own
+// updates come and go) and a Cancel button at the right of the status bar. At the end the button
+// goes and the panel is cleared, or shows the free space again after Expand Folder. A whole drive
+// does not enter other volumes mounted inside it.
+void expandWithProgress(shellctl::TShellTree* tree, TShTreeNode* node, bool wholeDrive, const char* text)
+{
+    const QPointer<explorer::TStatusBar> bar(CurStatusBar);
+    QPointer<QToolButton> cancel;
+    if (bar) {
+        bar->SetPanelText(2, QString::fromUtf8(text));
+        cancel = new QToolButton(bar);
+        cancel->setObjectName(QStringLiteral("cmdCancelExpand"));
+        cancel->setText(QString::fromUtf8(shelltexts::Cancel));
+        cancel->setAutoRaise(true);
+        const int width = cancel->sizeHint().width();
+        cancel->setGeometry(bar->width() - width - 2, 2, width, bar->height() - 4);
+        QObject::connect(cancel, &QToolButton::clicked, tree, &shellctl::TShellTree::CancelExpand);
+        cancel->show();
+        bar->repaint();
+    }
+    auto done = [bar, cancel, wholeDrive](bool) {
+        // The button may be the one being clicked now.
+        if (cancel) {
+            cancel->hide();
+            cancel->deleteLater();
+        }
+        if (!bar)
+            return;
+        bar->SetPanelText(2, QString());
+        auto* window = qobject_cast<explorer::TfrmChild*>(bar->parentWidget());
+        if (!wholeDrive && window)
+            window->ShowDiskFree();
+    };
+    auto progress = [bar, text](int) {
+        if (bar)
+            bar->SetPanelText(2, QString::fromUtf8(text));
+    };
+    tree->ExpandBelow(node, wholeDrive, std::move(done), std::move(progress));
 }
 
 } // namespace
@@ -320,34 +352,31 @@ TShTreeNode* driveNode(shellctl::TShellTree* tree)
 void TfrmMain::actExpandFolderExecute()
 {
     if (CurShellTree)
-        setExpandedBelow(CurShellTree->SelectedNode(), true);
+        expandWithProgress(CurShellTree, CurShellTree->SelectedNode(), false, shelltexts::ExpandingFolder);
 }
 
 void TfrmMain::actCollapseFolderExecute()
 {
     if (CurShellTree)
-        setExpandedBelow(CurShellTree->SelectedNode(), false);
+        CurShellTree->CollapseBelow(CurShellTree->SelectedNode());
 }
 
+// The whole volume of the selected folder, not entering other volumes mounted inside it. It runs
+// from the event loop instead of with the window's redrawing stopped, so the window answers and
+// the expansion can be cancelled.
 void TfrmMain::actExpandDriveExecute()
 {
     if (!CurShellTree)
         return;
-    if (CurStatusBar) {
-        CurStatusBar->SetPanelText(2, QString::fromUtf8(shelltexts::ExpandingDrive));
-        CurStatusBar->repaint();
-    }
-    setUpdatesEnabled(false);
-    setExpandedBelow(driveNode(CurShellTree), true);
-    setUpdatesEnabled(true);
-    if (CurStatusBar)
-        CurStatusBar->SetPanelText(2, QString());
+    shellctl::TShellTree* tree = CurShellTree;
+    if (TShTreeNode* root = selectDriveRoot(tree))
+        expandWithProgress(tree, root, true, shelltexts::ExpandingDrive);
 }
 
 void TfrmMain::actCollapseDriveExecute()
 {
     if (CurShellTree)
-        setExpandedBelow(driveNode(CurShellTree), false);
+        CurShellTree->CollapseBelow(selectDriveRoot(CurShellTree));
 }
 
 void TfrmMain::actRefreshExecute()

@@ -32,6 +32,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -41,6 +42,9 @@
 namespace corvane::app {
 
 namespace {
+
+// The explorer window whose history a Back or Forward menu shows.
+constexpr char HistoryOwnerProperty[] = "corvaneHistoryOwner";
 
 // A toolbar icon from the desktop theme, or a drawn one so that no button is ever blank.
 QIcon toolIcon(const char* themeName, const QString& mark)
@@ -772,6 +776,8 @@ void TfrmMain::fillHistoryMenu(QMenu* menu, bool back)
     explorer::TfrmChild* child = ActiveExplorer();
     if (!child)
         return;
+    // The menu stays open in the window's event loop; its entries belong to this window's history.
+    menu->setProperty(HistoryOwnerProperty, QVariant::fromValue(QPointer<QObject>(child)));
     const QStringList& items = child->lstHistory->Items();
     const QString selected = child->Tree1->SelectedPath();
     const int index = child->lstHistory->ItemIndex();
@@ -797,13 +803,21 @@ void TfrmMain::mnuForwardPopup()
 
 void TfrmMain::JumpToHistoryEntry(QAction* item)
 {
-    explorer::TfrmChild* child = ActiveExplorer();
-    if (!child || !item)
+    if (!item)
+        return;
+    // The entry is for the window whose history filled the menu; one closed meanwhile takes its entries along.
+    QObject* owner = item->parent() ? item->parent()->property(HistoryOwnerProperty).value<QPointer<QObject>>().data() : nullptr;
+    auto* child = owner ? qobject_cast<explorer::TfrmChild*>(owner) : ActiveExplorer();
+    if (!child || child != ActiveExplorer())
+        return;
+    // The caption is "&", the number, a blank and the path.
+    const QString path = item->text().mid(3);
+    const int index = item->data().toInt();
+    if (child->lstHistory->Items().value(index) != path)
         return;
     child->chkUserTreeChange = false;
-    // The caption is "&", the number, a blank and the path.
-    child->Tree1->SelectPath(item->text().mid(3));
-    child->lstHistory->SetItemIndex(item->data().toInt());
+    child->Tree1->SelectPath(path);
+    child->lstHistory->SetItemIndex(index);
     child->chkUserTreeChange = true;
     updateBackForward();
 }

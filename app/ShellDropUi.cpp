@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QPointer>
 #include <QWidget>
 
 #include <cerrno>
@@ -53,7 +54,9 @@ void InstallShellDrop()
 
 std::uint32_t TShellDropUi::ChooseDropEffect(QObject* owner, std::uint32_t allowed, std::uint32_t preferred, QPoint point)
 {
-    QMenu menu(ownerWidget(owner));
+    // The menu runs its own event loop, in which its owner window may close and take it along.
+    const QPointer<QMenu> guarded(new QMenu(ownerWidget(owner)));
+    QMenu& menu = *guarded;
     const struct {
         std::uint32_t effect;
         const char* caption;
@@ -76,7 +79,9 @@ std::uint32_t TShellDropUi::ChooseDropEffect(QObject* owner, std::uint32_t allow
     }
     menu.addSeparator();
     menu.addAction(QString::fromUtf8(shelltexts::DropCancel))->setData(0);
-    return std::uint32_t(shellctl::ExecShellMenu(&menu, point)) & allowed;
+    const int chosen = shellctl::ExecShellMenu(guarded, point);
+    delete guarded;
+    return std::uint32_t(chosen) & allowed;
 }
 
 HResult TShellDropUi::DropFiles(QObject* owner, std::uint32_t effect, const std::vector<QByteArray>& files, const QByteArray& folder)

@@ -5,6 +5,7 @@ namespace corvane::app::shelltexts {
 
 inline constexpr const char* Error = "Error";
 inline constexpr const char* ExpandingDrive = " Expanding drive";
+inline constexpr const char* ExpandingFolder = " Expanding folder";
 inline constexpr const char* ConfirmDelete = "Confirm Delete";
 inline constexpr const char* TrashOne = "Are you sure you want to move \"%1\" to the Trash?";
 inline constexpr const char* TrashMany = "Are you sure you want to move these %1 items to the Trash?";

@@ -7,6 +7,7 @@
 #include "ShellVerbs.h"
 
 #include <QMimeData>
+#include <QPointer>
 #include <QStringList>
 
 #include <array>
@@ -84,7 +85,7 @@ public:
 protected:
     virtual std::uint32_t effectFor(const std::vector<QByteArray>& files, std::uint32_t keys, std::uint32_t allowed) const = 0;
     virtual HResult perform(IShellDropHandler& handler, std::uint32_t effect, const std::vector<QByteArray>& files) = 0;
-    QObject* owner() const { return m_owner; }
+    QObject* owner() const { return m_owner.data(); }
 
 private:
     // The keys that ask a folder for one effect.
@@ -93,7 +94,8 @@ private:
         return effect == DROPEFFECT_COPY ? MK_CONTROL : effect == DROPEFFECT_MOVE ? MK_SHIFT : MK_CONTROL | MK_SHIFT;
     }
 
-    QObject* m_owner;
+    // Guarded: the drop's menu runs its own event loop, in which the owner may go.
+    QPointer<QObject> m_owner;
     std::vector<QByteArray> m_files;
     std::uint32_t m_allowed = 0;
 };

@@ -115,11 +115,12 @@ void FinishDrop(QWidget* context, std::unique_ptr<IDropTarget> target, QDropEven
     // The event's data lives only as long as the drag.
     std::shared_ptr<QMimeData> copy = CopyDropData(event->mimeData());
     std::shared_ptr<IDropTarget> t = std::move(target);
-    QTimer::singleShot(0, context, [t, copy, keys, globalPos, effect, then = std::move(then)] {
+    QTimer::singleShot(0, context, [t, copy, keys, globalPos, effect, alive = QPointer<QWidget>(context), then = std::move(then)] {
         ProbeDropEffect(*t, copy.get(), keys, globalPos, effect);
         std::uint32_t e = effect;
+        // The drop may ask and show progress in event loops of its own, where the control may go.
         t->Drop(copy.get(), keys, globalPos, e);
-        if (then)
+        if (then && alive)
             then();
     });
 }

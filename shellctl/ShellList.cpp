@@ -4,6 +4,7 @@
 
 #include "ChangeHandler.h"
 #include "HeaderSortView.h"
+#include "NameEdit.h"
 #include "ShellCombo.h"
 #include "ShellKeys.h"
 #include "ShellMenu.h"
@@ -17,11 +18,13 @@
 #include <QApplication>
 #include <QCollator>
 #include <QContextMenuEvent>
+#include <QHash>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMimeData>
+#include <QPointer>
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
@@ -71,8 +74,9 @@ QVariant TShellListModel::data(const QModelIndex& index, int role) const
     TShListData* d = item.Data.get();
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole:
         return index.column() == 0 ? d->DisplayName() : d->ColumnText(index.column());
+    case Qt::EditRole:
+        return index.column() == 0 ? NameToEditText(m_list->editableName(*d)) : d->ColumnText(index.column());
     case Qt::DecorationRole: {
         if (index.column() != 0)
             return {};
@@ -791,15 +795,24 @@ bool TCustomShellList::EditCaption(int row)
     return true;
 }
 
+QString TCustomShellList::editableName(TShListData& data) const
+{
+    return EditableName(m_currentFolder, data.RelIdList(), data.DisplayName());
+}
+
 bool TCustomShellList::renameItem(int row, const QString& text)
 {
     TShListData* d = DataOfIndex(row);
-    if (!d || !m_currentFolder || text == d->DisplayName())
+    if (!d || !m_currentFolder)
+        return false;
+    const QString original = editableName(*d);
+    const QString name = NameFromEditText(text, original);
+    if (name == original)
         return false;
     BusyCursor busy;
     m_ignoreNextChange = true;
     PItemIDList renamed;
-    HResult hr = m_currentFolder->SetNameOf(d->RelIdList(), text.left(260), SHGDN_INFOLDER, renamed);
+    HResult hr = m_currentFolder->SetNameOf(d->RelIdList(), name.left(260), SHGDN_INFOLDER, renamed);
     if (Failed(hr)) {
         ShellWarning(SystemMessage(hr));
         return false;
@@ -825,9 +838,11 @@ void TCustomShellList::InvokeSelectionVerbMask(const QString& verb, std::uint32_
     std::unique_ptr<IContextMenu> cm;
     if (rels.empty() || Failed(GetUIObjectOf(window(), m_currentFolder, rels, cm)))
         return;
+    // The verb may ask first, and the list may go while it does.
+    const QPointer<TCustomShellList> alive(this);
     InvokeVerbByName(window(), *cm, verb, mask);
     // Change watching does not see network folders change.
-    if (m_folder.Path().startsWith(QLatin1String("//")))
+    if (alive && m_folder.Path().startsWith(QLatin1String("//")))
         RefreshList();
 }
 
@@ -847,6 +862,25 @@ void TCustomShellList::ItemHook(const QModelIndex& item, const QPoint& point, QM
         return;
     menu = nullptr;
     ShowContextMenu(point);
+}
+
+std::vector<int> TCustomShellList::RowsOf(const std::vector<PItemIDList>& rels) const
+{
+    std::vector<int> rows(rels.size(), -1);
+    QHash<QByteArray, size_t> wanted;
+    for (size_t i = 0; i < rels.size(); ++i)
+        wanted.insert(rels[i], i);
+    for (int row = 0; row < Count() && !wanted.isEmpty(); ++row) {
+        const TShListData* d = DataOfIndex(row);
+        if (!d)
+            continue;
+        const auto it = wanted.constFind(d->RelIdList());
+        if (it == wanted.cend())
+            continue;
+        rows[it.value()] = row;
+        wanted.erase(it);
+    }
+    return rows;
 }
 
 void TCustomShellList::ShowContextMenu(QPoint point)
@@ -869,16 +903,37 @@ void TCustomShellList::ShowContextMenu(QPoint point)
         if (OnPopupHint)
             OnPopupHint(this, text);
     };
+    // The menu runs its own event loop, where the list may be refilled or go: what it was opened
+    // for is kept by ID list and looked up again afterwards.
+    const PItemIDList folderAbs = m_currentAbs;
+    const PItemIDList focusedRel = focused ? focused->RelIdList() : PItemIDList();
+    const QPointer<TCustomShellList> alive(this);
     const int id = TrackShellMenu(*cm, items, this, CurrentView()->viewport()->mapToGlobal(point), hint);
+    if (!alive || id == 0 || m_currentAbs != folderAbs)
+        return;
     if (id == FirstCommandId + voRename) {
-        if (focused)
-            EditCaption(currentIndex().row());
-    } else if (id >= FirstCommandId) {
+        const int row = focusedRel.isNull() ? -1 : RowsOf({focusedRel}).front();
+        if (row >= 0)
+            EditCaption(row);
+        return;
+    }
+    // Items gone meanwhile drop out; with none left the command is dropped.
+    std::vector<PItemIDList> present;
+    const std::vector<int> rows = RowsOf(rels);
+    for (size_t i = 0; i < rels.size(); ++i) {
+        if (rows[i] >= 0)
+            present.push_back(rels[i]);
+    }
+    if (present.empty())
+        return;
+    if (id >= FirstCommandId) {
+        if (present.size() != rels.size() && Failed(GetUIObjectOf(window(), m_currentFolder, present, cm)))
+            return;
         InvokeOffset(window(), *cm, id - FirstCommandId);
-        if (m_folder.Path().startsWith(QLatin1String("//")))
+        if (alive && m_folder.Path().startsWith(QLatin1String("//")))
             RefreshList();
     } else if (id >= 1) {
-        if (std::unique_ptr<QMimeData> data = SelectionDataObject())
+        if (std::unique_ptr<QMimeData> data = ItemsDataObject(present))
             InvokeSendTo(window(), id - 1, data.get());
     }
 }

@@ -126,6 +126,10 @@ public:
     void ShowContextMenu(QPoint point);
     // The data of a drag of the selected items; null when no selected item has a record.
     std::unique_ptr<QMimeData> SelectionDataObject() const;
+    // The data of a drag of these items of the current folder; null for none.
+    std::unique_ptr<QMimeData> ItemsDataObject(const std::vector<PItemIDList>& rels) const;
+    // The rows of the items with these relative lists, in the order given; -1 for those not shown.
+    std::vector<int> RowsOf(const std::vector<PItemIDList>& rels) const;
     // A drag of the list's own items is running.
     bool DragRunning() const { return m_drag.Running(); }
 
@@ -168,6 +172,8 @@ private:
     void prepareFilter();
     void sort();
     bool renameItem(int row, const QString& text);
+    // The lossless name an editor of the item starts from.
+    QString editableName(TShListData& data) const;
     void removeAll();
     void timerFired();
     bool invokeDefaultCommand(const std::vector<PItemIDList>& rels);

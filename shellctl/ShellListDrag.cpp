@@ -42,17 +42,21 @@ std::vector<int> TCustomShellList::dragRows() const
 
 std::unique_ptr<QMimeData> TCustomShellList::SelectionDataObject() const
 {
-    const std::vector<int> rows = dragRows();
-    if (rows.empty())
-        return nullptr;
     std::vector<PItemIDList> rels;
+    for (int row : dragRows())
+        rels.push_back(DataOfIndex(row)->RelIdList());
+    return ItemsDataObject(rels);
+}
+
+std::unique_ptr<QMimeData> TCustomShellList::ItemsDataObject(const std::vector<PItemIDList>& rels) const
+{
+    if (rels.empty())
+        return nullptr;
     std::vector<QByteArray> names;
-    for (int row : rows) {
-        TShListData* d = DataOfIndex(row);
-        rels.push_back(d->RelIdList());
+    for (const PItemIDList& rel : rels) {
         QString name;
         if (m_currentFolder)
-            m_currentFolder->GetDisplayNameOf(d->RelIdList(), SHGDN_FORPARSING, name);
+            m_currentFolder->GetDisplayNameOf(rel, SHGDN_FORPARSING, name);
         names.push_back(EncodeName(name));
     }
     return MakeDragData(m_currentAbs, rels, names);

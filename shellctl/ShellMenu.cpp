@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QPointer>
 
 #include <algorithm>
 #include <dirent.h>
@@ -189,8 +190,13 @@ QString MenuHint(const IContextMenu& cm, int id)
 
 int ExecShellMenu(QMenu* menu, const QPoint& globalPos)
 {
-    if (chooser())
-        return chooser()(menu);
+    if (!menu)
+        return 0;
+    if (chooser()) {
+        const QPointer<QMenu> alive(menu);
+        const int id = chooser()(menu);
+        return alive ? id : 0;
+    }
     QAction* chosen = menu->exec(globalPos);
     return chosen ? chosen->data().toInt() : 0;
 }
@@ -198,13 +204,19 @@ int ExecShellMenu(QMenu* menu, const QPoint& globalPos)
 int TrackShellMenu(IContextMenu& cm, const std::vector<ShellMenuItem>& items, QWidget* owner, const QPoint& globalPos,
                    const std::function<void(const QString&)>& onHint)
 {
-    std::unique_ptr<QMenu> menu(BuildShellMenu(items, owner));
+    // The owner may go while the menu runs its own event loop (its window closed); the menu
+    // then goes with it and nothing is chosen.
+    const QPointer<QWidget> ownerAlive(owner);
+    const QPointer<QMenu> menu(BuildShellMenu(items, owner));
     if (onHint) {
-        QObject::connect(menu.get(), &QMenu::hovered, menu.get(), [&cm, &onHint](QAction* a) {
+        QObject::connect(menu, &QMenu::hovered, menu, [&cm, &onHint](QAction* a) {
             onHint(a->isSeparator() || a->menu() ? QString() : MenuHint(cm, a->data().toInt()));
         });
     }
-    const int id = ExecShellMenu(menu.get(), globalPos);
+    const int id = ExecShellMenu(menu, globalPos);
+    delete menu;
+    if (!ownerAlive)
+        return 0;
     if (onHint)
         onHint(QString());
     return id;

@@ -23,14 +23,17 @@ platform::HResult CreateContextMenu(QObject* window, const platform::ShellFolder
                           std::unique_ptr<IContextMenu>& menu, std::vector<platform::ShellMenuItem>& popup);
 // A popup menu of the queried commands; each action carries its identifier as data.
 QMenu* BuildShellMenu(const std::vector<platform::ShellMenuItem>& items, QWidget* parent);
-// Shows the menu and returns the chosen identifier, 0 when none. While it is open, the help text
-// of the highlighted command goes to onHint (empty for anything without one).
+// Shows the menu and returns the chosen identifier, 0 when none or when the owner went away while
+// the menu was open. While it is open, the help text of the highlighted command goes to onHint
+// (empty for anything without one). The menu runs its own event loop: callers look up again
+// whatever items they act on afterwards.
 int TrackShellMenu(IContextMenu& cm, const std::vector<platform::ShellMenuItem>& items, QWidget* owner, const QPoint& globalPos,
                    const std::function<void(const QString&)>& onHint);
 // The help text of a menu identifier, empty for separators, submenus and the program's own items.
 QString MenuHint(const IContextMenu& cm, int id);
 
-// Shows a menu whose actions carry ids as data and returns the chosen id, 0 when none.
+// Shows a menu whose actions carry ids as data and returns the chosen id, 0 when none (also
+// when the menu went away meanwhile).
 int ExecShellMenu(QMenu* menu, const QPoint& globalPos);
 
 // The program's own send-to submenu: its entries are the send-to folder's files, links and
@@ -46,6 +49,7 @@ bool ServeSendToMenu(QMenu* submenu);
 void InvokeSendTo(QObject* window, int index, const QMimeData* data);
 
 // Lets tests choose a command instead of a person: called with the built menu, returns the id.
+// It runs where the menu's event loop would, so it may change the controls meanwhile.
 void SetShellMenuChooser(std::function<int(QMenu*)> chooser);
 
 } // namespace corvane::shellctl

@@ -6,6 +6,7 @@
 #include "ShellCombo.h"
 #include "ShellKeys.h"
 #include "ShellList.h"
+#include "NameEdit.h"
 #include "ShellGuards.h"
 #include "UShConsts.h"
 #include "platform/IconTable.h"
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QMimeData>
+#include <QPointer>
 #include <QTimer>
 #include <algorithm>
 #include <array>
@@ -41,6 +43,20 @@ QPixmap nodeIcon(const PItemIDList& abs, bool open, std::uint32_t attrs)
 }
 
 } // namespace
+
+QString TShTreeNode::EditableName() const
+{
+    if (!m_data)
+        return text(0);
+    return shellctl::EditableName(m_data->ParentIShf(), m_data->RelIdList(), text(0));
+}
+
+QVariant TShTreeNode::data(int column, int role) const
+{
+    if (role == Qt::EditRole && column == 0 && m_data)
+        return NameToEditText(EditableName());
+    return QTreeWidgetItem::data(column, role);
+}
 
 void TShTreeNode::setData(int column, int role, const QVariant& value)
 {
@@ -81,6 +97,7 @@ TCustomShellTree::TCustomShellTree(QWidget* parent)
 
 TCustomShellTree::~TCustomShellTree()
 {
+    endExpand(false, false);
     Counter c(m_updating);
     while (topLevelItemCount() > 0)
         deleteNode(topLevelItem(0));
@@ -657,13 +674,15 @@ void TCustomShellTree::nodeEdited(TShTreeNode* node, const QString& text)
         m_settingText = false;
         return;
     }
-    if (text == node->text(0))
+    const QString original = node->EditableName();
+    const QString name = NameFromEditText(text, original);
+    if (name == original)
         return;
     BusyCursor busy;
     m_ignoreNextChange = true;
     ShellFolderPtr parent = d->ParentIShf();
     PItemIDList renamed;
-    HResult hr = parent ? parent->SetNameOf(d->RelIdList(), text.left(260), SHGDN_INFOLDER, renamed) : E_FAIL;
+    HResult hr = parent ? parent->SetNameOf(d->RelIdList(), name.left(260), SHGDN_INFOLDER, renamed) : E_FAIL;
     if (Failed(hr)) {
         ShellWarning(SystemMessage(hr));
         return;
@@ -703,8 +722,11 @@ HResult TCustomShellTree::invokeNodeVerbMask(TShTreeNode* node, const QString& v
     HResult hr = GetUIObjectOf(window(), data->ParentIShf(), one, cm);
     if (Failed(hr))
         throw EShellError(SystemMessage(hr));
+    // The verb may ask first, and the tree may go while it does.
+    const QPointer<TCustomShellTree> alive(this);
     hr = InvokeVerbByName(window(), *cm, verb, mask);
-    RefreshTree();
+    if (alive)
+        RefreshTree();
     return hr;
 }
 
@@ -732,16 +754,50 @@ void TCustomShellTree::ShowContextMenu(TShTreeNode* node, QPoint point)
         if (OnPopupHint)
             OnPopupHint(this, text);
     };
+    // The menu runs its own event loop, where a refresh may delete the node or the tree may go:
+    // the node is kept by its ID list and looked up again afterwards.
+    const PItemIDList abs = data->AbsIdList();
+    const QPointer<TCustomShellTree> alive(this);
     const int id = TrackShellMenu(*cm, items, this, viewport()->mapToGlobal(point), hint);
+    if (!alive || id == 0)
+        return;
+    TShTreeNode* target = NodeOfIdList(abs);
+    if (!target)
+        return;
     if (id == FirstCommandId + voRename) {
-        EditNode(node);
+        EditNode(target);
     } else if (id >= FirstCommandId) {
         InvokeOffset(window(), *cm, id - FirstCommandId);
-        RefreshTree();
-    } else if (id >= 1) {
-        if (std::unique_ptr<QMimeData> data = NodeDataObject(node))
-            InvokeSendTo(window(), id - 1, data.get());
+        if (alive)
+            RefreshTree();
+    } else if (std::unique_ptr<QMimeData> dropped = NodeDataObject(target)) {
+        InvokeSendTo(window(), id - 1, dropped.get());
     }
+}
+
+TShTreeNode* TCustomShellTree::NodeOfIdList(const PItemIDList& abs) const
+{
+    // Item IDs are canonical bytes, so the nodes on the way have lists that are prefixes of it.
+    auto items = [](const PItemIDList& list) {
+        return list.size() >= 2 ? QByteArrayView(list).first(list.size() - 2) : QByteArrayView();
+    };
+    const QByteArrayView want = items(abs);
+    TShTreeNode* node = RootNode();
+    while (node) {
+        const QByteArrayView have = items(node->Data()->AbsIdList());
+        if (have == want)
+            return node;
+        if (!want.startsWith(have))
+            return nullptr;
+        TShTreeNode* next = nullptr;
+        for (int i = 0; i < node->childCount() && !next; ++i) {
+            auto* child = static_cast<TShTreeNode*>(node->child(i));
+            if (child->Data() && want.startsWith(items(child->Data()->AbsIdList())))
+                next = child;
+        }
+        node = next;
+    }
+    return nullptr;
 }
 
 void TCustomShellTree::showEvent(QShowEvent* e)

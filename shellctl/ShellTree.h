@@ -35,6 +35,9 @@ inline constexpr TShellTreeOptions DefaultShellTreeOptions = stoAutoFill | stoVi
                                                              | stoContextMenus | stoDynamicRefresh | stoOleDrag | stoOleDrop
                                                              | stoShowHidden;
 
+// Milliseconds one pass of a branch expansion may take (ShellTreeExpand.cpp).
+inline constexpr int DefaultExpandPassBudget = 30;
+
 // (Sender, parent folder, parent absolute list, item, attributes, var allow)
 using TShAddItemEvent = std::function<void(QObject*, const ShellFolderPtr&, const PItemIDList&, const PItemIDList&, std::uint32_t, bool&)>;
 
@@ -44,7 +47,11 @@ class TShTreeNode : public QTreeWidgetItem
 public:
     explicit TShTreeNode(std::unique_ptr<TShTreeData> data) : m_data(std::move(data)) {}
     TShTreeData* Data() const { return m_data.get(); }
+    // The editor gets the lossless name; an edited text is a rename request.
+    QVariant data(int column, int role) const override;
     void setData(int column, int role, const QVariant& value) override;
+    // The lossless name an editor of the node starts from.
+    QString EditableName() const;
     bool Filled = false;
     bool IconsSet = false;
     std::uint32_t Attributes = 0;
@@ -89,6 +96,8 @@ public:
     virtual platform::HResult InvokeNodeVerb(TShTreeNode* node, const QString& verb);
     // The shell context menu of one node, at a client point.
     void ShowContextMenu(TShTreeNode* node, QPoint point);
+    // The loaded node of a folder, by its absolute list; null when the tree holds none.
+    TShTreeNode* NodeOfIdList(const PItemIDList& abs) const;
     // The data of a drag of one node; null for a node without a record or parent.
     std::unique_ptr<QMimeData> NodeDataObject(TShTreeNode* node) const;
     // A drag of one of the tree's nodes is running.
@@ -161,6 +170,29 @@ private:
     TShTreeNode* m_lastInserted = nullptr;
     TDragSource m_drag;
     TDragOverState m_dragOver;
+
+    // Expanding a node and every node below it (ShellTreeExpand.cpp). The folders are filled a
+    // few at a time from the event loop, so the window stays responsive; symbolic links to
+    // folders are not entered, each folder is entered once, and with sameVolume no other volume
+    // is entered. It stops when done, with CancelExpand, with Escape pressed in the tree's
+    // window, and with the tree; done (not called when the tree goes) tells whether it ran to the
+    // end. progress gets the number of folders entered so far after every pass.
+public:
+    void ExpandBelow(TShTreeNode* node, bool sameVolume, std::function<void(bool finished)> done = nullptr,
+                     std::function<void(int entered)> progress = nullptr);
+    void CancelExpand();
+    bool Expanding() const { return m_expander != nullptr; }
+    // Collapses the node and every node below it; a running expansion stops first.
+    void CollapseBelow(TShTreeNode* node);
+    // How long one pass of an expansion may run before the event loop gets its turn; each pass
+    // expands at least one folder.
+    int ExpandPassBudget = DefaultExpandPassBudget;
+
+private:
+    class TExpander;
+    // Stops a running expansion; notify calls its done.
+    void endExpand(bool finished, bool notify);
+    TExpander* m_expander = nullptr;
 
     // Change watching (ChangeHandlerTree.cpp): the folders the tree has loaded, and the
     // selected one, are watched while stoDynamicRefresh is set.

@@ -185,8 +185,11 @@ protected:
     {
         View::mouseReleaseEvent(event);
         if (event->button() == Qt::RightButton) {
+            // The menu runs its own event loop, in which the list may go with its window.
+            const QPointer<TCustomListView> alive(&m_owner);
             m_menu.Release([this](QContextMenuEvent* e) { m_owner.viewportContextMenu(e); });
-            m_owner.rightButtonUp();
+            if (alive)
+                m_owner.rightButtonUp();
         }
     }
     void paintEvent(QPaintEvent* event) override
@@ -619,11 +622,16 @@ void TCustomListView::KeyboardContextMenu(QPoint point)
 void TCustomListView::ItemContextMenu(QPoint point)
 {
     QMenu* menu = m_popupMenu;
+    // Menus run their own event loop, in which the list may go with its window.
+    const QPointer<TCustomListView> alive(this);
     ItemHook(currentIndex(), point, menu);
+    if (!alive)
+        return;
     m_menuShown = true;
     if (menu)
         popup(menu, point);
-    settleMenuShown();
+    if (alive)
+        settleMenuShown();
 }
 
 void TCustomListView::ItemHook(const QModelIndex& item, const QPoint& point, QMenu*& menu)
@@ -876,8 +884,9 @@ void TCustomTreeView::KeyboardContextMenu()
 void TCustomTreeView::NodeContextMenu(QTreeWidgetItem* node, QPoint point)
 {
     QMenu* menu = m_popupMenu;
+    const QPointer<TCustomTreeView> alive(this);
     NodeHook(node, point, menu);
-    if (menu)
+    if (alive && menu)
         popup(menu, point);
 }
 
@@ -935,15 +944,24 @@ bool TCustomTreeView::viewportEvent(QEvent* event)
             return true;
         }
         if (QTreeWidgetItem* node = itemAt(point)) {
-            // The node the menu is for stands out while it is open.
+            // The node the menu is for stands out while it is open. The menu runs its own event
+            // loop, where a refresh may delete the node and a closed window the tree: only
+            // guarded references are used afterwards.
             SetDropHighlight(node);
+            const QPersistentModelIndex highlighted = indexFromItem(node);
+            const QPointer<TCustomTreeView> alive(this);
             QMenu* menu = m_popupMenu;
             NodeHook(node, point, menu);
+            if (!alive)
+                return true;
             m_menuShown = true;
             if (menu)
                 popup(menu, point);
+            if (!alive)
+                return true;
             settleMenuShown();
-            SetDropHighlight(nullptr);
+            if (highlighted.isValid() && m_dropNode == itemFromIndex(highlighted))
+                SetDropHighlight(nullptr);
             return true;
         }
     }
@@ -975,7 +993,10 @@ void TCustomTreeView::mouseReleaseEvent(QMouseEvent* event)
         if (m_menuPending) {
             m_menuPending = false;
             QContextMenuEvent e(QContextMenuEvent::Mouse, m_menuPos, viewport()->mapToGlobal(m_menuPos));
+            const QPointer<TCustomTreeView> alive(this);
             viewportEvent(&e);
+            if (!alive)
+                return;
         }
         m_menuShown = false;
     }

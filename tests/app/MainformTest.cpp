@@ -4,9 +4,14 @@
 #include "platform/Registry.h"
 #include "explorer/Child.h"
 #include "shellctl/ShellControls.h"
+#include "explorer/StatusBar.h"
+#include "platform/Volumes.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TmpfsMount.h"
 
 #include <QAction>
 #include <QMdiArea>
+#include <QDir>
 #include <QMdiSubWindow>
 #include <QTest>
 #include <QTextBrowser>
@@ -200,4 +205,90 @@ TEST(FrameSettings, ExplorerWindowsComeBackAtTheirBoundsStatesAndViews)
         EXPECT_EQ(second.PFormSettings1->SettingByName("MaxPreviewSize").AsInteger(), 1000);
     }
     corvane::platform::setCurrentUserHive(corvane::platform::Hive::inMemory());
+}
+
+TEST_F(Frame, HistoryMenuEntriesBelongToTheirWindow)
+{
+    auto* first = main.ActiveExplorer();
+    ASSERT_NE(first, nullptr);
+    CurShellTree->SelectPath("/usr");
+    CurShellTree->SelectPath("/tmp");
+    main.mnuBackPopup();
+    QList<QAction*> entries = main.mnuBack->actions();
+    ASSERT_EQ(entries.size(), 2);
+    // While the menu is open its window is closed; another one is active then.
+    main.actNewWindow->trigger();
+    auto* second = main.ActiveExplorer();
+    ASSERT_NE(second, first);
+    second->Tree1->SelectPath("/usr/share");
+    const QStringList history = second->lstHistory->Items();
+    const int index = second->lstHistory->ItemIndex();
+    main.MdiArea()->subWindowList(QMdiArea::CreationOrder).first()->close();
+    QTest::qWait(20);
+    ASSERT_EQ(main.ActiveExplorer(), second);
+    emit main.mnuBack->triggered(entries[0]);
+    EXPECT_EQ(second->Tree1->SelectedPath(), "/usr/share");
+    EXPECT_EQ(second->lstHistory->Items(), history);
+    EXPECT_EQ(second->lstHistory->ItemIndex(), index);
+}
+
+TEST_F(Frame, ExpandDriveExpandsTheVolumeThatHoldsTheFolder)
+{
+    corvane::test::TempDir dir{"outside/deeper/", "mnt/"};
+    corvane::test::TmpfsMount volume(dir.pathBytes() + "/mnt", "1m");
+    ASSERT_TRUE(volume.ok());
+    const QString mnt = dir.filePath("mnt");
+    QDir().mkpath(mnt + "/a/b/c");
+    for (int i = 0; i < 20; ++i)
+        QDir().mkpath(mnt + "/d/e" + QString::number(i) + "/f");
+    // The volume list is read again when the mount table has changed.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return corvane::platform::VolumeRootOf(mnt.toUtf8() + "/a") == mnt.toUtf8(); }));
+    CurShellTree->SelectPath(dir.filePath("outside"));
+    QTreeWidgetItem* outside = CurShellTree->currentItem();
+    CurShellTree->SelectPath(mnt + "/a/b");
+
+    CurShellTree->ExpandPassBudget = 0;
+    main.actExpandDrive->trigger();
+    EXPECT_EQ(CurShellTree->SelectedPath(), mnt);
+    // The text stays while the window's own updates of the panel come and go.
+    QTest::qWait(0);
+    ASSERT_TRUE(CurShellTree->Expanding());
+    EXPECT_EQ(CurStatusBar->PanelText(2), " Expanding drive");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !CurShellTree->Expanding(); }));
+    EXPECT_EQ(CurStatusBar->PanelText(2), QString());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return CurStatusBar->findChild<QToolButton*>("cmdCancelExpand") == nullptr; }));
+    QTreeWidgetItem* root = CurShellTree->currentItem();
+    EXPECT_TRUE(root->isExpanded());
+    ASSERT_EQ(root->childCount(), 2);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_TRUE(root->child(i)->isExpanded()) << root->child(i)->text(0).toStdString();
+    // Nothing outside the volume was expanded.
+    EXPECT_FALSE(outside->isExpanded());
+
+    main.actCollapseDrive->trigger();
+    EXPECT_FALSE(root->isExpanded());
+    EXPECT_FALSE(root->child(0)->isExpanded());
+}
+
+TEST_F(Frame, ExpandFolderCanBeCancelledFromTheStatusBar)
+{
+    corvane::test::TempDir dir;
+    for (int i = 0; i < 10; ++i)
+        dir.addFolder("f" + QByteArray::number(i) + "/g");
+    CurShellTree->SelectPath(dir.path());
+    CurShellTree->ExpandPassBudget = 0;
+    main.actExpandFolder->trigger();
+    EXPECT_EQ(CurStatusBar->PanelText(2), " Expanding folder");
+    auto* cancel = CurStatusBar->findChild<QToolButton*>("cmdCancelExpand");
+    ASSERT_NE(cancel, nullptr);
+    QTest::qWait(0);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_FALSE(CurShellTree->Expanding());
+    EXPECT_TRUE(CurStatusBar->PanelText(2).startsWith(" Disk free space")) << CurStatusBar->PanelText(2).toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return CurStatusBar->findChild<QToolButton*>("cmdCancelExpand") == nullptr; }));
+    int expanded = 0;
+    QTreeWidgetItem* top = CurShellTree->currentItem();
+    for (int i = 0; i < top->childCount(); ++i)
+        expanded += top->child(i)->isExpanded() ? 1 : 0;
+    EXPECT_LT(expanded, 10);
 }

@@ -1,16 +1,22 @@
 #include "app/FileOpDialogs.h"
 #include "app/ShellVerbUi.h"
 #include "app/Utility.h"
+#include "platform/Clipboard.h"
+#include "platform/DragDrop.h"
 #include "platform/Namespace.h"
 #include "shellctl/ShellList.h"
+#include "shellctl/ShellTree.h"
 #include "shellctl/ShellMenu.h"
 #include "tests/fileops/FileOpsTestSupport.h"
 #include "tests/support/TempDir.h"
 
 #include <QAction>
+#include <QDir>
+#include <QDragEnterEvent>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -137,4 +143,134 @@ TEST(SendTo, AnEntryThatWentAwayIsReported)
     QMimeData data;
     data.setData("text/uri-list", "file://" + dir.pathBytes() + "/a.txt\r\n");
     EXPECT_THROW(InvokeSendTo(nullptr, index, &data), EShellError);
+}
+
+namespace {
+
+// The id of the send-to entry with this caption, after the submenu has opened; 0 when none.
+int sendToEntry(QMenu* menu, const QString& caption)
+{
+    QMenu* sub = sendToSubmenu(menu);
+    if (!sub)
+        return 0;
+    emit sub->aboutToShow();
+    for (QAction* a : sub->actions()) {
+        if (a->text() == caption)
+            return a->data().toInt();
+    }
+    return 0;
+}
+
+struct MenuFixture : ::testing::Test {
+    void SetUp() override
+    {
+        app::InstallShellVerbs();
+        app::SetMsgBoxRecorder(&box, app::IDYES);
+        app::SetFileOpAnswerers({});
+    }
+    void TearDown() override
+    {
+        SetShellMenuChooser(nullptr);
+        app::SetMsgBoxRecorder(nullptr);
+    }
+    app::MsgBoxRecord box;
+};
+
+} // namespace
+
+// The menu runs its own event loop; what happens to the controls meanwhile decides nothing:
+// the entry gets the items the menu was opened for, or nothing when they are gone.
+TEST_F(MenuFixture, SendToGoesToTheItemsTheMenuWasOpenedFor)
+{
+    TempDir dir{"a.txt", "b.txt", "Backup/"};
+    const QByteArray sendTo = freshSendTo();
+    ASSERT_EQ(::symlink(dir.filePath("Backup").toLocal8Bit().constData(), (sendTo + "/Backup").constData()), 0);
+    const QByteArray root = dir.pathBytes();
+
+    TShellList list;
+    list.show();
+    list.Folder().SetPath(dir.path());
+    auto selectB = [&] {
+        for (int i = 0; i < list.Count(); ++i) {
+            if (list.DataOfIndex(i)->FileName() == "b.txt")
+                list.SelectionModel()->setCurrentIndex(list.Model()->index(i, 0),
+                                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        }
+    };
+    // Filled again: the selection is gone, the item is still there.
+    selectB();
+    SetShellMenuChooser([&](QMenu* menu) {
+        list.FillList();
+        return sendToEntry(menu, "&Backup");
+    });
+    list.ShowContextMenu(QPoint(1, 1));
+    EXPECT_TRUE(exists(root + "/Backup/b.txt"));
+    EXPECT_FALSE(exists(root + "/Backup/a.txt"));
+    // Removed meanwhile: nothing is sent, in particular not what is selected now.
+    ::unlink((root + "/Backup/b.txt").constData());
+    selectB();
+    SetShellMenuChooser([&](QMenu* menu) {
+        ::unlink((root + "/b.txt").constData());
+        list.RefreshList();
+        list.SelectAll();
+        return sendToEntry(menu, "&Backup");
+    });
+    list.ShowContextMenu(QPoint(1, 1));
+    EXPECT_TRUE(QDir(dir.filePath("Backup")).isEmpty());
+
+    // The tree: a node deleted by a refresh sends nothing; one made anew by a reset is sent.
+    dir.addFile("f/x.txt", "x");
+    TShellTree tree;
+    tree.show();
+    for (bool gone : {false, true}) {
+        SCOPED_TRACE(gone);
+        tree.SelectPath(dir.filePath("f"));
+        ASSERT_EQ(tree.SelectedPath(), dir.filePath("f"));
+        SetShellMenuChooser([&](QMenu* menu) {
+            if (gone) {
+                QDir(dir.filePath("f")).removeRecursively();
+                tree.RefreshTree();
+            } else {
+                tree.ResetTree();
+            }
+            return sendToEntry(menu, "&Backup");
+        });
+        tree.ShowContextMenu(tree.SelectedNode(), QPoint(1, 1));
+        EXPECT_EQ(exists(root + "/Backup/f/x.txt"), !gone);
+        QDir(dir.filePath("Backup/f")).removeRecursively();
+    }
+}
+
+// A right-button drop asks in a menu; the tree may go while it is open (its window closed),
+// and the menu with it.
+TEST_F(MenuFixture, ATreeThatGoesWhileItsDropMenuIsOpen)
+{
+    TempDir dir{"dest/", "one.txt"};
+    const QByteArray root = dir.pathBytes();
+    auto* tree = new TShellTree;
+    tree->resize(300, 400);
+    tree->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tree));
+    tree->BaseFolder().SetPath(dir.path());
+    tree->SelectPath(dir.filePath("dest"));
+    const QPoint at = tree->visualItemRect(tree->currentItem()).center();
+    QPointer<QWidget> alive(tree);
+    SetShellMenuChooser([&](QMenu*) {
+        delete tree;
+        return int(platform::DROPEFFECT_COPY);
+    });
+    QMimeData data;
+    data.setData("text/uri-list", platform::PathToFileUri(root + "/one.txt") + "\r\n");
+    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(at, offered, &data, Qt::RightButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(tree->viewport(), &enter);
+    QDragMoveEvent move(at, offered, &data, Qt::RightButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(tree->viewport(), &move);
+    QDropEvent drop(at, offered, &data, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(tree->viewport(), &drop);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !alive; }));
+    // The menu went with the window, so nothing was chosen.
+    QTest::qWait(50);
+    EXPECT_FALSE(exists(root + "/dest/one.txt"));
+    EXPECT_TRUE(exists(root + "/one.txt"));
 }
