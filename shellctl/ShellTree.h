@@ -4,6 +4,7 @@
 #include "ShellDrag.h"
 #include "UTreeList.h"
 
+#include <QSet>
 #include <QTreeWidget>
 #include <functional>
 #include <memory>
@@ -46,6 +47,8 @@ public:
     TShTreeData* Data() const { return m_data.get(); }
     void setData(int column, int role, const QVariant& value) override;
     bool Filled = false;
+    // Loaded, but skipped by a refresh while collapsed: read again when next expanded.
+    bool Stale = false;
     bool IconsSet = false;
     std::uint32_t Attributes = 0;
 
@@ -134,7 +137,9 @@ private:
     platform::HResult invokeNodeVerbMask(TShTreeNode* node, const QString& verb, std::uint32_t mask);
     void handOver(TShTreeNode* node);
     void timerFired();
-    void refreshNode(TShTreeNode* node, TShTreeNode*& remembered);
+    void refreshNode(TShTreeNode* node, TShTreeNode*& remembered, bool shown, const QSet<QByteArray>& reported);
+    void rereadNode(TShTreeNode* node, TShTreeNode*& remembered);
+    void refreshStale(QTreeWidgetItem* item);
     void sortChildren(TShTreeNode* node);
     void deleteNode(QTreeWidgetItem* node);
     void deleteChildren(QTreeWidgetItem* node);
@@ -158,6 +163,7 @@ private:
     bool m_settingText = false;
     bool m_refreshDue = false;
     bool m_ignoreNextChange = false;
+    bool m_staleHooked = false;
     TShTreeNode* m_lastInserted = nullptr;
     TDragSource m_drag;
     TDragOverState m_dragOver;
@@ -167,6 +173,11 @@ private:
 public:
     void StartWatching();
     void StopWatching();
+    // The watches (none before watching started), and whether they follow what the tree shows now.
+    const TFolderWatches* Watches() const { return m_watches.get(); }
+    bool WatchesUpToDate() const { return !m_watchSyncDue; }
+    // The delay timer: the hand-over and the refresh after change reports.
+    const QTimer* DelayTimer() const { return m_timer; }
 
 protected:
     void customEvent(QEvent* event) override;
