@@ -50,7 +50,7 @@ void touch(const QByteArray& path)
 
 bool waitForSlot(Receiver& r, int slot)
 {
-    return QTest::qWaitFor([&] { return std::count(r.Slots.begin(), r.Slots.end(), slot) > 0; }, 5000);
+    return QTest::qWaitFor([&] { return std::count(r.Slots.begin(), r.Slots.end(), slot) > 0; }, 30000);
 }
 
 int openFileCount()
