@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -190,14 +191,16 @@ TfrmProperties::TfrmProperties(const VerbTarget& target, QWidget* parent)
     }
     // The count runs beside the window so a huge folder never freezes it.
     std::shared_ptr<Count> count = m_count;
-    m_thread = std::thread([count, folders] {
+    std::thread([count, folders] {
         for (const QByteArray& f : folders) {
+            if (count->stop.load())
+                break;
             const int fd = ::open(f.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (fd >= 0)
                 countTree(fd, *count, 0);
         }
         count->done = true;
-    });
+    }).detach();
     connect(m_timer, &QTimer::timeout, this, &TfrmProperties::showCount);
     m_timer->start(200);
     showCount();
@@ -205,9 +208,8 @@ TfrmProperties::TfrmProperties(const VerbTarget& target, QWidget* parent)
 
 TfrmProperties::~TfrmProperties()
 {
+    // The count stops at its next step and ends by itself; closing does not wait for it.
     m_count->stop = true;
-    if (m_thread.joinable())
-        m_thread.join();
 }
 
 void TfrmProperties::showCount()

@@ -6,7 +6,6 @@
 #include <QDialog>
 #include <atomic>
 #include <memory>
-#include <thread>
 
 class QFormLayout;
 class QLabel;
@@ -37,8 +36,9 @@ private:
     void showCount();
 
     QFormLayout* m_form;
+    // Shared with the counting thread, which may outlive the dialog: a count stuck on a
+    // volume that does not answer must not hold up closing it.
     std::shared_ptr<Count> m_count;
-    std::thread m_thread;
     QTimer* m_timer;
 };
 

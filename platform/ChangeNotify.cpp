@@ -38,18 +38,27 @@ std::uint32_t inotifyMask(std::uint32_t filter)
     return mask;
 }
 
-bool filterMatches(std::uint32_t filter, std::uint32_t mask)
+// The filter bits an event answers to.
+std::uint32_t matchingFilters(std::uint32_t mask)
 {
     if (mask & NameEvents)
-        return filter & ((mask & IN_ISDIR) ? FILE_NOTIFY_CHANGE_DIR_NAME : FILE_NOTIFY_CHANGE_FILE_NAME);
+        return (mask & IN_ISDIR) ? FILE_NOTIFY_CHANGE_DIR_NAME : FILE_NOTIFY_CHANGE_FILE_NAME;
     if (mask & IN_ATTRIB)
-        return filter & FILE_NOTIFY_CHANGE_ATTRIBUTES;
+        return FILE_NOTIFY_CHANGE_ATTRIBUTES;
     if (mask & IN_MODIFY)
-        return filter & (FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE);
+        return FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE;
     if (mask & IN_CLOSE_WRITE)
-        return filter & FILE_NOTIFY_CHANGE_LAST_WRITE;
-    return false;
+        return FILE_NOTIFY_CHANGE_LAST_WRITE;
+    return 0;
 }
+
+bool filterMatches(std::uint32_t filter, std::uint32_t mask)
+{
+    return filter & matchingFilters(mask);
+}
+
+// In the summary of early events of a watch: the folder went away.
+constexpr std::uint32_t EarlyGone = 0x80000000u;
 
 void signalFd(int fd)
 {
@@ -76,33 +85,52 @@ public:
 
     ChangeHandle add(const QByteArray& path, std::uint32_t filter)
     {
-        std::lock_guard lock(m_mutex);
-        if (m_inotify < 0) {
-            m_inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        int inotify;
+        {
+            std::lock_guard lock(m_mutex);
             if (m_inotify < 0) {
-                int err = errno;
-                // Retried at the next watch: another program may have given instances back.
-                noteLimit();
-                errno = err == ENFILE || err == ENOMEM ? err : EMFILE;
-                return INVALID_HANDLE_VALUE;
+                m_inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+                if (m_inotify < 0) {
+                    int err = errno;
+                    // Retried at the next watch: another program may have given instances back.
+                    noteLimit();
+                    errno = err == ENFILE || err == ENOMEM ? err : EMFILE;
+                    return INVALID_HANDLE_VALUE;
+                }
+                std::thread(&Dispatcher::run, this, m_inotify).detach();
             }
-            std::thread(&Dispatcher::run, this, m_inotify).detach();
+            inotify = m_inotify;
+            ++m_addsInFlight;
         }
         int handle = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-        if (handle < 0)
-            return INVALID_HANDLE_VALUE;
-        // Under the lock, so the first events of the new watch find their handle.
-        int wd = ::inotify_add_watch(m_inotify, path.constData(), inotifyMask(filter));
+        // Not under the lock: looking the path up may wait for a volume that does not answer,
+        // and every other watch of the process must go on reporting meanwhile.
+        int wd = handle < 0 ? -1 : ::inotify_add_watch(inotify, path.constData(), inotifyMask(filter));
+        const int err = errno;
+        std::lock_guard lock(m_mutex);
         if (wd < 0) {
-            int err = errno;
-            ::close(handle);
+            if (handle >= 0)
+                ::close(handle);
             if (err == ENOSPC)
                 noteLimit();
+            addDone();
             errno = err;
             return INVALID_HANDLE_VALUE;
         }
-        m_handles[handle] = Rec{wd, filter, false};
-        m_byWd[wd].push_back(handle);
+        Rec rec{wd, filter, false};
+        // What the watch saw before it was ours to dispatch: a change says so at once.
+        bool changed = m_earlyOverflow;
+        if (auto early = m_early.find(wd); early != m_early.end()) {
+            rec.gone = early->second & EarlyGone;
+            changed = changed || (early->second & filter);
+        }
+        m_handles[handle] = rec;
+        if (!rec.gone)
+            m_byWd[wd].push_back(handle);
+        m_orphans.erase(wd);
+        if (changed || rec.gone)
+            signalFd(handle);
+        addDone();
         return handle;
     }
 
@@ -135,8 +163,14 @@ public:
         if (auto w = m_byWd.find(wd); w != m_byWd.end()) {
             std::erase(w->second, handle);
             if (w->second.empty()) {
-                ::inotify_rm_watch(m_inotify, wd);
-                m_byWd.erase(w);
+                // A watch being added may have been given this very watch: it goes only
+                // when no add is on its way.
+                if (m_addsInFlight > 0) {
+                    m_orphans.insert(wd);
+                } else {
+                    ::inotify_rm_watch(m_inotify, wd);
+                    m_byWd.erase(w);
+                }
             }
         }
         ::close(handle);
@@ -151,6 +185,23 @@ private:
         std::uint32_t filter;
         bool gone;
     };
+
+    // Under the lock, when an add has got its answer.
+    void addDone()
+    {
+        if (--m_addsInFlight > 0)
+            return;
+        m_early.clear();
+        m_earlyOverflow = false;
+        for (int wd : m_orphans) {
+            auto w = m_byWd.find(wd);
+            if (w != m_byWd.end() && w->second.empty()) {
+                ::inotify_rm_watch(m_inotify, wd);
+                m_byWd.erase(w);
+            }
+        }
+        m_orphans.clear();
+    }
 
     void noteLimit()
     {
@@ -186,6 +237,13 @@ private:
 
     void dispatch(const inotify_event& ev, std::unordered_set<int>& toSignal)
     {
+        if (m_addsInFlight > 0) {
+            // A watch being added may have this number already: keep what it would have seen.
+            if (ev.mask & IN_Q_OVERFLOW)
+                m_earlyOverflow = true;
+            else
+                m_early[ev.wd] |= (ev.mask & (IN_IGNORED | IN_DELETE_SELF | IN_UNMOUNT)) ? EarlyGone : matchingFilters(ev.mask);
+        }
         if (ev.mask & IN_Q_OVERFLOW) {
             // Events were lost: every folder may have changed.
             for (const auto& [h, rec] : m_handles)
@@ -214,6 +272,12 @@ private:
     std::unordered_map<int, Rec> m_handles;          // by handle
     std::unordered_map<int, std::vector<int>> m_byWd;  // handles of each watch
     std::atomic<bool> m_limitReached{false};
+    // Adds waiting for inotify_add_watch, the events seen meanwhile by watch, and watches
+    // whose last handle closed meanwhile.
+    int m_addsInFlight = 0;
+    std::unordered_map<int, std::uint32_t> m_early;  // filter bits, EarlyGone
+    bool m_earlyOverflow = false;
+    std::unordered_set<int> m_orphans;
 };
 
 } // namespace

@@ -161,14 +161,15 @@ char kindOfPath(const QByteArray& path, int* err)
 // keeps them (a folder's link count is 2 plus its subfolders); otherwise a bounded scan.
 bool hasSubfolder(const QByteArray& path)
 {
+    // A network share or FUSE volume is not asked for an expander: it may not answer, and it
+    // would be asked once per folder shown. The expander shows; the first expansion tells.
+    if (VolumeMayStall(path))
+        return true;
     struct stat st;
     if (::stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return false;
     if (st.st_nlink > 2)
         return true;
-    QByteArray root = VolumeRootOf(path);
-    if (GetDriveType(root) == DRIVE_REMOTE)
-        return true;  // scanning a remote folder for an expander could stall the tree
     DIR* d = ::opendir(path.constData());
     if (!d)
         return false;

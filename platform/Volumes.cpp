@@ -1,13 +1,18 @@
 #include "Volumes.h"
 
-#include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QMutex>
-#include <QStorageInfo>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <fcntl.h>
+#include <memory>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <thread>
+#include <unistd.h>
 
 namespace corvane::platform {
 
@@ -108,17 +113,187 @@ QString lastComponent(const QByteArray& mp)
     return QString::fromUtf8(mp.mid(slash + 1));
 }
 
+// File systems that may stop answering: served over a network, by a user-space daemon, or
+// mounted on first access.
+bool mayStallFs(const QByteArray& fsType, DriveType type)
+{
+    return type == DRIVE_REMOTE || fsType == "fuse" || fsType == "fuseblk" || fsType.startsWith("fuse.")
+           || fsType == "autofs";
+}
+
+bool isUnder(const QByteArray& path, const QByteArray& mp)
+{
+    if (mp == "/")
+        return true;
+    return path.startsWith(mp) && (path.size() == mp.size() || path.at(mp.size()) == '/');
+}
+
+struct MountTable {
+    std::vector<Volume> volumes;
+    // Every mount point that may stall, also those left out of the volumes.
+    std::vector<QByteArray> stallPoints;
+};
+
+std::vector<QByteArray> parseStallPoints(const QByteArray& mountinfo)
+{
+    std::vector<QByteArray> points;
+    for (const QByteArray& line : mountinfo.split('\n')) {
+        QList<QByteArray> f = line.split(' ');
+        qsizetype dash = f.indexOf("-");
+        if (f.size() < 7 || dash < 6 || dash + 2 >= f.size())
+            continue;
+        const QByteArray fsType = f[dash + 1];
+        if (mayStallFs(fsType, classify(fsType, QByteArray())))
+            points.push_back(unescape(f[4]));
+    }
+    return points;
+}
+
+// Bind mounts of single files are no volumes. Only local mount points are looked at: a
+// stat of a stalled one would not come back.
+void dropFileBinds(MountTable& t)
+{
+    std::erase_if(t.volumes, [&](const Volume& v) {
+        if (v.mountPoint == "/" || v.mayStall)
+            return false;
+        for (const QByteArray& p : t.stallPoints) {
+            if (p != "/" && isUnder(v.mountPoint, p))
+                return false;
+        }
+        struct stat st;
+        return ::stat(v.mountPoint.constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+    });
+}
+
+// The mount table, read again when the kernel says it changed (a poll on the open file).
 struct VolumeCache {
     QMutex mutex;
-    std::vector<Volume> volumes;
+    int fd = -1;
+    bool opened = false;
     QByteArray source;
-    QElapsedTimer age;
+    std::shared_ptr<const MountTable> table;
+    quint64 readCount = 0;
+    quint64 storedCount = 0;
 };
 
 VolumeCache& cache()
 {
-    static VolumeCache c;
-    return c;
+    // Never destroyed: threads may still ask while the program ends.
+    static VolumeCache* c = new VolumeCache;
+    return *c;
+}
+
+QByteArray readAllFrom(int fd)
+{
+    QByteArray text;
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        return text;
+    char buf[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        text.append(buf, n);
+    }
+    return text;
+}
+
+std::shared_ptr<const MountTable> mountTable()
+{
+    VolumeCache& c = cache();
+    QByteArray text;
+    quint64 count = 0;
+    {
+        QMutexLocker lock(&c.mutex);
+        if (!c.opened) {
+            c.opened = true;
+            c.fd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+        }
+        if (c.table && c.fd >= 0) {
+            pollfd p{c.fd, POLLPRI, 0};
+            if (::poll(&p, 1, 0) <= 0 || !(p.revents & (POLLPRI | POLLERR)))
+                return c.table;
+        }
+        if (c.fd >= 0) {
+            text = readAllFrom(c.fd);
+        } else {
+            QFile f(QStringLiteral("/proc/self/mountinfo"));
+            if (f.open(QIODevice::ReadOnly))
+                text = f.readAll();
+        }
+        if (c.table && text == c.source)
+            return c.table;
+        count = ++c.readCount;
+    }
+    // Parsing reads /sys and looks at local mount points: not under the lock.
+    auto table = std::make_shared<MountTable>();
+    table->volumes = ParseMountInfo(text);
+    table->stallPoints = parseStallPoints(text);
+    dropFileBinds(*table);
+    QMutexLocker lock(&c.mutex);
+    if (count > c.storedCount) {
+        c.storedCount = count;
+        c.source = text;
+        c.table = std::move(table);
+    }
+    return c.table;
+}
+
+// The mount point that may stall and holds the path (the deepest), or null.
+QByteArray stallPointOf(const MountTable& t, const QByteArray& path)
+{
+    QByteArray best;
+    for (const QByteArray& p : t.stallPoints) {
+        if (isUnder(path, p) && (best.isNull() || p.size() > best.size()))
+            best = p;
+    }
+    return best;
+}
+
+// The last answers of statvfs for volumes that may stall, asked for on a thread of their own.
+struct SpaceAnswer {
+    bool known = false;
+    bool ok = false;
+    double total = 0;
+    double free = 0;
+    bool asking = false;
+};
+
+struct SpaceCache {
+    QMutex mutex;
+    QHash<QByteArray, SpaceAnswer> answers;
+};
+
+SpaceCache& spaceCache()
+{
+    // Never destroyed: a question to a dead volume may come back while the program ends.
+    static SpaceCache* c = new SpaceCache;
+    return *c;
+}
+
+SpaceAnswer askedSpace(const QByteArray& root)
+{
+    SpaceCache& c = spaceCache();
+    QMutexLocker lock(&c.mutex);
+    SpaceAnswer& a = c.answers[root];
+    if (!a.asking) {
+        a.asking = true;
+        std::thread([root] {
+            struct statvfs s;
+            const bool ok = ::statvfs(root.constData(), &s) == 0;
+            SpaceCache& c = spaceCache();
+            QMutexLocker lock(&c.mutex);
+            SpaceAnswer& a = c.answers[root];
+            a.known = true;
+            a.ok = ok;
+            a.total = ok ? double(s.f_blocks) * double(s.f_frsize) : 0;
+            a.free = ok ? double(s.f_bavail) * double(s.f_frsize) : 0;
+            a.asking = false;
+        }).detach();
+    }
+    return a;
 }
 
 } // namespace
@@ -142,6 +317,7 @@ std::vector<Volume> ParseMountInfo(const QByteArray& mountinfo)
         if (v.mountPoint.startsWith("/etc/"))
             continue;
         v.type = classify(v.fsType, v.device);
+        v.mayStall = mayStallFs(v.fsType, v.type);
         // A later mount on the same point hides the earlier one.
         auto same = std::find_if(result.begin(), result.end(), [&](const Volume& o) { return o.mountPoint == v.mountPoint; });
         if (same != result.end())
@@ -167,32 +343,18 @@ std::vector<Volume> ParseMountInfo(const QByteArray& mountinfo)
 
 std::vector<Volume> MountedVolumes()
 {
-    VolumeCache& c = cache();
-    QMutexLocker lock(&c.mutex);
-    // The table is read again at most every half second; reading it is cheap but paths are parsed often.
-    if (c.age.isValid() && c.age.elapsed() < 500)
-        return c.volumes;
-    QFile f(QStringLiteral("/proc/self/mountinfo"));
-    QByteArray text;
-    if (f.open(QIODevice::ReadOnly))
-        text = f.readAll();
-    if (text != c.source || !c.age.isValid()) {
-        c.source = text;
-        c.volumes = ParseMountInfo(text);
-        // Bind mounts of single files are no volumes.
-        std::erase_if(c.volumes, [](const Volume& v) {
-            struct stat st;
-            return v.mountPoint != "/" && ::stat(v.mountPoint.constData(), &st) == 0 && !S_ISDIR(st.st_mode);
-        });
-    }
-    c.age.start();
-    return c.volumes;
+    return mountTable()->volumes;
+}
+
+bool VolumeMayStall(const QByteArray& path)
+{
+    return !path.isEmpty() && !stallPointOf(*mountTable(), path).isNull();
 }
 
 QByteArray VolumeRootOf(const QByteArray& path)
 {
     QByteArray best = "/";
-    for (const Volume& v : MountedVolumes()) {
+    for (const Volume& v : mountTable()->volumes) {
         const QByteArray& mp = v.mountPoint;
         bool inside = path == mp || (path.startsWith(mp) && (mp.endsWith('/') || path.at(mp.size()) == '/'));
         if (inside && mp.size() > best.size())
@@ -206,7 +368,7 @@ DriveType GetDriveType(const QByteArray& root)
     QByteArray r = root;
     while (r.size() > 1 && r.endsWith('/'))
         r.chop(1);
-    for (const Volume& v : MountedVolumes()) {
+    for (const Volume& v : mountTable()->volumes) {
         if (v.mountPoint == r)
             return v.type;
     }
@@ -215,12 +377,22 @@ DriveType GetDriveType(const QByteArray& root)
 
 bool GetDiskFreeSpace(const QByteArray& path, double& totalBytes, double& freeBytes)
 {
-    struct statvfs s;
-    if (path.isEmpty() || ::statvfs(path.constData(), &s) != 0) {
-        totalBytes = 0;
-        freeBytes = 0;
+    totalBytes = 0;
+    freeBytes = 0;
+    if (path.isEmpty())
         return false;
+    const QByteArray stallPoint = stallPointOf(*mountTable(), path);
+    if (!stallPoint.isNull()) {
+        const SpaceAnswer a = askedSpace(stallPoint);
+        if (!a.known || !a.ok)
+            return false;
+        totalBytes = a.total;
+        freeBytes = a.free;
+        return true;
     }
+    struct statvfs s;
+    if (::statvfs(path.constData(), &s) != 0)
+        return false;
     totalBytes = double(s.f_blocks) * double(s.f_frsize);
     freeBytes = double(s.f_bavail) * double(s.f_frsize);
     return true;
@@ -228,8 +400,15 @@ bool GetDiskFreeSpace(const QByteArray& path, double& totalBytes, double& freeBy
 
 bool VolumeReady(const QByteArray& root)
 {
+    if (root.isEmpty())
+        return false;
+    const QByteArray stallPoint = stallPointOf(*mountTable(), root);
+    if (!stallPoint.isNull()) {
+        const SpaceAnswer a = askedSpace(stallPoint);
+        return !a.known || (a.ok && a.total > 0);
+    }
     struct statvfs s;
-    return !root.isEmpty() && ::statvfs(root.constData(), &s) == 0 && s.f_blocks > 0;
+    return ::statvfs(root.constData(), &s) == 0 && s.f_blocks > 0;
 }
 
 } // namespace corvane::platform

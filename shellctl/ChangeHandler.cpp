@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <mutex>
 #include <poll.h>
 #include <thread>
 #include <utility>
@@ -23,10 +25,22 @@ struct TChangeHandlerThread::State {
     TAutoResetEvent DoneEvent;
     TAutoResetEvent Finished;
     std::atomic<bool> Terminated{false};
-    std::atomic<int> Command{cmdAdd};
-    std::atomic<int> SlotToRemove{-1};
-    std::atomic<int> PendingHandle{INVALID_HANDLE_VALUE};
-    std::atomic<int> Answer{-1};
+
+    // The command box, under Mail. Each command has a number; the answer names the command
+    // it answers, so an answer that comes after its caller gave up is never taken for the
+    // answer to the next command.
+    std::mutex Mail;
+    quint64 NextNumber = 0;
+    quint64 Number = 0;
+    int Command = cmdAdd;
+    int SlotToRemove = -1;
+    ChangeHandle PendingHandle = INVALID_HANDLE_VALUE;
+    bool Taken = true;
+    quint64 Abandoned = 0;  // the caller stopped waiting for this command
+    quint64 AnswerNumber = 0;
+    int Answer = -1;
+    std::function<void(TCommand, quint64)> BeforeAnswer;
+
     // Only the worker touches the slots.
     std::array<ChangeHandle, SlotCount> Slots;
     std::array<std::atomic<bool>, SlotCount> ReportOnItsWay;
@@ -44,6 +58,11 @@ struct TChangeHandlerThread::State {
         FindCloseChangeNotification(Slots[size_t(slot)]);
         Slots[size_t(slot)] = INVALID_HANDLE_VALUE;
     }
+    // Under Mail: a handle in the box that no worker is going to take is closed.
+    void DropPending()
+    {
+        FindCloseChangeNotification(std::exchange(PendingHandle, INVALID_HANDLE_VALUE));
+    }
 };
 
 TChangeHandlerThread::TChangeHandlerThread(QObject* target, int message)
@@ -59,7 +78,13 @@ TChangeHandlerThread::~TChangeHandlerThread()
     s.Target = nullptr;
     if (!s.Thread.joinable())
         return;
-    s.Command = cmdQuit;
+    {
+        std::lock_guard lock(s.Mail);
+        s.DropPending();
+        s.Number = ++s.NextNumber;
+        s.Command = cmdQuit;
+        s.Taken = false;
+    }
     s.Terminated = true;
     s.CommandEvent.Set();
     if (!s.Finished.Wait(QuitTimeout)) {
@@ -72,7 +97,8 @@ TChangeHandlerThread::~TChangeHandlerThread()
         if (s.Slots[size_t(i)] != INVALID_HANDLE_VALUE)
             s.Free(i);
     }
-    FindCloseChangeNotification(s.PendingHandle.exchange(INVALID_HANDLE_VALUE));
+    std::lock_guard lock(s.Mail);
+    s.DropPending();
 }
 
 void TChangeHandlerThread::run(std::shared_ptr<State> state)
@@ -96,28 +122,60 @@ void TChangeHandlerThread::run(std::shared_ptr<State> state)
             break;
         if (waits[0].revents & POLLIN) {
             s.CommandEvent.Reset();
-            const int c = s.Command;
+            quint64 number;
+            int c, slotToRemove;
+            ChangeHandle handle = INVALID_HANDLE_VALUE;
+            std::function<void(TCommand, quint64)> hook;
+            {
+                std::lock_guard lock(s.Mail);
+                if (s.Taken)
+                    continue;
+                s.Taken = true;
+                number = s.Number;
+                c = s.Command;
+                slotToRemove = s.SlotToRemove;
+                hook = s.BeforeAnswer;
+                if (c == cmdAdd)
+                    handle = std::exchange(s.PendingHandle, INVALID_HANDLE_VALUE);
+            }
             if (c == cmdQuit)
                 break;
+            int answer = -1;
             if (c == cmdAdd) {
                 auto free = std::find(s.Slots.begin(), s.Slots.end(), INVALID_HANDLE_VALUE);
-                if (free == s.Slots.end()) {
-                    s.Answer = -1;
-                } else {
-                    const int slot = int(free - s.Slots.begin());
-                    *free = s.PendingHandle.exchange(INVALID_HANDLE_VALUE);
-                    s.ReportOnItsWay[size_t(slot)] = false;
-                    s.Answer = slot;
+                if (free != s.Slots.end() && handle != INVALID_HANDLE_VALUE) {
+                    answer = int(free - s.Slots.begin());
+                    *free = handle;
+                    s.ReportOnItsWay[size_t(answer)] = false;
+                    handle = INVALID_HANDLE_VALUE;
                 }
             } else if (c == cmdRemove) {
-                const int slot = s.SlotToRemove;
-                if (slot >= 0 && slot < SlotCount && s.Slots[size_t(slot)] != INVALID_HANDLE_VALUE)
-                    s.Free(slot);
+                if (slotToRemove >= 0 && slotToRemove < SlotCount && s.Slots[size_t(slotToRemove)] != INVALID_HANDLE_VALUE)
+                    s.Free(slotToRemove);
             } else if (c == cmdRemoveAll) {
                 for (int i = 0; i < SlotCount; ++i) {
                     if (s.Slots[size_t(i)] != INVALID_HANDLE_VALUE)
                         s.Free(i);
                 }
+            }
+            if (hook)
+                hook(TCommand(c), number);
+            {
+                std::lock_guard lock(s.Mail);
+                if (handle != INVALID_HANDLE_VALUE) {
+                    // The table is full: the handle stays pending until the caller closes it.
+                    if (s.PendingHandle == INVALID_HANDLE_VALUE)
+                        s.PendingHandle = handle;
+                    else
+                        FindCloseChangeNotification(handle);
+                }
+                // Nobody waits for this answer any more: a watch it added would never be known.
+                if (s.Abandoned == number && c == cmdAdd && answer >= 0) {
+                    s.Free(answer);
+                    answer = -1;
+                }
+                s.AnswerNumber = number;
+                s.Answer = answer;
             }
             s.DoneEvent.Set();
             continue;
@@ -140,15 +198,50 @@ void TChangeHandlerThread::run(std::shared_ptr<State> state)
     s.Finished.Set();
 }
 
-bool TChangeHandlerThread::command(TCommand c)
+bool TChangeHandlerThread::command(TCommand c, int& answer, int slot, int handle)
 {
     State& s = *m_state;
-    if (!s.Thread.joinable())
+    answer = -1;
+    if (!s.Thread.joinable()) {
+        FindCloseChangeNotification(handle);
         return false;
-    s.Command = c;
-    s.DoneEvent.Reset();
+    }
+    quint64 number;
+    {
+        std::lock_guard lock(s.Mail);
+        // A handle left pending by a command that timed out, or by a full table, is not going
+        // to be taken any more.
+        s.DropPending();
+        number = s.Number = ++s.NextNumber;
+        s.Command = c;
+        s.SlotToRemove = slot;
+        s.PendingHandle = handle;
+        s.Taken = false;
+    }
     s.CommandEvent.Set();
-    return s.DoneEvent.Wait(CommandTimeout);
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(CommandTimeout);
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const bool woke = s.DoneEvent.Wait(int(std::max<decltype(left)>(left, 0)));
+        std::lock_guard lock(s.Mail);
+        if (s.AnswerNumber == number) {
+            answer = s.Answer;
+            return true;
+        }
+        if (!woke) {
+            // Given up: a command the worker has not taken is taken back; one it is carrying
+            // out ends without anybody waiting for it.
+            if (!s.Taken && s.Number == number) {
+                s.Taken = true;
+                s.DropPending();
+            } else {
+                s.Abandoned = number;
+            }
+            return false;
+        }
+        // An answer to an earlier command that came late: wait on for this one's.
+    }
 }
 
 bool TChangeHandlerThread::AddWatch(const QByteArray& path, std::uint32_t filter, int& slot, bool subtree)
@@ -159,28 +252,41 @@ bool TChangeHandlerThread::AddWatch(const QByteArray& path, std::uint32_t filter
     ChangeHandle h = FindFirstChangeNotification(path, subtree, filter);
     if (h == INVALID_HANDLE_VALUE)
         return false;
-    // A handle left pending by a command that timed out is not going to be taken any more.
-    FindCloseChangeNotification(s.PendingHandle.exchange(h));
-    if (!command(cmdAdd))
+    int answer = -1;
+    if (!command(cmdAdd, answer, -1, h))
         return false;
-    if (s.Answer == -1) {
+    if (answer == -1) {
         // The table is full and the handle stayed pending: close it rather than leak it.
-        FindCloseChangeNotification(s.PendingHandle.exchange(INVALID_HANDLE_VALUE));
+        std::lock_guard lock(s.Mail);
+        s.DropPending();
         return false;
     }
-    slot = s.Answer;
+    slot = answer;
     return true;
 }
 
 void TChangeHandlerThread::RemoveWatch(int slot)
 {
-    m_state->SlotToRemove = slot;
-    command(cmdRemove);
+    int answer;
+    command(cmdRemove, answer, slot);
 }
 
 void TChangeHandlerThread::RemoveAllWatches()
 {
-    command(cmdRemoveAll);
+    int answer;
+    command(cmdRemoveAll, answer);
+}
+
+void TChangeHandlerThread::SetBeforeAnswer(std::function<void(TCommand, quint64)> hook)
+{
+    std::lock_guard lock(m_state->Mail);
+    m_state->BeforeAnswer = std::move(hook);
+}
+
+quint64 TChangeHandlerThread::LastCommandNumber() const
+{
+    std::lock_guard lock(m_state->Mail);
+    return m_state->Number;
 }
 
 void TChangeHandlerThread::ReportHandled(int slot)
@@ -253,12 +359,29 @@ void TFolderWatches::Clear()
         m_thread->RemoveAllWatches();
     m_slots.clear();
     m_refused.clear();
+    m_reported.clear();
+}
+
+void TFolderWatches::NoteReport(int slot)
+{
+    const QByteArray path = PathOfSlot(slot);
+    if (!path.isEmpty())
+        m_reported.insert(path);
 }
 
 void TFolderWatches::ReportHandled(int slot)
 {
     if (m_thread)
         m_thread->ReportHandled(slot);
+}
+
+QByteArray TFolderWatches::PathOfSlot(int slot) const
+{
+    for (auto it = m_slots.cbegin(); it != m_slots.cend(); ++it) {
+        if (it.value() == slot)
+            return it.key();
+    }
+    return {};
 }
 
 void TFolderWatches::RestartDelay(QTimer* timer, int delay)
@@ -277,11 +400,13 @@ TReportAction TakeChangeReport(QEvent* event, TFolderWatches* watches, bool& ign
         return TReportAction::NotAReport;
     if (!watches)
         return TReportAction::Dropped;
-    watches->ReportHandled(static_cast<TChangeReportEvent*>(event)->WParam);
+    const int slot = static_cast<TChangeReportEvent*>(event)->WParam;
+    watches->ReportHandled(slot);
     if (ignoreNext || dragRunning) {
         ignoreNext = false;
         return TReportAction::Dropped;
     }
+    watches->NoteReport(slot);
     return TReportAction::Refresh;
 }
 

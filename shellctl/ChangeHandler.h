@@ -10,7 +10,9 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QObject;
@@ -54,10 +56,17 @@ public:
     // Until then they are folded into the report on its way.
     void ReportHandled(int slot);
 
+    // Runs on the worker after it has carried out a command and before it answers, with the
+    // command and its number. Tests hold answers back with it; set it before any command.
+    void SetBeforeAnswer(std::function<void(TCommand, quint64)> hook);
+    // The number of the latest command given to the worker.
+    quint64 LastCommandNumber() const;
+
 private:
     struct State;
     static void run(std::shared_ptr<State> state);
-    bool command(TCommand c);
+    // Gives the worker a command and waits for the answer to that very command.
+    bool command(TCommand c, int& answer, int slot = -1, int handle = -1);
 
     std::shared_ptr<State> m_state;
 };
@@ -78,6 +87,12 @@ public:
     bool Watching(const QByteArray& path) const { return m_slots.contains(path); }
     int Count() const { return int(m_slots.size()); }
     void ReportHandled(int slot);
+    // The folder watched in a slot; empty when the slot is not one of ours.
+    QByteArray PathOfSlot(int slot) const;
+    // A report of a slot came: its folder joins the reported ones.
+    void NoteReport(int slot);
+    // The folders reported changed since the last call.
+    QSet<QByteArray> TakeReported() { return std::exchange(m_reported, {}); }
 
     // Starts or restarts the refresh delay for a report. A steady stream of reports never
     // holds the refresh back by more than MaxDeferral delays after the first one.
@@ -89,6 +104,7 @@ private:
     std::unique_ptr<TChangeHandlerThread> m_thread;
     QHash<QByteArray, int> m_slots;
     QSet<QByteArray> m_refused;
+    QSet<QByteArray> m_reported;
     std::uint32_t m_filter = 0;
     QElapsedTimer m_burst;
 };
@@ -96,7 +112,8 @@ private:
 // What a control does with an event that may be a change report.
 enum class TReportAction { NotAReport, Dropped, Refresh };
 // Marks a report as handled. It is dropped while the control has no watches, when the control
-// ignores its next change (the flag is then cleared) and while a drag from the control runs.
+// ignores its next change (the flag is then cleared) and while a drag from the control runs;
+// otherwise its folder joins the watches' reported folders.
 TReportAction TakeChangeReport(QEvent* event, TFolderWatches* watches, bool& ignoreNext, bool dragRunning);
 
 // The refresh delays: a control with the keyboard focus refreshes sooner.

@@ -14,6 +14,7 @@
 #include "platform/IconTable.h"
 #include "platform/IdListFormat.h"
 #include "platform/NameCodec.h"
+#include "platform/Volumes.h"
 
 #include <QApplication>
 #include <QCollator>
@@ -46,6 +47,26 @@ std::vector<int>& widthStream()
 {
     static std::vector<int> widths;
     return widths;
+}
+
+// Size and time as numbers, read once when the item is listed: showing them never asks the
+// disk, which may be a share that stopped answering.
+void captureDetails(TShListData& d, std::uint32_t attrs)
+{
+    TShItemDetails details;
+    details.Attributes = attrs;
+    const QByteArray path = PathBytesFromIdList(d.AbsIdList());
+    // A volume root (the drive roots of other systems) shows neither size nor time.
+    if (!path.isEmpty() && VolumeRootOf(path) != path) {
+        struct stat st;
+        if (::stat(path.constData(), &st) == 0 || ::lstat(path.constData(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode))
+                details.Size = qint64(st.st_size);
+            details.Modified = st.st_mtim.tv_sec != 0 ? st.st_mtim.tv_sec : st.st_ctim.tv_sec;
+            details.HasModified = true;
+        }
+    }
+    d.SetDetails(details);
 }
 
 QCollator makeCollator()
@@ -500,8 +521,10 @@ void TCustomShellList::fill(const ShellFolderPtr& folder, const PItemIDList& abs
         for (const PItemIDList& r : read) {
             auto data = std::make_unique<TShListData>(m_listFolder, r);
             std::uint32_t attrs = 0;
-            if (admit(*data, attrs))
+            if (admit(*data, attrs)) {
+                captureDetails(*data, attrs);
                 items.push_back({std::move(data), attrs, -1});
+            }
         }
         m_model->Reset(std::move(items));
         sort();
@@ -566,7 +589,9 @@ void TCustomShellList::sort()
             bool folder = items[size_t(i)].Attributes & SFGAO_FOLDER;
             qint64 number = 0;
             std::optional<QCollatorSortKey> text;
-            if (column == 1 || column == 3) {
+            if (const TShItemDetails* det = d->Details(); det && (column == 1 || column == 3)) {
+                number = column == 1 ? (folder ? 0 : std::max<qint64>(det->Size, 0)) : det->Modified;
+            } else if (column == 1 || column == 3) {
                 struct stat st;
                 if (::stat(PathBytesFromIdList(d->AbsIdList()).constData(), &st) == 0)
                     number = column == 1 ? (folder ? 0 : qint64(st.st_size)) : qint64(st.st_mtim.tv_sec);
@@ -673,8 +698,10 @@ void TCustomShellList::RefreshList()
         try {
             auto data = std::make_unique<TShListData>(m_listFolder, fresh.IdList(n));
             std::uint32_t attrs = 0;
-            if (admit(*data, attrs))
+            if (admit(*data, attrs)) {
+                captureDetails(*data, attrs);
                 added.push_back({std::move(data), attrs, -1});
+            }
         } catch (const EShellError&) {
             ShellWarning(QString::fromLatin1(texts::AddNewShellItemFailed));
             m_admitted.reset();

@@ -210,6 +210,9 @@ private:
 public:
     void StartWatching();
     void StopWatching();
+    // The watches (none before watching started) and the timer of the refresh after reports.
+    const TFolderWatches* Watches() const { return m_watches.get(); }
+    const QTimer* RefreshTimer() const { return m_timer; }
 
 protected:
     void customEvent(QEvent* event) override;

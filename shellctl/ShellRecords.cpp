@@ -406,6 +406,12 @@ void TShListData::LoadDetails()
     if (m_detailsLoaded)
         return;
     m_detailsLoaded = true;
+    if (m_hasDetails) {
+        m_size = m_details.Size >= 0 ? FormatSizeKB(m_details.Size) : QString();
+        m_modified = m_details.HasModified ? FormatFileTime(QDateTime::fromSecsSinceEpoch(m_details.Modified)) : QString();
+        m_type = ItemTypeName(AbsIdList(), m_details.Attributes);
+        return;
+    }
     QByteArray path = PathBytesFromIdList(AbsIdList());
     // A volume root (the drive roots of other systems) shows neither size nor time.
     bool volumeRoot = !path.isEmpty() && VolumeRootOf(path) == path;

@@ -136,6 +136,14 @@ private:
     bool m_initialised;
 };
 
+// What a list reads about an item once, when it is listed; texts are made from it later.
+struct TShItemDetails {
+    qint64 Size = -1;  // bytes; -1 for folders and items without a size
+    qint64 Modified = 0;  // seconds since the epoch
+    bool HasModified = false;
+    std::uint32_t Attributes = 0;  // as the list admitted the item
+};
+
 class TShListData
 {
 public:
@@ -146,7 +154,7 @@ public:
     const PItemIDList& AbsIdList();
     const QString& DisplayName();
     std::uint32_t Attributes() const;
-    bool IsFolder() const { return Attributes() & platform::SFGAO_FOLDER; }
+    bool IsFolder() const { return (m_hasDetails ? m_details.Attributes : Attributes()) & platform::SFGAO_FOLDER; }
     bool CanRename() const { return Attributes() & platform::SFGAO_CANRENAME; }
     QString Path();
     QString FileName();
@@ -158,9 +166,19 @@ public:
     const QString& ModifiedText() { LoadDetails(); return m_modified; }
     void SetRelIdList(const PItemIDList& list);
     void FlushCache();
+    // With details given, the detail texts come from them and never from the disk.
+    void SetDetails(const TShItemDetails& details)
+    {
+        m_details = details;
+        m_hasDetails = true;
+        m_detailsLoaded = false;
+    }
+    const TShItemDetails* Details() const { return m_hasDetails ? &m_details : nullptr; }
 
 private:
     std::shared_ptr<const TShListFolder> m_folder;
+    TShItemDetails m_details;
+    bool m_hasDetails = false;
     PItemIDList m_rel;
     PItemIDList m_abs;
     QString m_displayName;

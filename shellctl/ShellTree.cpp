@@ -483,64 +483,96 @@ void TCustomShellTree::baseFolderChanged()
     }
 }
 
-void TCustomShellTree::refreshNode(TShTreeNode* node, TShTreeNode*& remembered)
+void TCustomShellTree::rereadNode(TShTreeNode* node, TShTreeNode*& remembered)
 {
-    if (!node || !node->Data())
-        return;
     ShellFolderPtr folder = node->Data()->IShf();
     if (!folder)
         return;
-    if (node->Filled) {
-        std::vector<PItemIDList> known;
-        for (int i = node->childCount() - 1; i >= 0; --i) {
-            auto* child = static_cast<TShTreeNode*>(node->child(i));
-            if (!child->Data())
-                continue;
-            std::uint32_t attrs = RefreshMask;
-            std::array<PItemIDList, 1> one{child->Data()->RelIdList()};
-            if (Succeeded(folder->GetAttributesOf(one, attrs))) {
-                known.push_back(child->Data()->RelIdList());
-                if (!child->Filled && (attrs & SFGAO_HASSUBFOLDER) && (attrs & SFGAO_FOLDER))
-                    child->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-                continue;
-            }
-            // The folder is gone: the selection moves to its parent.
-            for (QTreeWidgetItem* up = remembered; up; up = up->parent()) {
-                if (up == child) {
-                    remembered = node;
-                    break;
-                }
-            }
-            if (node->childCount() == 1) {
-                deleteChildren(node);
-                node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
-            } else {
-                deleteNode(child);
+    std::vector<PItemIDList> known;
+    for (int i = node->childCount() - 1; i >= 0; --i) {
+        auto* child = static_cast<TShTreeNode*>(node->child(i));
+        if (!child->Data())
+            continue;
+        std::uint32_t attrs = RefreshMask;
+        std::array<PItemIDList, 1> one{child->Data()->RelIdList()};
+        if (Succeeded(folder->GetAttributesOf(one, attrs))) {
+            known.push_back(child->Data()->RelIdList());
+            if (!child->Filled && (attrs & SFGAO_HASSUBFOLDER) && (attrs & SFGAO_FOLDER))
+                child->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+            continue;
+        }
+        // The folder is gone: the selection moves to its parent.
+        for (QTreeWidgetItem* up = remembered; up; up = up->parent()) {
+            if (up == child) {
+                remembered = node;
+                break;
             }
         }
-        std::unique_ptr<IEnumIDList> e;
-        bool added = false;
-        if (Succeeded(folder->EnumObjects(SHCONTF_FOLDERS, e))) {
-            PItemIDList rel;
-            while (e->Next(rel) == S_OK) {
-                bool isKnown = std::any_of(known.begin(), known.end(), [&](const PItemIDList& k) {
-                    return CompareResultOrder(folder->CompareIDs(0, k, rel)) == 0;
-                });
-                if (isKnown)
-                    continue;
-                int before = node->childCount();
-                AddShellNode(folder, rel, node, node->Data()->AbsIdList());
-                added = added || node->childCount() > before;
-                known.push_back(rel);
-            }
-        }
-        if (added) {
-            sortChildren(node);
-            node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        if (node->childCount() == 1) {
+            deleteChildren(node);
+            node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+        } else {
+            deleteNode(child);
         }
     }
+    std::unique_ptr<IEnumIDList> e;
+    bool added = false;
+    if (Succeeded(folder->EnumObjects(SHCONTF_FOLDERS, e))) {
+        PItemIDList rel;
+        while (e->Next(rel) == S_OK) {
+            bool isKnown = std::any_of(known.begin(), known.end(), [&](const PItemIDList& k) {
+                return CompareResultOrder(folder->CompareIDs(0, k, rel)) == 0;
+            });
+            if (isKnown)
+                continue;
+            int before = node->childCount();
+            AddShellNode(folder, rel, node, node->Data()->AbsIdList());
+            added = added || node->childCount() > before;
+            known.push_back(rel);
+        }
+    }
+    if (added) {
+        sortChildren(node);
+        node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+    }
+}
+
+void TCustomShellTree::refreshNode(TShTreeNode* node, TShTreeNode*& remembered, bool shown,
+                                   const QSet<QByteArray>& reported)
+{
+    if (!node || !node->Data())
+        return;
+    // What the user sees is read again, and folders reported changed; a loaded folder out of
+    // sight waits until it is expanded again, so a change never costs a read of every folder
+    // the tree has loaded.
+    const bool open = shown && node->isExpanded();
+    if (node->Filled) {
+        const bool reread = open || node == remembered
+                            || (!reported.isEmpty() && reported.contains(PathBytesFromIdList(node->Data()->AbsIdList())));
+        node->Stale = !reread;
+        if (reread)
+            rereadNode(node, remembered);
+    }
     for (int i = 0; i < node->childCount(); ++i)
-        refreshNode(static_cast<TShTreeNode*>(node->child(i)), remembered);
+        refreshNode(static_cast<TShTreeNode*>(node->child(i)), remembered, open, reported);
+}
+
+void TCustomShellTree::refreshStale(QTreeWidgetItem* item)
+{
+    auto* node = static_cast<TShTreeNode*>(item);
+    if (!node || !node->Stale || !node->Filled || !node->Data() || m_editing || m_drag.Running())
+        return;
+    node->Stale = false;
+    BusyCursor busy;
+    TShTreeNode* remembered = SelectedNode();
+    {
+        Counter c(m_updating);
+        rereadNode(node, remembered);
+    }
+    if (remembered && remembered != currentItem()) {
+        m_immediate = true;
+        setCurrentItem(remembered);
+    }
 }
 
 void TCustomShellTree::RefreshTree()
@@ -555,14 +587,19 @@ void TCustomShellTree::RefreshTree()
         ResetTree();
         return;
     }
+    if (!m_staleHooked) {
+        m_staleHooked = true;
+        connect(this, &QTreeWidget::itemExpanded, this, &TCustomShellTree::refreshStale);
+    }
     BusyCursor busy;
     if (OnFillStart)
         OnFillStart(this);
     TShTreeNode* remembered = SelectedNode();
+    const QSet<QByteArray> reported = m_watches ? m_watches->TakeReported() : QSet<QByteArray>();
     {
         Counter c(m_updating);
         setUpdatesEnabled(false);
-        refreshNode(static_cast<TShTreeNode*>(topLevelItem(0)), remembered);
+        refreshNode(static_cast<TShTreeNode*>(topLevelItem(0)), remembered, true, reported);
         setUpdatesEnabled(true);
     }
     m_immediate = true;

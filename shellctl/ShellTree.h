@@ -4,6 +4,7 @@
 #include "ShellDrag.h"
 #include "UTreeList.h"
 
+#include <QSet>
 #include <QTreeWidget>
 #include <functional>
 #include <memory>
@@ -53,6 +54,8 @@ public:
     // The lossless name an editor of the node starts from.
     QString EditableName() const;
     bool Filled = false;
+    // Loaded, but skipped by a refresh while collapsed: read again when next expanded.
+    bool Stale = false;
     bool IconsSet = false;
     std::uint32_t Attributes = 0;
 
@@ -143,7 +146,9 @@ private:
     platform::HResult invokeNodeVerbMask(TShTreeNode* node, const QString& verb, std::uint32_t mask);
     void handOver(TShTreeNode* node);
     void timerFired();
-    void refreshNode(TShTreeNode* node, TShTreeNode*& remembered);
+    void refreshNode(TShTreeNode* node, TShTreeNode*& remembered, bool shown, const QSet<QByteArray>& reported);
+    void rereadNode(TShTreeNode* node, TShTreeNode*& remembered);
+    void refreshStale(QTreeWidgetItem* item);
     void sortChildren(TShTreeNode* node);
     void deleteNode(QTreeWidgetItem* node);
     void deleteChildren(QTreeWidgetItem* node);
@@ -167,6 +172,7 @@ private:
     bool m_settingText = false;
     bool m_refreshDue = false;
     bool m_ignoreNextChange = false;
+    bool m_staleHooked = false;
     TShTreeNode* m_lastInserted = nullptr;
     TDragSource m_drag;
     TDragOverState m_dragOver;
@@ -199,6 +205,11 @@ private:
 public:
     void StartWatching();
     void StopWatching();
+    // The watches (none before watching started), and whether they follow what the tree shows now.
+    const TFolderWatches* Watches() const { return m_watches.get(); }
+    bool WatchesUpToDate() const { return !m_watchSyncDue; }
+    // The delay timer: the hand-over and the refresh after change reports.
+    const QTimer* DelayTimer() const { return m_timer; }
 
 protected:
     void customEvent(QEvent* event) override;

@@ -1,10 +1,12 @@
 #include "explorer/Child.h"
 #include "explorer/StatusBar.h"
 #include "shellctl/ShellControls.h"
+#include "tests/support/TmpfsMount.h"
 
 #include <QLocale>
 #include <QSplitter>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -35,29 +37,36 @@ TEST(Child, DiskFreeTexts)
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(TfrmChild::DiskFreeText(1048576), "1,00 MB ");
     QLocale::setDefault(QLocale::c());
+    QTemporaryDir dir;
     double total = 1, free = 1;
-    TfrmChild::GetDiskSpace("/no/such/volume", total, free);
+    TfrmChild::GetDiskSpace(dir.path() + "/no/such/volume", total, free);
     EXPECT_EQ(total, 0);
     EXPECT_EQ(free, 0);
 }
 
 TEST(Child, CaptionDiskPanelAndLayout)
 {
+    // A one-megabyte volume of the test's own.
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("vol"));
+    const QString vol = dir.filePath("vol");
+    corvane::test::TmpfsMount disk(QFile::encodeName(vol), "1m");
+    ASSERT_TRUE(disk.ok());
     TfrmChild child;
     child.resize(800, 500);
     child.show();
-    child.Tree1->SelectPath("/usr");
-    ASSERT_EQ(child.Tree1->SelectedPath(), "/usr");
-    EXPECT_EQ(child.windowTitle(), "/usr");
-    EXPECT_TRUE(child.Status1->PanelText(2).startsWith(" Disk free space: "));
+    child.Tree1->SelectPath(vol);
+    ASSERT_EQ(child.Tree1->SelectedPath(), vol);
+    EXPECT_EQ(child.windowTitle(), vol);
+    EXPECT_EQ(child.Status1->PanelText(2), " Disk free space: 1.00 MB ");
     child.IncludeFilter = "*.txt ";
     child.Exclusions = QStringList{"*.bak", "*.tmp"};
     child.UpdateCaption();
-    EXPECT_EQ(child.windowTitle(), "/usr (*.txt ) (Excluded: *.bak; *.tmp)");
+    EXPECT_EQ(child.windowTitle(), vol + " (*.txt ) (Excluded: *.bak; *.tmp)");
     child.IncludeFilter = "  ";
     child.Exclusions.clear();
     child.UpdateCaption();
-    EXPECT_EQ(child.windowTitle(), "/usr");
+    EXPECT_EQ(child.windowTitle(), vol);
 
     // The desktop: the node's text is the caption and no free space is shown.
     child.Tree1->setCurrentItem(child.Tree1->topLevelItem(0));
@@ -70,13 +79,26 @@ TEST(Child, CaptionDiskPanelAndLayout)
     EXPECT_EQ(child.Status1->PanelWidth(0), child.Status1->width() / 4);
 }
 
-TEST(Child, ListShowsFoldersAndFilesOfRoot)
+TEST(Child, ListShowsFoldersAndFilesOfAFolder)
 {
+    QTemporaryDir dir;
+    for (const char* folder : {"b", "a"})
+        ASSERT_TRUE(QDir(dir.path()).mkdir(folder));
+    for (const char* file : {"y.txt", "x.txt"}) {
+        QFile f(dir.filePath(file));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
     TfrmChild child;
-    child.Tree1->SelectPath("/");
-    ASSERT_GT(child.List1->Count(), 3);
+    child.Tree1->SelectPath(dir.path());
+    ASSERT_EQ(child.List1->Count(), 4);
     // Folders come first.
+    QStringList names;
+    for (int i = 0; i < 4; ++i)
+        names << child.List1->DataOfIndex(i)->FileName();
+    EXPECT_EQ(names, (QStringList{"a", "b", "x.txt", "y.txt"}));
     EXPECT_TRUE(child.List1->DataOfIndex(0)->IsFolder());
+    EXPECT_TRUE(child.List1->DataOfIndex(1)->IsFolder());
+    EXPECT_FALSE(child.List1->DataOfIndex(2)->IsFolder());
 }
 
 TEST(Child, VanishedOrUnreadableFoldersShowEmptyWithoutCrash)

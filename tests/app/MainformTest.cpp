@@ -10,6 +10,7 @@
 #include "tests/support/TmpfsMount.h"
 
 #include <QAction>
+#include <QDir>
 #include <QMdiArea>
 #include <QDir>
 #include <QMdiSubWindow>
@@ -33,7 +34,7 @@ struct Frame : ::testing::Test {
     {
         main.resize(1000, 700);
         main.show();
-        QTest::qWait(20);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
     }
 };
 
@@ -60,7 +61,8 @@ TEST_F(Frame, AtMostFourWindowsAndClosingOneEnablesNewAgain)
     EXPECT_EQ(main.ExplorerCount(), 4);
     EXPECT_FALSE(main.actNewWindow->isEnabled());
     main.MdiArea()->subWindowList().first()->close();
-    QTest::qWait(20);
+    // The window goes, and New is enabled again, from the event loop.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main.ExplorerCount() == 3 && main.actNewWindow->isEnabled(); }, 30000));
     EXPECT_EQ(main.ExplorerCount(), 3);
     EXPECT_TRUE(main.actNewWindow->isEnabled());
 }
@@ -107,8 +109,9 @@ TEST_F(Frame, ActivationPublishesTheWindowAndItsViewStyle)
 
 TEST_F(Frame, DriveButtonOpensItsVolumeAndF1OpensTheManual)
 {
-    CurShellTree->SelectPath("/usr");
-    ASSERT_EQ(CurShellTree->SelectedPath(), "/usr");
+    QTemporaryDir dir;
+    CurShellTree->SelectPath(dir.path());
+    ASSERT_EQ(CurShellTree->SelectedPath(), dir.path());
     main.DriveButtons.front()->click();
     EXPECT_EQ(CurShellTree->SelectedPath(), "/");
 
@@ -126,8 +129,11 @@ TEST_F(Frame, HistoryBackForwardAndMenus)
     ASSERT_NE(child, nullptr);
     EXPECT_EQ(child->lstHistory->Count(), 1);
     EXPECT_FALSE(main.actBack->isEnabled());
-    CurShellTree->SelectPath("/usr");
-    CurShellTree->SelectPath("/usr/bin");
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath("usr/bin") && QDir(dir.path()).mkpath("tmp"));
+    const QString usr = dir.filePath("usr"), bin = dir.filePath("usr/bin"), tmp = dir.filePath("tmp");
+    CurShellTree->SelectPath(usr);
+    CurShellTree->SelectPath(bin);
     EXPECT_EQ(child->lstHistory->Count(), 3);
     EXPECT_EQ(child->lstHistory->ItemIndex(), 2);
     EXPECT_TRUE(main.actBack->isEnabled());
@@ -141,28 +147,28 @@ TEST_F(Frame, HistoryBackForwardAndMenus)
     EXPECT_TRUE(main.actForward->isEnabled());
     EXPECT_EQ(child->lstHistory->Count(), 3);  // moving does not record
 
-    CurShellTree->SelectPath("/tmp");
-    EXPECT_EQ(child->lstHistory->Items(), (QStringList{"/", "/usr", "/usr/bin", "/tmp"}));
+    CurShellTree->SelectPath(tmp);
+    EXPECT_EQ(child->lstHistory->Items(), (QStringList{"/", usr, bin, tmp}));
     EXPECT_EQ(child->lstHistory->ItemIndex(), 3);
     EXPECT_FALSE(main.actForward->isEnabled());
 
     main.mnuBackPopup();
     QList<QAction*> items = main.mnuBack->actions();
     ASSERT_EQ(items.size(), 3);
-    EXPECT_EQ(items[0]->text(), "&1 /usr/bin");
-    EXPECT_EQ(items[1]->text(), "&2 /usr");
+    EXPECT_EQ(items[0]->text(), "&1 " + bin);
+    EXPECT_EQ(items[1]->text(), "&2 " + usr);
     EXPECT_EQ(items[2]->text(), "&3 /");
     main.JumpToHistoryEntry(items[1]);
-    EXPECT_EQ(CurShellTree->SelectedPath(), "/usr");
+    EXPECT_EQ(CurShellTree->SelectedPath(), usr);
     EXPECT_EQ(child->lstHistory->ItemIndex(), 1);
     EXPECT_TRUE(main.actBack->isEnabled());
     EXPECT_TRUE(main.actForward->isEnabled());
     main.mnuForwardPopup();
-    EXPECT_EQ(main.mnuForward->actions().size(), 2);  // /usr/bin and /tmp; /usr is shown
+    EXPECT_EQ(main.mnuForward->actions().size(), 2);  // usr/bin and tmp; usr is shown
 
     // The user's next change is recorded again; Up selects the parent.
     main.actUpExecute();
-    EXPECT_EQ(CurShellTree->SelectedPath(), "/");
+    EXPECT_EQ(CurShellTree->SelectedPath(), dir.path());
     EXPECT_EQ(child->lstHistory->Count(), 5);
 }
 
@@ -175,7 +181,7 @@ TEST(FrameSettings, ExplorerWindowsComeBackAtTheirBoundsStatesAndViews)
         TfrmMain first;
         first.resize(1000, 700);
         first.show();
-        QTest::qWait(20);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&first));
         first.actNewWindow->trigger();
         first.actNewWindow->trigger();
         first.actTileVert->trigger();
@@ -193,7 +199,7 @@ TEST(FrameSettings, ExplorerWindowsComeBackAtTheirBoundsStatesAndViews)
         TfrmMain second;
         second.resize(1000, 700);
         second.show();
-        QTest::qWait(20);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&second));
         auto windows = second.MdiArea()->subWindowList(QMdiArea::CreationOrder);
         ASSERT_EQ(windows.size(), 3);
         for (int i = 0; i < 3; ++i) {

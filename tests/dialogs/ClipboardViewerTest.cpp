@@ -31,23 +31,20 @@ TEST_F(ClipboardViewer, FollowsTheClipboard)
     EXPECT_EQ(viewer->lblMessage->text(), "The clipboard is empty.");
 
     clipboard->setText("copied text");
-    QTest::qWait(20);
-    EXPECT_EQ(viewer->pnlView->currentWidget(), viewer->txtText);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return viewer->pnlView->currentWidget() == viewer->txtText; }, 30000));
     EXPECT_EQ(viewer->txtText->toPlainText(), "copied text");
     EXPECT_FALSE(viewer->lstFormats->findItems("text/plain", Qt::MatchExactly).isEmpty());
 
     QImage image(30, 20, QImage::Format_RGB32);
     image.fill(Qt::red);
     clipboard->setImage(image);
-    QTest::qWait(20);
-    EXPECT_EQ(viewer->pnlView->currentWidget(), viewer->scrPicture);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return viewer->pnlView->currentWidget() == viewer->scrPicture; }, 30000));
     EXPECT_TRUE(viewer->lblInfo->text().contains("30 x 20"));
 
     auto* data = new QMimeData;
     data->setData("application/x-corvane-test", "\x01\x02");
     clipboard->setMimeData(data);
-    QTest::qWait(20);
-    EXPECT_EQ(viewer->lstFormats->count(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return viewer->lstFormats->count() == 1; }, 30000));
     EXPECT_EQ(viewer->lblMessage->text(), "This format cannot be shown.");
     clipboard->clear();
 }

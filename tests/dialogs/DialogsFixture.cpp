@@ -98,7 +98,7 @@ void MainWindowTest::SetUp()
     main = std::make_unique<app::TfrmMain>();
     main->resize(1000, 700);
     main->show();
-    QTest::qWait(20);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
 }
 
 void MainWindowTest::TearDown()

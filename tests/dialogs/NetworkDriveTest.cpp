@@ -4,13 +4,20 @@
 #include "app/NetworkDrive.h"
 #include "app/Utility.h"
 #include "platform/LaunchMount.h"
+#include "tests/support/StallFs.h"
+#include "tests/support/TmpfsMount.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <optional>
 
 using namespace corvane;
 
@@ -82,16 +89,52 @@ TEST_F(NetworkDrive, MapChecksTheAddressAndReportsAFailedConnection)
 
 TEST_F(NetworkDrive, DisconnectListsNetworkMountsOnly)
 {
+    // Where the desktop shows removable and network mounts: a share (sshfs, as far as the
+    // mount table tells) and a local disk beside it.
+    const bool madeMedia = !QFileInfo::exists(QStringLiteral("/run/media"));
+    ASSERT_TRUE(QDir().mkpath(QStringLiteral("/run/media")));
+    QTemporaryDir media(QStringLiteral("/run/media/corvane-XXXXXX"));
+    ASSERT_TRUE(media.isValid());
+    ASSERT_TRUE(QDir(media.path()).mkdir(QStringLiteral("share")) && QDir(media.path()).mkdir(QStringLiteral("stick")));
+    const QString share = media.filePath(QStringLiteral("share"));
+    std::optional<test::StallFs> fs(std::in_place, QFile::encodeName(share), std::initializer_list<QByteArray>{"docs/"}, "sshfs");
+    ASSERT_TRUE(fs->ok());
+    std::optional<test::TmpfsMount> stick(std::in_place, QFile::encodeName(media.filePath(QStringLiteral("stick"))), "1m");
+    ASSERT_TRUE(stick->ok());
+    auto shown = [&](const QString& path) {
+        for (const platform::NetworkMountInfo& m : platform::NetworkMounts()) {
+            if (m.path == path)
+                return true;
+        }
+        return false;
+    };
+    // The desktop's list of mounts follows the mount table from the event loop.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown(share); }, 30000));
+
     app::TfrmDisconnectNetworkDrive* dialog = main->Launchers->frmDisconnectNetworkDrive;
     QTimer::singleShot(0, dialog, [&] {
-        // No network location is mounted on a test machine.
-        EXPECT_EQ(dialog->lstDrives->count(), int(platform::NetworkMounts().size()));
-        if (dialog->lstDrives->count() == 0) {
-            EXPECT_EQ(dialog->lblStatus->text(), "No network drives are connected.");
-            EXPECT_FALSE(dialog->cmdOK->isEnabled());
-        }
+        ASSERT_EQ(dialog->lstDrives->count(), 1);
+        EXPECT_EQ(dialog->lstDrives->item(0)->text(), "share (" + share + ")");
+        EXPECT_TRUE(dialog->lblStatus->text().isEmpty());
+        EXPECT_TRUE(dialog->cmdOK->isEnabled());
         dialog->cmdCancelClick();
     });
     main->DisconnectNetworkDrive1->trigger();
     EXPECT_TRUE(box.text.isEmpty());
+
+    // Without the share the list is empty and says so.
+    fs.reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shown(share); }, 30000));
+    QTimer::singleShot(0, dialog, [&] {
+        EXPECT_EQ(dialog->lstDrives->count(), 0);
+        EXPECT_EQ(dialog->lblStatus->text(), "No network drives are connected.");
+        EXPECT_FALSE(dialog->cmdOK->isEnabled());
+        dialog->cmdCancelClick();
+    });
+    main->DisconnectNetworkDrive1->trigger();
+    EXPECT_TRUE(box.text.isEmpty());
+    stick.reset();
+    media.remove();
+    if (madeMedia)
+        QDir().rmdir(QStringLiteral("/run/media"));
 }

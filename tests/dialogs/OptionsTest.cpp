@@ -80,7 +80,7 @@ TEST_F(Options, OpensWithStoredValuesAndTheDefaultPreviewFont)
     withDialog([&] {
         EXPECT_EQ(frmOptions->lblPrevFont->text(), "MS Sans Serif, 8 points");
         EXPECT_EQ(frmOptions->lblPrevFont->palette().color(QPalette::WindowText), QColor(Qt::black));
-        EXPECT_EQ(frmOptions->lblExpFont->text(), explorer::TfrmOptions::FontCaption(main->font()));
+        EXPECT_EQ(frmOptions->lblExpFont->text(), "MS Sans Serif, 8 points");
         EXPECT_FALSE(frmOptions->chkGridLines->isChecked());
     });
     setting("PreviewFontName").SetAsString("DejaVu Serif");

@@ -101,8 +101,8 @@ protected:
         const Qt::DropAction answered = move.isAccepted() ? move.dropAction() : Qt::IgnoreAction;
         QDropEvent drop(at, offered, data, Qt::NoButton, mods);
         QCoreApplication::sendEvent(viewport, &drop);
-        // The drop is carried out once the drag has ended.
-        QTest::qWait(50);
+        // The drop is carried out once the drag has ended: on the next pass of the event loop.
+        QCoreApplication::processEvents();
         return answered;
     }
 

@@ -4,6 +4,7 @@
 #include "platform/NameCodec.h"
 #include "shellctl/ShellControls.h"
 #include "tests/dialogs/DialogsFixture.h"
+#include "tests/support/StallFs.h"
 #include "tests/support/TempDir.h"
 
 #include <QAction>
@@ -20,6 +21,7 @@
 
 using namespace corvane;
 using namespace corvane::app;
+using corvane::test::StallFs;
 using corvane::test::TempDir;
 
 namespace {
@@ -122,15 +124,22 @@ TEST_F(FindDialog, StopEndsTheSearchAndAMissingFolderIsReported)
     EXPECT_EQ(box.caption, "Error");
     EXPECT_FALSE(f->Searching());
 
-    // The whole system, for a text nowhere: long enough to stop.
-    f->txtLookIn->setText("/");
+    // A volume that stops answering holds the search: Stop is taken while it is stuck, and
+    // the search ends as soon as the volume lets it go.
+    StallFs fs{"a/b/", "a/c.txt"};
+    ASSERT_TRUE(fs.ok());
+    f->txtLookIn->setText(fs.path());
     f->txtContaining->setText("corvane-text-that-is-nowhere-\x01");
+    fs.Stall();
     QSignalSpy done(f, &TfrmFind::SearchFinished);
     f->cmdFindNow->click();
+    ASSERT_TRUE(fs.WaitForBlocked(30000));
     EXPECT_TRUE(f->Searching());
     EXPECT_FALSE(f->cmdFindNow->isEnabled());
     f->cmdStop->click();
-    ASSERT_TRUE(done.wait(20000));
+    EXPECT_EQ(done.count(), 0);
+    fs.Release();
+    ASSERT_TRUE(done.wait(30000));
     EXPECT_TRUE(f->lblStatus->text().contains("the search was stopped")) << f->lblStatus->text().toStdString();
     EXPECT_TRUE(f->cmdFindNow->isEnabled());
 }

@@ -88,20 +88,21 @@ TEST(NewShortcut, LinksToPathsAndDesktopFilesForAddresses)
 
 TEST(NewShortcut, ClashesAndBadInputAreRefusedAndNothingIsReplaced)
 {
-    TempDir dir;
+    TempDir dir, elsewhere{"usr/"};
     const QByteArray d = dir.pathBytes();
     dir.addFile("taken", "keep me");
     dir.addFile("site.desktop", "keep me too");
     const QString in = " in \"" + dir.path() + "\". Choose another name.";
+    const QString usr = elsewhere.filePath("usr"), missing = elsewhere.filePath("no/such/place");
     struct Case {
         QString name, target, message;
     } cases[] = {
-        {"taken", "/usr", "\"taken\" already exists" + in},
+        {"taken", usr, "\"taken\" already exists" + in},
         {"site", "https://example.org", "\"site.desktop\" already exists" + in},
-        {"x", "/no/such/place", "The target \"/no/such/place\" cannot be found."},
-        {"a/b", "/usr", "A name cannot be \".\" or \"..\" or contain \"/\"."},
-        {"..", "/usr", "A name cannot be \".\" or \"..\" or contain \"/\"."},
-        {"  ", "/usr", "Type a name for the shortcut."},
+        {"x", missing, "The target \"" + missing + "\" cannot be found."},
+        {"a/b", usr, "A name cannot be \".\" or \"..\" or contain \"/\"."},
+        {"..", usr, "A name cannot be \".\" or \"..\" or contain \"/\"."},
+        {"  ", usr, "Type a name for the shortcut."},
         {"x", " ", "Type the location of the item or the Internet address the shortcut leads to."},
         {"x", "http://exa mple.org", "\"http://exa mple.org\" is not a valid Internet address."},
     };
@@ -117,7 +118,7 @@ TEST(NewShortcut, AnUnwritableFolderGivesTheSystemsReason)
     if (test::ChildMode() == "unwritable") {
         const QString folder = qEnvironmentVariable("CORVANE_DIR");
         const QString expected = "Cannot create the shortcut \"%1\" in \"" + folder + "\":\nPermission denied";
-        const bool ok = CreateShortcutFile(QFile::encodeName(folder), "l", "/usr") == expected.arg("l")
+        const bool ok = CreateShortcutFile(QFile::encodeName(folder), "l", folder) == expected.arg("l")
                         && CreateShortcutFile(QFile::encodeName(folder), "u", "https://example.org") == expected.arg("u.desktop");
         std::exit(ok ? 0 : 1);
     }

@@ -1,6 +1,7 @@
 #include "platform/IdListFormat.h"
 #include "platform/NameCodec.h"
 #include "platform/Namespace.h"
+#include "tests/support/StallFs.h"
 #include "tests/support/TempDir.h"
 
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <sys/stat.h>
 
 using namespace corvane::platform;
+using corvane::test::StallFs;
 using corvane::test::TempDir;
 
 namespace {
@@ -152,11 +154,12 @@ TEST(Namespace, DesktopHoldsHomeComputerTrashAndPathsParseThroughComputer)
     QString none;
     EXPECT_FALSE(SHGetPathFromIDList(computer, none));
     EXPECT_FALSE(SHGetPathFromIDList(EmptyIdList(), none));
+    TempDir dir{"usr/bin/"};
     PItemIDList missing;
-    EXPECT_EQ(desktop->ParseDisplayName("/no/such/folder", missing), HResultFromErrno(ENOENT));
+    EXPECT_EQ(desktop->ParseDisplayName(dir.path() + "/no/such/folder", missing), HResultFromErrno(ENOENT));
     PItemIDList cleaned;
-    ASSERT_EQ(desktop->ParseDisplayName("/usr/./bin/../bin/", cleaned), S_OK);
-    EXPECT_EQ(PathBytesFromIdList(cleaned), "/usr/bin");
+    ASSERT_EQ(desktop->ParseDisplayName(dir.path() + "/usr/./bin/../bin/", cleaned), S_OK);
+    EXPECT_EQ(PathBytesFromIdList(cleaned), dir.pathBytes() + "/usr/bin");
 }
 
 TEST(Namespace, CompareOrdersFoldersFirstThenNaturalNames)
@@ -199,8 +202,9 @@ TEST(Namespace, UnreadableFolderFailsToEnumerateWithoutCrash)
 
 TEST(Namespace, ForeignItemsThatLeaveTheirFolderHaveNoPath)
 {
+    TempDir dir;
     PItemIDList root;
-    ASSERT_EQ(SHGetDesktopFolder()->ParseDisplayName("/tmp", root), S_OK);
+    ASSERT_EQ(SHGetDesktopFolder()->ParseDisplayName(dir.path(), root), S_OK);
     QByteArray prefix = root.left(IdListByteSize(root) - 2);
     for (QByteArray name : {QByteArray(".."), QByteArray("../etc"), QByteArray("a/b"), QByteArray("x\0y", 3), QByteArray()}) {
         PItemIDList crafted = prefix + MakeIdItem("F" + name);
@@ -213,4 +217,31 @@ TEST(Namespace, ForeignItemsThatLeaveTheirFolderHaveNoPath)
     SHGetSpecialFolderLocation(CSIDL_DRIVES, computer);
     PItemIDList vol = computer.left(IdListByteSize(computer) - 2) + MakeIdItem("V/tmp/../etc");
     EXPECT_TRUE(PathBytesFromIdList(vol).isEmpty());
+}
+
+TEST(Namespace, FolderOnAVolumeThatMayStallHasAnExpanderWithoutBeingRead)
+{
+    StallFs fs{"full/inner/", "empty/", "file.txt"};
+    ASSERT_TRUE(fs.ok());
+    ShellFolderPtr folder = bindPath(fs.path());
+    PItemIDList full, empty;
+    ASSERT_EQ(folder->ParseDisplayName("full", full), S_OK);
+    ASSERT_EQ(folder->ParseDisplayName("empty", empty), S_OK);
+    fs.Stall();
+    for (const PItemIDList& item : {full, empty}) {
+        std::uint32_t attrs = SFGAO_HASSUBFOLDER | SFGAO_FOLDER;
+        std::array<PItemIDList, 1> one{item};
+        EXPECT_EQ(folder->GetAttributesOf(one, attrs), S_OK);
+        EXPECT_EQ(attrs, SFGAO_HASSUBFOLDER | SFGAO_FOLDER);
+    }
+    EXPECT_EQ(fs.GuardedTouches(), 0);
+    fs.Release();
+
+    // A local folder is looked into: only one with a folder inside gets the expander.
+    TempDir dir{"full/inner/", "empty/", "files/a.txt"};
+    ShellFolderPtr local = bindPath(dir.path());
+    auto all = enumerate(local, SHCONTF_FOLDERS);
+    EXPECT_TRUE(all["full"].attributes & SFGAO_HASSUBFOLDER);
+    EXPECT_FALSE(all["empty"].attributes & SFGAO_HASSUBFOLDER);
+    EXPECT_FALSE(all["files"].attributes & SFGAO_HASSUBFOLDER);
 }

@@ -1,8 +1,16 @@
 #include "platform/Volumes.h"
+#include "tests/support/StallFs.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TmpfsMount.h"
 
+#include <QTest>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace corvane::platform;
+using corvane::test::StallFs;
+using corvane::test::TempDir;
+using corvane::test::TmpfsMount;
 
 TEST(Volumes, MountInfoKeepsUserVolumesAndDropsPseudoOnes)
 {
@@ -30,14 +38,69 @@ TEST(Volumes, MountInfoKeepsUserVolumesAndDropsPseudoOnes)
     EXPECT_EQ(v[4].type, DRIVE_RAMDISK);
 }
 
-TEST(Volumes, RootIsAlwaysThereAndHoldsEveryPath)
+TEST(Volumes, RootIsAlwaysThereAndEveryPathHasItsVolume)
 {
     EXPECT_EQ(ParseMountInfo("").front().mountPoint, "/");
-    EXPECT_EQ(VolumeRootOf("/no/such/place"), VolumeRootOf("/no"));
+    TempDir dir{"disk/"};
+    const QByteArray root = dir.pathBytes() + "/disk";
+    TmpfsMount disk(root, "1m");
+    ASSERT_TRUE(disk.ok());
+    EXPECT_EQ(VolumeRootOf(root + "/no/such/place"), root);
+    EXPECT_EQ(VolumeRootOf(root), root);
+    EXPECT_EQ(GetDriveType(root), DRIVE_RAMDISK);
+    EXPECT_EQ(GetDriveType(root + "/"), DRIVE_RAMDISK);
+    EXPECT_FALSE(VolumeMayStall(root));
     double total = 1, free = 1;
-    EXPECT_TRUE(GetDiskFreeSpace("/", total, free));
-    EXPECT_GT(total, 0);
-    EXPECT_FALSE(GetDiskFreeSpace("/no/such/place", total, free));
+    EXPECT_TRUE(GetDiskFreeSpace(root, total, free));
+    EXPECT_EQ(total, 1024.0 * 1024.0);
+    EXPECT_EQ(free, 1024.0 * 1024.0);
+    EXPECT_TRUE(VolumeReady(root));
+    EXPECT_FALSE(GetDiskFreeSpace(root + "/no/such/place", total, free));
     EXPECT_EQ(total, 0);
     EXPECT_EQ(free, 0);
+}
+
+TEST(Volumes, VolumeThatDoesNotAnswerIsNeverWaitedOn)
+{
+    StallFs fs{"a/"};
+    ASSERT_TRUE(fs.ok());
+    fs.Stall();
+    // The table follows the mount at once, without asking the volume anything.
+    const std::vector<Volume> volumes = MountedVolumes();
+    auto it = std::find_if(volumes.begin(), volumes.end(), [&](const Volume& v) { return v.mountPoint == fs.mountPoint(); });
+    ASSERT_NE(it, volumes.end());
+    EXPECT_EQ(it->fsType, "fuse.corvane-stallfs");
+    EXPECT_TRUE(it->mayStall);
+    EXPECT_TRUE(VolumeMayStall(fs.pathBytes("a/b")));
+    EXPECT_EQ(VolumeRootOf(fs.pathBytes("a")), fs.mountPoint());
+    EXPECT_EQ(GetDriveType(fs.mountPoint()), DRIVE_FIXED);
+    // Free space is asked for in the background: no figure yet, and nobody waits for it.
+    double total = 1, free = 1;
+    EXPECT_FALSE(GetDiskFreeSpace(fs.pathBytes("a"), total, free));
+    EXPECT_EQ(total, 0);
+    EXPECT_EQ(free, 0);
+    EXPECT_TRUE(VolumeReady(fs.mountPoint()));
+    ASSERT_TRUE(fs.WaitForBlocked(30000));
+    EXPECT_EQ(fs.GuardedTouches(), 0);
+    // Once the volume answers, its figures come.
+    fs.Release();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return GetDiskFreeSpace(fs.pathBytes("a"), total, free); }, 30000));
+    EXPECT_EQ(total, 25600.0 * 4096.0);
+    EXPECT_EQ(free, 12800.0 * 4096.0);
+}
+
+TEST(Volumes, NetworkSharesAndFuseVolumesMayStall)
+{
+    const QByteArray info =
+        "21 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+        "27 21 0:9 / /mnt/share rw - cifs //server/share rw\n"
+        "30 21 0:10 / /mnt/sshfs rw - fuse.sshfs user@host: rw\n"
+        "31 21 0:11 / /mnt/other rw - fuse.rclone remote: rw\n"
+        "32 21 0:12 / /mnt/any rw - fuse.mystery none rw\n"
+        "33 21 8:17 / /media/ntfs rw - fuseblk /dev/sdb1 rw\n"
+        "34 21 0:13 / /tmp rw - tmpfs tmpfs rw\n";
+    for (const Volume& v : ParseMountInfo(info)) {
+        const bool local = v.mountPoint == "/" || v.mountPoint == "/tmp";
+        EXPECT_EQ(v.mayStall, !local) << v.mountPoint.constData();
+    }
 }

@@ -1,4 +1,4 @@
-// registry_helper loop PATH   writes values in a loop until it is killed
+// registry_helper loop PATH   writes values in a loop until it is killed, telling every tenth
 // registry_helper open PATH   opens the store once and reports what it finds
 #include "platform/Registry.h"
 
@@ -34,6 +34,11 @@ int loop(const QString& path)
         }
         if (i == 1) {
             std::printf("ready\n");
+            std::fflush(stdout);
+        }
+        // Progress, so a test can kill it at different points without watching the clock.
+        if (i % 10 == 0) {
+            std::printf("wrote %u\n", i);
             std::fflush(stdout);
         }
     }

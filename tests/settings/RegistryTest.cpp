@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QProcess>
-#include <QThread>
 #include <gtest/gtest.h>
 #include <csignal>
 #include <cstring>
@@ -197,7 +196,17 @@ TEST_F(RegistryTest, KillingACopyWhileItSavesLeavesTheStoreIntact)
         p.start(QStringLiteral(REGISTRY_HELPER), {"loop", dbPath()});
         ASSERT_TRUE(p.waitForReadyRead(30000)) << p.readAllStandardError().toStdString();
         ASSERT_TRUE(p.readLine().startsWith("ready"));
-        QThread::msleep(100 + 150 * round);
+        // Killed further into its writing each round.
+        const std::uint32_t until = 10 + 40 * std::uint32_t(round);
+        std::uint32_t wrote = 0;
+        while (wrote < until) {
+            if (!p.canReadLine()) {
+                ASSERT_TRUE(p.waitForReadyRead(30000)) << p.readAllStandardError().toStdString();
+            }
+            const QByteArray line = p.readLine().trimmed();
+            if (line.startsWith("wrote "))
+                wrote = line.mid(6).toUInt();
+        }
         ::kill(pid_t(p.processId()), SIGKILL);
         p.waitForFinished(30000);
         ASSERT_EQ(p.exitStatus(), QProcess::CrashExit);

@@ -1,11 +1,13 @@
 #include "platform/IdListFormat.h"
 #include "shellctl/ShellRecords.h"
 #include "shellctl/UShellUtils.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 using namespace corvane::shellctl;
 using namespace corvane::platform;
+using corvane::test::TempDir;
 
 namespace {
 
@@ -44,8 +46,9 @@ TEST(IdListHelpers, CompareNullEmptyAndBytewise)
     EXPECT_EQ(CompareIdLists(PItemIDList(), PItemIDList()), 0);
     EXPECT_EQ(CompareIdLists(PItemIDList(), EmptyIdList()), -1);
     EXPECT_EQ(CompareIdLists(EmptyIdList(), EmptyIdList()), 0);
+    TempDir dir;
     PItemIDList root;
-    ASSERT_EQ(IdListFromPath("/", root), S_OK);
+    ASSERT_EQ(IdListFromPath(dir.path(), root), S_OK);
     EXPECT_EQ(CompareIdLists(root, EmptyIdList()), -1);
     EXPECT_EQ(CompareIdLists(EmptyIdList(), root), -1);
     EXPECT_EQ(CompareIdLists(root, CopyIdList(root)), 0);
@@ -106,9 +109,10 @@ TEST(PidlList, SortedAddSearchAndDuplicates)
 
 TEST(PidlList, FolderComparisonSortsByName)
 {
+    TempDir dir{"share/", "bin/", "lib/"};
     ShellFolderPtr usr;
     PItemIDList abs;
-    ASSERT_EQ(IdListFromPath("/usr", abs), S_OK);
+    ASSERT_EQ(IdListFromPath(dir.path(), abs), S_OK);
     ASSERT_EQ(BindToFolder(abs, usr), S_OK);
     TPidlList l;
     l.SetFolder(usr);

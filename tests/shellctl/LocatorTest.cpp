@@ -35,8 +35,9 @@ TEST(ShellLocator, FiresOnlyOnEffectiveChanges)
 
 TEST(ShellLocator, AssignAndSameLocation)
 {
+    TempDir dir;
     Counted a, b;
-    a.loc.SetPath("/usr");
+    a.loc.SetPath(dir.path());
     b.loc.Assign(&a.loc);
     EXPECT_EQ(b.changes, 1);
     EXPECT_TRUE(b.loc.SameLocation(a.loc));
@@ -59,20 +60,21 @@ TEST(ShellLocator, StreamForm)
     EXPECT_EQ(desk.SpecialFolder(), 0);
     EXPECT_EQ(desk.WriteData(), QByteArray("\x01\x00", 2));
 
+    TempDir dir;
     TShellLocator usr;
-    usr.SetPath("/usr");
+    usr.SetPath(dir.path());
     QByteArray bytes = usr.WriteData();
     EXPECT_EQ(bytes[0], '\0');
     EXPECT_EQ(quint8(bytes[1]) + 5, bytes.size());
     TShellLocator back;
     ASSERT_TRUE(back.ReadData(bytes));
     EXPECT_TRUE(back.SameLocation(usr));
-    EXPECT_EQ(back.Path(), "/usr");
+    EXPECT_EQ(back.Path(), dir.path());
 
     TShellLocator none;
     EXPECT_FALSE(none.HasStoredValue());
     // Malformed input leaves the locator as it was.
     for (const QByteArray& bad : {QByteArray("\0\xff\0\0\0", 5), QByteArray("\0\x04\0\0\0\x09\0\0\0", 9), QByteArray("\x01", 1)})
         EXPECT_FALSE(back.ReadData(bad));
-    EXPECT_EQ(back.Path(), "/usr");
+    EXPECT_EQ(back.Path(), dir.path());
 }

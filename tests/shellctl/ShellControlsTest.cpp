@@ -3,6 +3,7 @@
 #include "shellctl/ShellControls.h"
 #include "shellctl/ShellKeys.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TmpfsMount.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,10 +12,12 @@
 #include "platform/NameCodec.h"
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace corvane::shellctl;
 using corvane::test::TempDir;
+using corvane::test::TmpfsMount;
 
 namespace {
 
@@ -238,29 +241,39 @@ TEST(ShellTree, KeyboardMovesHandOverOnceAfterThePause)
     for (int i = 0; i < 10; ++i)
         QTest::keyClick(&tree, Qt::Key_Down);
     EXPECT_EQ(fills, 0);
-    QTest::qWait(TCustomShellTree::HandOverDelay + 150);
+    // The hand-over waits for the keyboard to rest; then the list is filled once.
+    EXPECT_TRUE(tree.DelayTimer()->isActive());
+    EXPECT_EQ(tree.DelayTimer()->interval(), TCustomShellTree::HandOverDelay);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fills > 0; }, 30000));
+    EXPECT_FALSE(tree.DelayTimer()->isActive());
     EXPECT_EQ(fills, 1);
     EXPECT_EQ(list.Folder().Path(), tree.SelectedPath());
 }
 
 TEST(ShellCombo, ListsDesktopVolumesAndTheChain)
 {
+    // A volume of the test's own, with usr/share on it.
+    TempDir dir{"vol/"};
+    TmpfsMount vol(dir.pathBytes() + "/vol", "1m");
+    ASSERT_TRUE(vol.ok());
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("vol/usr/share")));
     TShellTree tree;
     TShellCombo combo;
     combo.SetShellTree(&tree);
-    tree.SelectPath("/usr/share");
+    tree.SelectPath(dir.filePath("vol/usr/share"));
     int sel = combo.currentIndex();
     ASSERT_GE(sel, 0);
     EXPECT_EQ(combo.Entry(sel)->Caption, "share");
     EXPECT_EQ(combo.Entry(sel)->Indent, 4);  // Desktop 0, Computer 1, volume 2, usr 3, share 4
     EXPECT_EQ(combo.Entry(sel - 1)->Caption, "usr");
+    EXPECT_EQ(combo.Entry(sel - 2)->Caption, "vol");
     EXPECT_EQ(combo.Entry(0)->Indent, 0);
     bool computer = false;
     for (int i = 0; i < combo.EntryCount(); ++i)
         computer = computer || (combo.Entry(i)->Caption == "Computer" && combo.Entry(i)->Indent == 1);
     EXPECT_TRUE(computer);
     combo.GoUp(1);
-    EXPECT_EQ(tree.SelectedPath(), "/usr");
+    EXPECT_EQ(tree.SelectedPath(), dir.filePath("vol/usr"));
     combo.GoUp(5);
     EXPECT_EQ(combo.currentIndex(), 0);
     EXPECT_EQ(tree.currentItem(), tree.topLevelItem(0));
@@ -283,8 +296,8 @@ TEST(ShellTree, RenamingAFolderFlushesWhatItsDescendantsCached)
     ASSERT_NE(editor, nullptr);
     editor->setText("renamed");
     QTest::keyClick(editor, Qt::Key_Return);
-    QTest::qWait(20);  // the editor commits from the event loop
-    EXPECT_EQ(old->text(0), "renamed");
+    // The editor commits from the event loop.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return old->text(0) == "renamed"; }, 30000));
     EXPECT_TRUE(QFileInfo(dir.filePath("renamed/child/grandchild")).isDir());
     EXPECT_EQ(TCustomShellTree::NodeData(grandchild)->Path(), dir.filePath("renamed/child/grandchild"));
     EXPECT_EQ(list.Folder().Path(), dir.filePath("renamed"));

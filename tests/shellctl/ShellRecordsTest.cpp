@@ -2,12 +2,14 @@
 #include "shellctl/ShellRecords.h"
 #include "shellctl/UShellUtils.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TmpfsMount.h"
 
 #include <QLocale>
 #include <gtest/gtest.h>
 
 using namespace corvane::shellctl;
 using corvane::test::TempDir;
+using corvane::test::TmpfsMount;
 
 TEST(ShellTexts, FormatSizeKB)
 {
@@ -55,9 +57,12 @@ TEST(ShellRecords, ListDataTextsAndVolumeRoots)
     auto computer = std::make_shared<TShListFolder>();
     ASSERT_EQ(corvane::platform::SHGetSpecialFolderLocation(corvane::platform::CSIDL_DRIVES, computer->AbsIdList), corvane::platform::S_OK);
     ASSERT_EQ(BindToFolder(computer->AbsIdList, computer->IShf), corvane::platform::S_OK);
-    ASSERT_EQ(computer->IShf->ParseDisplayName("/", rel), corvane::platform::S_OK);
+    TempDir volumes{"vol/"};
+    TmpfsMount vol(volumes.pathBytes() + "/vol", "1m");
+    ASSERT_TRUE(vol.ok());
+    ASSERT_EQ(computer->IShf->ParseDisplayName(volumes.filePath("vol"), rel), corvane::platform::S_OK);
     TShListData root(computer, rel);
-    EXPECT_EQ(root.Path(), "/");
+    EXPECT_EQ(root.Path(), volumes.filePath("vol"));
     EXPECT_EQ(root.SizeText(), "");
     EXPECT_EQ(root.ModifiedText(), "");
     EXPECT_EQ(ItemTypeName(computer->AbsIdList, 0), "System Folder");
@@ -70,13 +75,20 @@ TEST(ShellRecords, TreeDataPathsAndRename)
     TShTreeData root(nullptr, nullptr, corvane::platform::EmptyIdList());
     EXPECT_FALSE(root.CanRename());
     EXPECT_EQ(root.Path(), "");
+    // Computer, a volume of the test's own, a folder on it.
+    TempDir volumes{"vol/"};
+    TmpfsMount vol(volumes.pathBytes() + "/vol", "1m");
+    ASSERT_TRUE(vol.ok());
+    volumes.addFolder("vol/usr");
     PItemIDList usr;
-    ASSERT_EQ(IdListFromPath("/usr", usr), corvane::platform::S_OK);
+    ASSERT_EQ(IdListFromPath(volumes.filePath("vol/usr"), usr), corvane::platform::S_OK);
     TIdListArray parts(usr);
+    ASSERT_EQ(parts.Count(), 3);
     TShTreeData computer(nullptr, &root, parts.Item(0));
     TShTreeData volume(nullptr, &computer, parts.Item(1));
     TShTreeData node(nullptr, &volume, parts.Item(2));
-    EXPECT_EQ(node.Path(), "/usr");
+    EXPECT_EQ(volume.Path(), volumes.filePath("vol"));
+    EXPECT_EQ(node.Path(), volumes.filePath("vol/usr"));
     EXPECT_TRUE(node.IShf() != nullptr);
     EXPECT_TRUE(node.CanRename());
     EXPECT_FALSE(computer.CanRename());

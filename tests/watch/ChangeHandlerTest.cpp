@@ -7,9 +7,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QTest>
+#include <atomic>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <memory>
+#include <thread>
 #include <unistd.h>
 
 using namespace corvane::shellctl;
@@ -48,7 +50,7 @@ void touch(const QByteArray& path)
 
 bool waitForSlot(Receiver& r, int slot)
 {
-    return QTest::qWaitFor([&] { return std::count(r.Slots.begin(), r.Slots.end(), slot) > 0; }, 5000);
+    return QTest::qWaitFor([&] { return std::count(r.Slots.begin(), r.Slots.end(), slot) > 0; }, 30000);
 }
 
 int openFileCount()
@@ -150,6 +152,49 @@ TEST(ChangeHandlerThread, BurstIsFoldedIntoTheReportOnItsWay)
     r.Slots.clear();
     touch(busy.pathBytes() + "/after");
     EXPECT_TRUE(waitForSlot(r, busySlot));
+}
+
+TEST(ChangeHandlerThread, LateAnswerIsNotTakenForTheNextCommand)
+{
+    TempDir a, b, c;
+    Receiver r;
+    TChangeHandlerThread t(&r, CM_CHANGENOTIFY);
+    r.Thread = &t;
+    int slotA = -1;
+    ASSERT_TRUE(t.AddWatch(a.pathBytes(), Names, slotA, false));
+    // The worker answers the next command only once the command after it has been given.
+    const quint64 late = t.LastCommandNumber() + 1;
+    std::atomic<bool> heldBack{false};
+    t.SetBeforeAnswer([&](TChangeHandlerThread::TCommand, quint64 number) {
+        if (number != late)
+            return;
+        heldBack = true;
+        while (t.LastCommandNumber() == late)
+            std::this_thread::yield();
+    });
+    int slotB = 99;
+    EXPECT_FALSE(t.AddWatch(b.pathBytes(), Names, slotB, false));  // past the wait: as if not added
+    EXPECT_EQ(slotB, 99);
+    EXPECT_TRUE(heldBack);
+    int slotC = -1;
+    ASSERT_TRUE(t.AddWatch(c.pathBytes(), Names, slotC, false));
+    EXPECT_NE(slotC, slotA);
+
+    // Each watched folder reports through the slot its own command was answered with; the
+    // watch whose answer came too late reports nothing.
+    touch(b.pathBytes() + "/x");
+    touch(c.pathBytes() + "/x");
+    ASSERT_TRUE(waitForSlot(r, slotC));
+    touch(a.pathBytes() + "/x");
+    ASSERT_TRUE(waitForSlot(r, slotA));
+    EXPECT_EQ(r.Slots, (std::vector<int>{slotC, slotA}));
+    // Removing by that slot removes that folder's watch and no other.
+    t.RemoveWatch(slotC);
+    r.Slots.clear();
+    touch(c.pathBytes() + "/y");
+    touch(a.pathBytes() + "/y");
+    ASSERT_TRUE(waitForSlot(r, slotA));
+    EXPECT_EQ(r.Slots, std::vector<int>{slotA});
 }
 
 TEST(ChangeHandlerThread, ShutdownWhileWaitingOrReporting)

@@ -1,10 +1,15 @@
 // The notification handles over inotify: what signals them, re-arming, folders that go
 // away, several handles on one folder.
 #include "platform/ChangeNotify.h"
+#include "tests/support/StallFs.h"
 #include "tests/support/TempDir.h"
 
 #include <QFile>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -12,6 +17,7 @@
 #include <unistd.h>
 
 using namespace corvane::platform;
+using corvane::test::StallFs;
 using corvane::test::TempDir;
 
 namespace {
@@ -169,6 +175,49 @@ TEST(ChangeNotify, WhatCannotBeWatched)
         EXPECT_EQ(errno, c.err) << c.path.constData();
     }
     EXPECT_FALSE(ChangeNotificationLimitReached());
+}
+
+TEST(ChangeNotify, WatchWaitingOnAVolumeThatDoesNotAnswerHoldsUpNoOtherWatch)
+{
+    StallFs fs{"a/"};
+    ASSERT_TRUE(fs.ok());
+    TempDir dir, other;
+    ChangeHandle local = FindFirstChangeNotification(dir.pathBytes(), false, FILE_NOTIFY_CHANGE_FILE_NAME);
+    ASSERT_NE(local, INVALID_HANDLE_VALUE);
+    fs.Stall();
+    std::atomic<ChangeHandle> stuck{INVALID_HANDLE_VALUE};
+    std::thread adder([&] { stuck = FindFirstChangeNotification(fs.pathBytes("a"), false, FILE_NOTIFY_CHANGE_FILE_NAME); });
+    // Should the watches wait for the stuck one, this lets the test end (and fail) rather than hang.
+    std::mutex m;
+    std::condition_variable cv;
+    bool finished = false;
+    std::thread guard([&] {
+        std::unique_lock lock(m);
+        if (!cv.wait_for(lock, std::chrono::seconds(60), [&] { return finished; }))
+            fs.Release();
+    });
+    ASSERT_TRUE(fs.WaitForBlocked(30000));
+
+    // Meanwhile other folders still report, and watches come and go.
+    touch(dir.pathBytes() + "/x");
+    EXPECT_TRUE(signalled(local, 30000));
+    ChangeHandle more = FindFirstChangeNotification(other.pathBytes(), false, FILE_NOTIFY_CHANGE_FILE_NAME);
+    EXPECT_NE(more, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(FindCloseChangeNotification(more));
+    EXPECT_TRUE(FindNextChangeNotification(local));
+    EXPECT_EQ(fs.Blocked(), 1);  // all that while the add was still waiting
+
+    fs.Release();
+    adder.join();
+    {
+        std::lock_guard lock(m);
+        finished = true;
+    }
+    cv.notify_all();
+    guard.join();
+    EXPECT_NE(stuck.load(), INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(FindCloseChangeNotification(stuck));
+    EXPECT_TRUE(FindCloseChangeNotification(local));
 }
 
 TEST(ChangeNotify, AutoResetEvent)

@@ -1,11 +1,14 @@
 // The list refreshes itself when its folder changes: one refresh per burst, after the delay
 // its focus decides; its own renames are not refreshed again.
 #include "WatchWindows.h"
+#include "platform/ChangeNotify.h"
 #include "tests/support/TempDir.h"
 
 #include <QDir>
 #include <cstdio>
 #include <memory>
+#include <poll.h>
+#include <set>
 
 using namespace corvane::shellctl;
 using namespace corvane::test;
@@ -20,21 +23,21 @@ TEST(ListRefresh, BurstOfCreationsGivesOneRefreshAfterTheDelay)
         w.Focus(focused ? static_cast<QWidget*>(w.List->CurrentView()) : w.Other);
         ASSERT_EQ(w.ListFocused(), focused);
         w.Settle();
-        w.ListRefreshes.clear();
-        qint64 last = 0;
-        for (int i = 0; i < 10; ++i) {
-            if (i > 0)
-                QTest::qWait(100);
-            dir.addFile("f" + QByteArray::number(i));
-            last = w.Clock.elapsed();
-        }
+        w.ResetCounts();
         const int delay = focused ? FocusedRefreshDelay : UnfocusedRefreshDelay;
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !w.ListRefreshes.empty(); }, delay + 5000));
-        // Long enough for a second refresh, had a report come late.
-        QTest::qWait(delay + 300);
-        EXPECT_EQ(w.ListRefreshes.size(), 1u);
-        EXPECT_GE(w.ListRefreshes.front() - last, delay);
-        EXPECT_LT(w.ListRefreshes.front() - last, delay + 1500);
+        const QTimer* timer = w.List->RefreshTimer();
+        for (int i = 0; i < 10; ++i) {
+            dir.addFile("f" + QByteArray::number(i));
+            // Every report starts the whole delay again; nothing is refreshed while they come.
+            ASSERT_TRUE(TakeReportsUntil(w.ListReports, i + 1));
+            EXPECT_TRUE(timer->isActive());
+            EXPECT_EQ(timer->interval(), delay);
+            EXPECT_EQ(w.ListRefreshes, 0);
+        }
+        // The delay after the last report runs out: one refresh, and nothing more is due.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w.ListRefreshed > 0; }, delay + 30000));
+        EXPECT_EQ(w.ListRefreshes, 1);
+        EXPECT_FALSE(timer->isActive());
         EXPECT_EQ(w.List->Count(), 11);
     }
 }
@@ -47,16 +50,23 @@ TEST(ListRefresh, SteadyStreamOfChangesStillRefreshes)
     w.List->Folder().SetPath(dir.path());
     w.FocusList();
     w.Settle();
-    w.ListRefreshes.clear();
-    const qint64 end = w.Clock.elapsed() + FocusedRefreshDelay * TFolderWatches::MaxDeferral + 1000;
+    w.ResetCounts();
+    const QTimer* timer = w.List->RefreshTimer();
+    // Changes keep coming, each report restarting the delay; after MaxDeferral delays the
+    // delay left shrinks to nothing, however fast they come.
     int n = 0;
-    while (w.Clock.elapsed() < end) {
+    while (n < 100000) {
         dir.addFile("s" + QByteArray::number(n++));
-        QTest::qWait(100);
+        ASSERT_TRUE(TakeReportsUntil(w.ListReports, n));
+        ASSERT_TRUE(timer->isActive());
+        ASSERT_LE(timer->interval(), FocusedRefreshDelay);
+        if (timer->interval() == 0)
+            break;
     }
-    ASSERT_FALSE(w.ListRefreshes.empty());
-    EXPECT_LT(w.ListRefreshes.front(), end - 500);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.List->Count() == n; }, 5000));
+    EXPECT_EQ(timer->interval(), 0);
+    EXPECT_EQ(w.ListRefreshes, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.ListRefreshed > 0; }, 30000));
+    EXPECT_EQ(w.List->Count(), n);
 }
 
 TEST(ListRefresh, OwnRenameIsNotRefreshedAgain)
@@ -64,7 +74,7 @@ TEST(ListRefresh, OwnRenameIsNotRefreshedAgain)
     const struct {
         const char* how;
         bool throughList;
-        size_t refreshes;
+        int refreshes;
     } cases[] = {{"through the list", true, 0}, {"by another program", false, 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.how);
@@ -73,7 +83,7 @@ TEST(ListRefresh, OwnRenameIsNotRefreshedAgain)
         w.List->Folder().SetPath(dir.path());
         w.FocusList();
         w.Settle();
-        w.ListRefreshes.clear();
+        w.ResetCounts();
         if (c.throughList) {
             int row = -1;
             for (int i = 0; i < w.List->Count(); ++i) {
@@ -87,32 +97,45 @@ TEST(ListRefresh, OwnRenameIsNotRefreshedAgain)
                                   dir.filePath("renamed.txt").toLocal8Bit().constData()),
                       0);
         }
+        // The report of the rename comes; it leads to a refresh only when another program renamed.
+        ASSERT_TRUE(w.WaitForListReports(1));
         if (c.refreshes > 0) {
-            ASSERT_TRUE(QTest::qWaitFor([&] { return !w.ListRefreshes.empty(); }, 5000));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return w.ListRefreshed > 0; }, 30000));
         }
-        QTest::qWait(FocusedRefreshDelay + 600);
-        EXPECT_EQ(w.ListRefreshes.size(), c.refreshes);
+        EXPECT_FALSE(w.List->RefreshTimer()->isActive());
+        EXPECT_EQ(w.ListReports.Count, 1);
+        EXPECT_EQ(w.ListRefreshes, c.refreshes);
         EXPECT_EQ(ListNames(w.List), (QStringList{"b.txt", "renamed.txt"}));
     }
 }
 
 TEST(ListRefresh, DynamicRefreshCanBeSwitchedOffAndOn)
 {
+    using namespace corvane::platform;
     TempDir dir{"a"};
     WatchWindow w(false);
     w.List->Folder().SetPath(dir.path());
     w.FocusList();
     w.Settle();
-    w.ListRefreshes.clear();
+    w.ResetCounts();
     const TShellListOptions on = w.List->Options();
     w.List->SetOptions(on & ~sloDynamicRefresh);
+    EXPECT_EQ(w.List->Watches()->Count(), 0);
+    // A watch of the test's own sees the change: by then the list would have had its report.
+    ChangeHandle fence = FindFirstChangeNotification(dir.pathBytes(), false, FILE_NOTIFY_CHANGE_FILE_NAME);
+    ASSERT_NE(fence, INVALID_HANDLE_VALUE);
     dir.addFile("b");
-    QTest::qWait(FocusedRefreshDelay + 600);
-    EXPECT_TRUE(w.ListRefreshes.empty());
+    pollfd p{fence, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 30000), 1);
+    FindCloseChangeNotification(fence);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.ListReports.Count, 0);
+    EXPECT_FALSE(w.List->RefreshTimer()->isActive());
+    EXPECT_EQ(w.ListRefreshes, 0);
     EXPECT_EQ(w.List->Count(), 1);
     w.List->SetOptions(on);
     dir.addFile("c");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.List->Count() == 3; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.List->Count() == 3; }, 30000));
 }
 
 TEST(ListRefresh, WatchedFolderThatGoesAwayEmptiesTheListQuietly)
@@ -129,32 +152,72 @@ TEST(ListRefresh, WatchedFolderThatGoesAwayEmptiesTheListQuietly)
         w.List->Folder().SetPath(parent.filePath("gone"));
         w.FocusList();
         w.Settle();
-        w.ListRefreshes.clear();
+        w.ResetCounts();
         ASSERT_TRUE(QDir(parent.filePath("gone")).removeRecursively());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !w.ListRefreshes.empty(); }, 5000));
-        QTest::qWait(50);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w.ListRefreshed > 0; }, 30000));
         EXPECT_EQ(w.List->Count(), 0);
     }
 }
 
+namespace {
+
+// Watches every change report the application delivers: to a living control, or not.
+class ReportAudit : public QObject
+{
+public:
+    std::set<QObject*> Alive;
+    int Delivered = 0;
+    int ToDeadControls = 0;
+
+    ReportAudit() { QCoreApplication::instance()->installEventFilter(this); }
+    ~ReportAudit() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* e) override
+    {
+        if (e->type() == TChangeReportEvent::TypeOf(CM_CHANGENOTIFY))
+            ++(Alive.count(receiver) ? Delivered : ToDeadControls);
+        return false;
+    }
+};
+
+} // namespace
+
 TEST(WatchShutdown, ControlsGoWhileReportsAreOnTheirWay)
 {
     TempDir dir{"a/", "b/"};
+    ReportAudit audit;
     for (int round = 0; round < 3; ++round) {
-        auto tree = std::make_unique<TShellTree>();
-        auto list = std::make_unique<TShellList>();
+        SCOPED_TRACE(round);
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* tree = new TShellTree(&window);
+        auto* list = new TShellList(&window);
+        layout->addWidget(tree);
+        layout->addWidget(list);
+        window.show();
+        audit.Alive = {tree, list};
         tree->BaseFolder().SetPath(dir.path());
         list->Folder().SetPath(dir.path());
-        QTest::qWait(20);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return tree->WatchesUpToDate(); }, 30000));
+        ASSERT_TRUE(tree->Watches() && tree->Watches()->Watching(dir.pathBytes()));
+        ASSERT_TRUE(list->Watches() && list->Watches()->Watching(dir.pathBytes()));
+        const int before = audit.Delivered;
         for (int i = 0; i < 30; ++i) {
             dir.addFile("r" + QByteArray::number(round) + "_" + QByteArray::number(i));
             dir.addFolder("d" + QByteArray::number(round) + "_" + QByteArray::number(i));
         }
-        if (round == 1)
-            QCoreApplication::processEvents();
-        list.reset();
-        tree.reset();
+        // In one round the first reports are in before the controls go; in the others they
+        // are still on their way.
+        if (round == 1) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return audit.Delivered > before; }, 30000));
+        }
+        audit.Alive.erase(list);
+        delete list;
+        audit.Alive.erase(tree);
+        delete tree;
         QCoreApplication::processEvents();
     }
-    SUCCEED();
+    EXPECT_EQ(audit.ToDeadControls, 0);
+    EXPECT_GT(audit.Delivered, 0);
 }

@@ -2,6 +2,7 @@
 // programs vanish, its own renames are not refreshed again, and keyboard movement does not
 // swallow a refresh.
 #include "WatchWindows.h"
+#include "tests/support/StallFs.h"
 #include "tests/support/TempDir.h"
 
 #include <QDir>
@@ -34,7 +35,7 @@ TEST(TreeRefresh, FolderDeletedElsewhereVanishesAndItsParentIsSelected)
     w.Focus(w.Tree);
     w.Settle();
     ASSERT_EQ(runShell("rm -rf '" + dir.filePath("a/b") + "'"), 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Tree->SelectedPath() == dir.filePath("a"); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Tree->SelectedPath() == dir.filePath("a"); }, 30000));
     QTreeWidgetItem* a = childNamed(w.Tree->topLevelItem(0), "a");
     EXPECT_EQ(ChildNames(a), QStringList{"d"});
     // The list follows the selection to the parent.
@@ -47,7 +48,7 @@ TEST(TreeRefresh, OwnRenameIsNotRefreshedAgain)
     const struct {
         const char* how;
         bool throughTree;
-        size_t refreshes;
+        int refreshes;
     } cases[] = {{"through the tree", true, 0}, {"by another program", false, 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.how);
@@ -66,20 +67,23 @@ TEST(TreeRefresh, OwnRenameIsNotRefreshedAgain)
             ASSERT_TRUE(w.Tree->EditNode(b));
             auto* editor = w.Tree->findChild<QLineEdit*>();
             ASSERT_TRUE(editor);
-            w.TreeRefreshes.clear();
+            w.ResetCounts();
             editor->setText("renamed");
             QTest::keyClick(editor, Qt::Key_Return);
         } else {
-            w.TreeRefreshes.clear();
+            w.ResetCounts();
             ASSERT_EQ(std::rename(dir.filePath("a/b").toLocal8Bit().constData(),
                                   dir.filePath("a/renamed").toLocal8Bit().constData()),
                       0);
         }
+        // The report of the rename comes; it leads to a refresh only when another program renamed.
+        ASSERT_TRUE(w.WaitForTreeReports(1));
         if (c.refreshes > 0) {
-            ASSERT_TRUE(QTest::qWaitFor([&] { return !w.TreeRefreshes.empty(); }, 5000));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return w.TreeRefreshed > 0; }, 30000));
         }
-        QTest::qWait(FocusedRefreshDelay + 600);
-        EXPECT_EQ(w.TreeRefreshes.size(), c.refreshes);
+        EXPECT_FALSE(w.Tree->DelayTimer()->isActive());
+        EXPECT_EQ(w.TreeReports.Count, 1);
+        EXPECT_EQ(w.TreeRefreshes, c.refreshes);
         EXPECT_EQ(ChildNames(a), (QStringList{"keep", "renamed"}));
         EXPECT_TRUE(QDir(dir.filePath("a/renamed")).exists());
     }
@@ -93,13 +97,14 @@ TEST(TreeRefresh, ChangeDuringKeyboardMovementIsStillRefreshed)
     w.Tree->SelectPath(dir.filePath("a"));
     w.Focus(w.Tree);
     w.Settle();
+    w.ResetCounts();
     QTreeWidgetItem* root = w.Tree->topLevelItem(0);
     ASSERT_EQ(::mkdir(dir.filePath("new").toLocal8Bit().constData(), 0755), 0);
     // The report arrives; then the selection moves on as with the arrow keys, whose delayed
     // hand-over takes the tree's timer.
-    QTest::qWait(100);
+    ASSERT_TRUE(TakeReportsUntil(w.TreeReports, 1));
     w.Tree->setCurrentItem(childNamed(root, "b"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return childNamed(root, "new") != nullptr; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return childNamed(root, "new") != nullptr; }, 30000));
     EXPECT_EQ(w.List->Folder().Path(), dir.filePath("b"));
 }
 
@@ -112,11 +117,72 @@ TEST(TreeRefresh, ListRefreshFirstTakesTheFolderTheTreeIsHandingOver)
     ASSERT_EQ(ListNames(w.List), QStringList{"x"});
     w.Focus(w.Tree);
     w.Settle();
+    w.ResetCounts();
     dir.addFile("a/z");
-    QTest::qWait(100);
+    ASSERT_TRUE(TakeReportsUntil(w.ListReports, 1));
     // The tree hands b over only after its delay; the list's refresh comes first.
     w.Tree->setCurrentItem(childNamed(w.Tree->topLevelItem(0), "b"));
     w.List->FlushPendingChange(false);
     EXPECT_EQ(w.List->Folder().Path(), dir.filePath("b"));
     EXPECT_EQ(ListNames(w.List), (QStringList{"y1", "y2"}));
+}
+
+TEST(TreeRefresh, ReadsWhatIsShownAndWhatWasReportedOnly)
+{
+    // a and b are loaded, b collapsed again; c was never opened.
+    StallFs fs{"a/a1/", "b/b1/", "c/c1/"};
+    ASSERT_TRUE(fs.ok());
+    TShellTree tree;
+    tree.BaseFolder().SetPath(fs.path());
+    QTreeWidgetItem* root = tree.topLevelItem(0);
+    ASSERT_TRUE(root);
+    QTreeWidgetItem* a = childNamed(root, "a");
+    QTreeWidgetItem* b = childNamed(root, "b");
+    ASSERT_TRUE(a && b);
+    a->setExpanded(true);
+    b->setExpanded(true);
+    b->setExpanded(false);
+    tree.setCurrentItem(childNamed(a, "a1"));
+    fs.ClearRequests();
+    tree.RefreshTree();
+    EXPECT_EQ(fs.CountOf("opendir", "/"), 1);
+    EXPECT_EQ(fs.CountOf("opendir", "/a"), 1);
+    EXPECT_EQ(fs.CountOf("opendir", "/b"), 0);
+    EXPECT_EQ(fs.CountOf("opendir", "/c"), 0);
+    EXPECT_EQ(fs.CountOf("opendir", "/a/a1"), 0);
+    // Expansion and selection are kept.
+    EXPECT_TRUE(a->isExpanded());
+    EXPECT_FALSE(b->isExpanded());
+    EXPECT_EQ(tree.SelectedPath(), fs.path("a/a1"));
+    // The folder left out is read when it shows again.
+    b->setExpanded(true);
+    EXPECT_EQ(fs.CountOf("opendir", "/b"), 1);
+    EXPECT_EQ(ChildNames(b), QStringList{"b1"});
+}
+
+TEST(TreeRefresh, CollapsedFolderIsUpToDateWhenReportedOrOpenedAgain)
+{
+    TempDir dir{"a/x/", "b/y/", "c/z/"};
+    WatchWindow w(true);
+    w.Tree->BaseFolder().SetPath(dir.path());
+    QTreeWidgetItem* root = w.Tree->topLevelItem(0);
+    QTreeWidgetItem* b = childNamed(root, "b");
+    QTreeWidgetItem* c = childNamed(root, "c");
+    ASSERT_TRUE(b && c);
+    b->setExpanded(true);
+    c->setExpanded(true);
+    b->setExpanded(false);
+    c->setExpanded(false);
+    w.Focus(w.Tree);
+    w.Settle();
+    // Watched and reported: read again although collapsed.
+    ASSERT_EQ(::mkdir(dir.filePath("b/new").toLocal8Bit().constData(), 0755), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ChildNames(b).contains("new"); }, 30000));
+    EXPECT_FALSE(b->isExpanded());
+    // Not watched any more (dynamic refresh off), then refreshed by hand: read again when opened.
+    w.Tree->SetOptions(w.Tree->Options() & ~stoDynamicRefresh);
+    ASSERT_EQ(::mkdir(dir.filePath("c/new").toLocal8Bit().constData(), 0755), 0);
+    w.Tree->RefreshTree();
+    c->setExpanded(true);
+    EXPECT_EQ(ChildNames(c), (QStringList{"new", "z"}));
 }

@@ -1,18 +1,64 @@
 #pragma once
-// Small windows holding the watching controls, with a record of their refreshes.
+// Small windows holding the watching controls, with a record of their refreshes and of the
+// change reports they take.
 #include "shellctl/ChangeHandler.h"
 #include "shellctl/ShellList.h"
 #include "shellctl/ShellTree.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
-#include <vector>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace corvane::test {
+
+// Counts the change reports delivered to the objects it watches.
+class ReportCounter : public QObject
+{
+public:
+    int Count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == shellctl::TChangeReportEvent::TypeOf(shellctl::CM_CHANGENOTIFY))
+            ++Count;
+        return false;
+    }
+};
+
+// Runs the event loop without its timers until the counter has seen n reports in all: a
+// refresh delay cannot run out meanwhile, however slowly the reports come.
+inline bool TakeReportsUntil(const ReportCounter& counter, int n)
+{
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false;
+    std::atomic<bool> expired{false};
+    // Should the reports never come, the waiting loop is woken to give up.
+    std::thread guard([&] {
+        std::unique_lock lock(m);
+        if (!cv.wait_for(lock, std::chrono::seconds(30), [&] { return done; })) {
+            expired = true;
+            QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::User));
+        }
+    });
+    while (counter.Count < n && !expired)
+        QCoreApplication::processEvents(QEventLoop::X11ExcludeTimers | QEventLoop::WaitForMoreEvents);
+    {
+        std::lock_guard lock(m);
+        done = true;
+    }
+    cv.notify_all();
+    guard.join();
+    return counter.Count >= n;
+}
 
 // A tree linked to a list, or a list alone, beside a line edit that can take the focus.
 struct WatchWindow {
@@ -20,8 +66,10 @@ struct WatchWindow {
     shellctl::TShellTree* Tree = nullptr;
     shellctl::TShellList* List = nullptr;
     QLineEdit* Other = nullptr;
-    QElapsedTimer Clock;
-    std::vector<qint64> TreeRefreshes, ListRefreshes;
+    // Refreshes begun and ended.
+    int TreeRefreshes = 0, ListRefreshes = 0;
+    int TreeRefreshed = 0, ListRefreshed = 0;
+    ReportCounter TreeReports, ListReports;
 
     explicit WatchWindow(bool withTree)
     {
@@ -38,12 +86,15 @@ struct WatchWindow {
         Window.show();
         QApplication::setActiveWindow(&Window);
         EXPECT_TRUE(QTest::qWaitForWindowActive(&Window));
-        Clock.start();
         if (Tree) {
             Tree->SetShellList(List);
-            Tree->OnFillStart = [this](QObject*) { TreeRefreshes.push_back(Clock.elapsed()); };
+            Tree->OnFillStart = [this](QObject*) { ++TreeRefreshes; };
+            Tree->OnFillComplete = [this](QObject*) { ++TreeRefreshed; };
+            Tree->installEventFilter(&TreeReports);
         }
-        List->OnFillStart = [this](QObject*) { ListRefreshes.push_back(Clock.elapsed()); };
+        List->OnFillStart = [this](QObject*) { ++ListRefreshes; };
+        List->OnFillComplete = [this](QObject*) { ++ListRefreshed; };
+        List->installEventFilter(&ListReports);
     }
 
     void Focus(QWidget* w)
@@ -58,10 +109,20 @@ struct WatchWindow {
         return f && List->isAncestorOf(f);
     }
     // Lets the controls bring their watches up to date.
-    static void Settle()
+    void Settle()
     {
-        QTest::qWait(20);
+        if (Tree) {
+            EXPECT_TRUE(QTest::qWaitFor([this] { return Tree->WatchesUpToDate(); }, 30000));
+        }
     }
+    void ResetCounts()
+    {
+        TreeRefreshes = ListRefreshes = TreeRefreshed = ListRefreshed = 0;
+        TreeReports.Count = ListReports.Count = 0;
+    }
+    // Waits (running the event loop) until the control has taken n reports in all.
+    bool WaitForListReports(int n) { return QTest::qWaitFor([&] { return ListReports.Count >= n; }, 30000); }
+    bool WaitForTreeReports(int n) { return QTest::qWaitFor([&] { return TreeReports.Count >= n; }, 30000); }
 };
 
 inline QStringList ListNames(shellctl::TShellList* list)
