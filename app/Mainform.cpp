@@ -1,7 +1,7 @@
 #include "Mainform.h"
 
 #include "About.h"
-#include "AppConsts.h"
+#include "AppTexts.h"
 #include "Globals.h"
 #include "HelpWindow.h"
 #include "Launchers.h"
