@@ -1,6 +1,6 @@
 #include "About.h"
 
-#include "AppConsts.h"
+#include "AppTexts.h"
 #include "Utility.h"
 
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "Application.h"
 
-#include "AppConsts.h"
+#include "AppTexts.h"
 #include "Utility.h"
 
 #include <QDir>

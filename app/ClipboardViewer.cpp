@@ -1,6 +1,6 @@
 #include "ClipboardViewer.h"
 
-#include "AppConsts.h"
+#include "AppTexts.h"
 #include "Utility.h"
 
 #include <QApplication>

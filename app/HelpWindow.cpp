@@ -1,6 +1,6 @@
 #include "HelpWindow.h"
 
-#include "AppConsts.h"
+#include "AppTexts.h"
 #include "Utility.h"
 
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "Launchers.h"
 
-#include "AppConsts.h"
+#include "AppTexts.h"
 #include "ClipboardViewer.h"
 #include "Globals.h"
 #include "Mainform.h"

@@ -1,6 +1,6 @@
 #include "NetworkDrive.h"
 
-#include "AppConsts.h"
+#include "AppTexts.h"
 #include "Utility.h"
 #include "platform/LaunchMount.h"
 

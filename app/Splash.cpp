@@ -1,6 +1,6 @@
 #include "Splash.h"
 
-#include "AppConsts.h"
+#include "AppTexts.h"
 #include "Utility.h"
 #include "platform/IconTable.h"
 

@@ -1,6 +1,6 @@
 #include "UserTools.h"
 
-#include "AppConsts.h"
+#include "AppTexts.h"
 #include "Globals.h"
 #include "Mainform.h"
 #include "Utility.h"

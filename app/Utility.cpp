@@ -1,6 +1,6 @@
 #include "Utility.h"
 
-#include "AppConsts.h"
+#include "AppTexts.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 #include "Child.h"
 
-#include "ExplorerConsts.h"
+#include "ExplorerTexts.h"
 #include "History.h"
 #include "ListingRules.h"
 #include "StatusBar.h"

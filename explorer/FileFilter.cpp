@@ -1,7 +1,7 @@
 #include "FileFilter.h"
 
 #include "Child.h"
-#include "ExplorerConsts.h"
+#include "ExplorerTexts.h"
 #include "ListingRules.h"
 #include "app/Globals.h"
 #include "app/Utility.h"

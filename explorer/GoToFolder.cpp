@@ -1,6 +1,6 @@
 #include "GoToFolder.h"
 
-#include "ExplorerConsts.h"
+#include "ExplorerTexts.h"
 #include "app/Globals.h"
 #include "app/Utility.h"
 #include "platform/Launch.h"

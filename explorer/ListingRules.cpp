@@ -1,6 +1,6 @@
 #include "ListingRules.h"
 
-#include "ExplorerConsts.h"
+#include "ExplorerTexts.h"
 #include "platform/NameCodec.h"
 
 #include <QLocale>

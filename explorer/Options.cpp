@@ -1,7 +1,7 @@
 #include "Options.h"
 
 #include "Child.h"
-#include "ExplorerConsts.h"
+#include "ExplorerTexts.h"
 #include "app/Globals.h"
 #include "app/Utility.h"
 #include "settings/PFormSettings.h"

@@ -1,6 +1,6 @@
 #include "Encrypt.h"
 
-#include "engine/EncryptConsts.h"
+#include "engine/EncryptTexts.h"
 #include "app/Globals.h"
 #include "dialogs/JobProgress.h"
 #include "engine/CryptJob.h"

@@ -1,6 +1,6 @@
 #include "Launch.h"
 
-#include "LaunchConsts.h"
+#include "LaunchTexts.h"
 #include "NameCodec.h"
 
 #include <QDir>

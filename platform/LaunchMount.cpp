@@ -1,6 +1,6 @@
 #include "LaunchMount.h"
 
-#include "LaunchConsts.h"
+#include "LaunchTexts.h"
 #include "NameCodec.h"
 #include "Volumes.h"
 

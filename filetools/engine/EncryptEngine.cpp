@@ -2,7 +2,7 @@
 
 #include "Burn.h"
 #include "CryptFormat.h"
-#include "EncryptConsts.h"
+#include "EncryptTexts.h"
 
 #include <QRandomGenerator>
 

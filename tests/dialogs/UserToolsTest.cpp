@@ -1,6 +1,6 @@
 #include "DialogsFixture.h"
 
-#include "app/AppConsts.h"
+#include "app/AppTexts.h"
 #include "app/UserTools.h"
 #include "app/Utility.h"
 #include "settings/PFormSettings.h"

@@ -1,0 +1,174 @@
+// The main window's explorer windows: creating them, counting them, tiling and cascading them
+// and the Window menu that lists them.
+#include "Mainform.h"
+
+#include "explorer/Child.h"
+#include "explorer/StatusBar.h"
+#include "platform/IconTable.h"
+#include "platform/IdListFormat.h"
+#include "shellctl/ShellControls.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QStyle>
+
+namespace corvane::app {
+
+explorer::TfrmChild* TfrmMain::CreateExplorer()
+{
+    auto* child = new explorer::TfrmChild;
+    QMdiSubWindow* sub = m_mdi->addSubWindow(child);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowIcon(platform::IconTable::instance().icon(platform::SHGetIconIndex(platform::EmptyIdList(), 0)));
+    // Help texts of the context menus go to the status bar's first panel.
+    auto hint = [child](QObject*, const QString& text) { child->Status1->SetPanelText(0, text); };
+    child->List1->OnPopupHint = hint;
+    child->Tree1->OnPopupHint = hint;
+    return child;
+}
+
+int TfrmMain::ExplorerCount() const
+{
+    int n = int(m_mdi->subWindowList().size());
+    if (frmPreview)
+        --n;
+    return n;
+}
+
+std::vector<explorer::TfrmChild*> TfrmMain::Explorers() const
+{
+    std::vector<explorer::TfrmChild*> out;
+    for (QMdiSubWindow* w : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
+        if (auto* c = qobject_cast<explorer::TfrmChild*>(w->widget()))
+            out.push_back(c);
+    }
+    return out;
+}
+
+void TfrmMain::actNewWindowExecute()
+{
+    if (ExplorerCount() >= 4)
+        return;
+    setUpdatesEnabled(false);
+    explorer::TfrmChild* child = CreateExplorer();
+    auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget());
+    if (ExplorerCount() == 1) {
+        sub->showMaximized();
+    } else {
+        sub->showNormal();
+        ArrangeChildren();
+    }
+    // Active before it shows its first folder, so that folder starts the window's history.
+    m_mdi->setActiveSubWindow(sub);
+    child->Tree1->SelectPath(QStringLiteral("/"));
+    if (QTreeWidgetItem* node = child->Tree1->currentItem())
+        node->setExpanded(true);
+    child->Tree1->scrollToTop();
+    actNewWindow->setEnabled(ExplorerCount() < 4);
+    m_mdi->setActiveSubWindow(sub);
+    setUpdatesEnabled(true);
+}
+
+void TfrmMain::ChildClosed(explorer::TfrmChild*)
+{
+    // The closing window is still counted until it is gone.
+    QMetaObject::invokeMethod(this, [this] { actNewWindow->setEnabled(ExplorerCount() < 4); }, Qt::QueuedConnection);
+    actNewWindow->setEnabled(true);
+}
+
+void TfrmMain::ArrangeChildren()
+{
+    if (LastArrangement == 'C')
+        cascade();
+    else
+        tile(LastArrangement == 'V');
+}
+
+void TfrmMain::tile(bool vertical)
+{
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* w : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
+        if (!w->isMinimized() && w->isVisible())
+            windows.append(w);
+    }
+    if (windows.isEmpty())
+        return;
+    QRect area = m_mdi->viewport()->rect();
+    const int n = int(windows.size());
+    for (int i = 0; i < n; ++i) {
+        QMdiSubWindow* w = windows[i];
+        if (w->isMaximized())
+            w->showNormal();
+        QRect r;
+        if (vertical) {
+            int x0 = area.width() * i / n, x1 = area.width() * (i + 1) / n;
+            r = QRect(x0, 0, x1 - x0, area.height());
+        } else {
+            int y0 = area.height() * i / n, y1 = area.height() * (i + 1) / n;
+            r = QRect(0, y0, area.width(), y1 - y0);
+        }
+        w->setGeometry(r);
+    }
+}
+
+void TfrmMain::actTileHorizExecute()
+{
+    tile(false);
+    LastArrangement = 'H';
+}
+
+void TfrmMain::actTileVertExecute()
+{
+    tile(true);
+    LastArrangement = 'V';
+}
+
+void TfrmMain::cascade()
+{
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* w : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
+        if (!w->isMinimized() && w->isVisible())
+            windows.append(w);
+    }
+    if (windows.isEmpty())
+        return;
+    // Each window one title bar lower and to the right; together they fill the area.
+    QRect area = m_mdi->viewport()->rect();
+    const int step = windows.first()->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, windows.first()) + 2;
+    const int n = int(windows.size());
+    QSize size(qMax(area.width() - (n - 1) * step, area.width() / 2), qMax(area.height() - (n - 1) * step, area.height() / 2));
+    for (int i = 0; i < n; ++i) {
+        QMdiSubWindow* w = windows[i];
+        if (w->isMaximized())
+            w->showNormal();
+        w->setGeometry(QRect(QPoint(i * step, i * step), size));
+        w->raise();
+    }
+}
+
+void TfrmMain::actCascadeExecute()
+{
+    cascade();
+    LastArrangement = 'C';
+}
+
+void TfrmMain::fillWindowMenu()
+{
+    for (QAction* a : m_windowItems)
+        delete a;
+    m_windowItems.clear();
+    QList<QMdiSubWindow*> windows = m_mdi->subWindowList(QMdiArea::CreationOrder);
+    if (!windows.isEmpty())
+        m_windowItems.append(Window1->addSeparator());
+    int n = 0;
+    for (QMdiSubWindow* w : windows) {
+        QAction* a = Window1->addAction(QStringLiteral("&%1 %2").arg(++n).arg(w->widget()->windowTitle()));
+        a->setCheckable(true);
+        a->setChecked(w == m_mdi->activeSubWindow());
+        connect(a, &QAction::triggered, this, [this, w] { m_mdi->setActiveSubWindow(w); });
+        m_windowItems.append(a);
+    }
+}
+
+} // namespace corvane::app
