@@ -1,7 +1,9 @@
 #include "FileOpsTestSupport.h"
 #include "platform/Trash.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TmpfsMount.h"
 
+#include <QDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -284,4 +286,78 @@ TEST_F(TrashTest, WhatHoldsTheTrashOrIsInItIsNotTrashed)
     EXPECT_TRUE(r.skipped[0].message.contains(QStringLiteral("already in the Trash")));
     EXPECT_TRUE(r.skipped[1].message.contains(QStringLiteral("holds the Trash")));
     EXPECT_TRUE(exists(home + "/files/x"));
+}
+
+// A relative Path starts from the folder that holds the trash folder ($XDG_DATA_HOME for the
+// home trash, the volume's top folder for the others); an absolute one is taken as it is, as far
+// as the trash may speak for it.
+TEST_F(TrashTest, InfoPathsResolveAgainstTheFolderThatHoldsTheirTrash)
+{
+    Tmpfs vol("1m");
+    const QByteArray top = vol.path();
+    const QByteArray xdg = tmp.pathBytes() + "/xdg";
+    ASSERT_EQ(::mkdir((top + "/.Trash").constData(), 01777), 0);
+    ::chmod((top + "/.Trash").constData(), 01777);
+    const QByteArray shared = top + "/.Trash/" + uid();
+    const QByteArray own = top + "/.Trash-" + uid();
+    for (const QByteArray& root : {home, shared, own}) {
+        for (const char* d : {"/files", "/info"})
+            ASSERT_TRUE(QDir().mkpath(QString::fromLocal8Bit(root + d))) << root.toStdString();
+    }
+    struct Case {
+        QByteArray root;
+        QByteArray name;
+        QByteArray pathValue;
+        QByteArray original;  // empty: no usable origin
+    };
+    const Case cases[] = {
+        {home, "home-rel", "from-home/rel", xdg + "/from-home/rel"},
+        {home, "home-abs", p("elsewhere/abs"), p("elsewhere/abs")},
+        {own, "own-rel", "sub/rel", top + "/sub/rel"},
+        {own, "own-abs", top + "/sub/abs", top + "/sub/abs"},
+        {own, "own-out", p("outside"), {}},
+        {shared, "shared-rel", "deep/er/rel", top + "/deep/er/rel"},
+        {shared, "shared-abs", top + "/abs", top + "/abs"},
+        {shared, "shared-out", p("outside"), {}},
+    };
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const Case& c : cases) {
+        writeBytes(c.root + "/files/" + c.name, c.name);
+        writeBytes(c.root + "/info/" + c.name + ".trashinfo", FormatTrashInfo(c.pathValue, now));
+    }
+
+    std::vector<TrashEntry> entries = ListTrash();
+    std::vector<TrashEntry> mine;
+    for (const Case& c : cases) {
+        auto e = std::find_if(entries.begin(), entries.end(), [&](const TrashEntry& x) { return x.trashFolder == c.root && x.name == c.name; });
+        ASSERT_NE(e, entries.end()) << c.name.toStdString();
+        EXPECT_EQ(e->originalPath, c.original) << c.name.toStdString();
+        mine.push_back(*e);
+    }
+    FileOpResult r = runJob(RestoreFromTrash(mine));
+    EXPECT_EQ(r.skipped.size(), 2u);
+    for (const Case& c : cases) {
+        if (c.original.isEmpty())
+            EXPECT_EQ(readBytes(c.root + "/files/" + c.name), c.name);
+        else
+            EXPECT_EQ(readBytes(c.original), c.name) << c.name.toStdString();
+    }
+}
+
+// A system volume's trash would never be shown or emptied by the Trash: nothing goes there.
+TEST_F(TrashTest, SystemVolumesGetNoTrash)
+{
+    char templ[] = "/run/corvane-trash-XXXXXX";
+    ASSERT_TRUE(::mkdtemp(templ));
+    const QByteArray top = templ;
+    {
+        TmpfsMount vol(top, "1m");
+        ASSERT_TRUE(vol.ok());
+        writeBytes(top + "/x", "system");
+        FileOpResult r = runJob(TrashFiles({top + "/x"}));
+        EXPECT_EQ(r.noTrash, std::vector<QByteArray>{top + "/x"});
+        EXPECT_EQ(readBytes(top + "/x"), "system");
+        EXPECT_EQ(namesIn(top), std::vector<QByteArray>{"x"});
+    }
+    ::rmdir(templ);
 }
