@@ -45,6 +45,18 @@ bool exists(const QByteArray& path)
     return ::lstat(path.constData(), &st) == 0;
 }
 
+// The selected trashed items with their info; an item that is gone by now is left out.
+std::vector<TrashEntry> trashEntriesOf(const VerbTarget& t)
+{
+    std::vector<TrashEntry> entries;
+    for (const QByteArray& p : t.paths) {
+        TrashEntry e;
+        if (TrashEntryOf(p, &e))
+            entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
 } // namespace
 
 FileOpResult TrashOrOfferDelete(const std::vector<QByteArray>& files, QWidget* owner)
@@ -187,15 +199,9 @@ platform::HResult TShellVerbUi::remove(const VerbTarget& t, bool forGood, QWidge
                                                : QString::fromUtf8(shelltexts::TrashMany).arg(n));
     if (MsgBox(question, tr(shelltexts::ConfirmDelete), MB_YESNO | (forGood ? MB_ICONEXCLAMATION : MB_ICONQUESTION)) != IDYES)
         return S_FALSE;
-    if (forGood && t.inTrash) {
-        std::vector<TrashEntry> entries;
-        for (const TrashEntry& e : ListTrash(false)) {
-            for (const QByteArray& p : t.paths) {
-                if (e.filesPath() == p)
-                    entries.push_back(e);
-            }
-        }
-        RunFileOperation(DeleteFromTrash(entries), tr(shelltexts::Deleting), owner);
+    if (forGood && t.trashItems) {
+        // With their info files: nothing of them is left in the trash.
+        RunFileOperation(DeleteFromTrash(trashEntriesOf(t)), tr(shelltexts::Deleting), owner);
         return S_OK;
     }
     if (forGood) {
@@ -232,13 +238,7 @@ platform::HResult TShellVerbUi::properties(const VerbTarget& t, QWidget* owner)
 
 platform::HResult TShellVerbUi::restore(const VerbTarget& t, QWidget* owner)
 {
-    std::vector<TrashEntry> entries;
-    for (const TrashEntry& e : ListTrash(false)) {
-        for (const QByteArray& p : t.paths) {
-            if (e.filesPath() == p)
-                entries.push_back(e);
-        }
-    }
+    const std::vector<TrashEntry> entries = trashEntriesOf(t);
     if (entries.empty())
         return E_FAIL;
     RunFileOperation(RestoreFromTrash(entries), tr(shelltexts::Restoring), owner);

@@ -589,8 +589,15 @@ std::vector<TrashEntry> ListTrash(bool folderSizes)
     return entries;
 }
 
+bool ReadTrashEntry(const QByteArray& root, const QByteArray& name, TrashEntry* out)
+{
+    return loadEntry(root, name, false, out);
+}
+
 TrashPlace TrashPlaceOf(const QByteArray& path)
 {
+    if (!path.startsWith('/'))
+        return TrashPlace::Outside;
     const QByteArray where = canonicalParent(CleanPath(path));
     // Only paths with a files folder on the way can be in a trash: most are answered here.
     if (!where.endsWith("/files") && !where.contains("/files/"))

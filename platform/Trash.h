@@ -42,6 +42,9 @@ enum class TrashPlace {
 TrashPlace TrashPlaceOf(const QByteArray& path);
 // The entry of an item directly in a trash's files folder, its info read; false for any other path.
 bool TrashEntryOf(const QByteArray& path, TrashEntry* out);
+// The entry of files/NAME in the trash folder `root` as ListTrash() gives it, without checking
+// that `root` is one of TrashFolders(): for showing items, never for acting on them.
+bool ReadTrashEntry(const QByteArray& root, const QByteArray& name, TrashEntry* out);
 
 // The trash that would take the item (created when missing); empty when its volume has none,
 // so the UI can offer deleting for good.
