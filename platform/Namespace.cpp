@@ -800,7 +800,7 @@ struct TrashColumn {
 constexpr TrashColumn TrashColumns[] = {
     {names::TrashColName, LVCFMT_LEFT, 25},
     {names::TrashColOrigin, LVCFMT_LEFT, 32},
-    {names::TrashColDeleted, LVCFMT_LEFT, 18},
+    {names::TrashColDeleted, LVCFMT_LEFT, 22},
     {names::TrashColSize, LVCFMT_RIGHT, 10},
     {names::TrashColType, LVCFMT_LEFT, 18},
 };

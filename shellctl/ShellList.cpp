@@ -856,6 +856,14 @@ bool TCustomShellList::renameItem(int row, const QString& text)
     return true;
 }
 
+// Change watching sees neither network folders change nor folders outside the file system
+// (the Trash): after a verb there, the list looks again itself.
+bool TCustomShellList::unwatched()
+{
+    const QString path = m_folder.Path();
+    return path.isEmpty() || path.startsWith(QLatin1String("//"));
+}
+
 void TCustomShellList::InvokeSelectionVerb(const QString& verb)
 {
     InvokeSelectionVerbMask(verb, 0);
@@ -868,8 +876,7 @@ void TCustomShellList::InvokeSelectionVerbMask(const QString& verb, std::uint32_
     if (rels.empty() || Failed(GetUIObjectOf(window(), m_currentFolder, rels, cm)))
         return;
     InvokeVerbByName(window(), *cm, verb, mask);
-    // Change watching does not see network folders change.
-    if (m_folder.Path().startsWith(QLatin1String("//")))
+    if (unwatched())
         RefreshList();
 }
 
@@ -917,7 +924,7 @@ void TCustomShellList::ShowContextMenu(QPoint point)
             EditCaption(currentIndex().row());
     } else if (id >= FirstCommandId) {
         InvokeOffset(window(), *cm, id - FirstCommandId);
-        if (m_folder.Path().startsWith(QLatin1String("//")))
+        if (unwatched())
             RefreshList();
     } else if (id >= 1) {
         if (std::unique_ptr<QMimeData> data = SelectionDataObject())

@@ -178,6 +178,7 @@ private:
     void sort();
     bool renameItem(int row, const QString& text);
     void removeAll();
+    bool unwatched();
     void timerFired();
     bool invokeDefaultCommand(const std::vector<PItemIDList>& rels);
     std::vector<PItemIDList> selectedRels() const;
