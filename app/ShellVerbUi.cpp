@@ -44,6 +44,18 @@ bool exists(const QByteArray& path)
     return ::lstat(path.constData(), &st) == 0;
 }
 
+// The selected trashed items with their info; an item that is gone by now is left out.
+std::vector<TrashEntry> trashEntriesOf(const VerbTarget& t)
+{
+    std::vector<TrashEntry> entries;
+    for (const QByteArray& p : t.paths) {
+        TrashEntry e;
+        if (TrashEntryOf(p, &e))
+            entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
 } // namespace
 
 FileOpResult TrashOrOfferDelete(const std::vector<QByteArray>& files, QWidget* owner)
@@ -186,15 +198,9 @@ platform::HResult TShellVerbUi::remove(const VerbTarget& t, bool forGood, QWidge
                                                : QString::fromUtf8(shelltexts::TrashMany).arg(n));
     if (MsgBox(question, Text(shelltexts::ConfirmDelete), MB_YESNO | (forGood ? MB_ICONEXCLAMATION : MB_ICONQUESTION)) != IDYES)
         return S_FALSE;
-    if (forGood && t.inTrash) {
-        std::vector<TrashEntry> entries;
-        for (const TrashEntry& e : ListTrash(false)) {
-            for (const QByteArray& p : t.paths) {
-                if (e.filesPath() == p)
-                    entries.push_back(e);
-            }
-        }
-        RunFileOperation(DeleteFromTrash(entries), Text(shelltexts::Deleting), owner);
+    if (forGood && t.trashItems) {
+        // With their info files: nothing of them is left in the trash.
+        RunFileOperation(DeleteFromTrash(trashEntriesOf(t)), Text(shelltexts::Deleting), owner);
         return S_OK;
     }
     if (forGood) {
@@ -231,13 +237,7 @@ platform::HResult TShellVerbUi::properties(const VerbTarget& t, QWidget* owner)
 
 platform::HResult TShellVerbUi::restore(const VerbTarget& t, QWidget* owner)
 {
-    std::vector<TrashEntry> entries;
-    for (const TrashEntry& e : ListTrash(false)) {
-        for (const QByteArray& p : t.paths) {
-            if (e.filesPath() == p)
-                entries.push_back(e);
-        }
-    }
+    const std::vector<TrashEntry> entries = trashEntriesOf(t);
     if (entries.empty())
         return E_FAIL;
     RunFileOperation(RestoreFromTrash(entries), Text(shelltexts::Restoring), owner);

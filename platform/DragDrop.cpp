@@ -5,6 +5,7 @@
 #include "NameCodec.h"
 #include "ShellOpen.h"
 #include "ShellVerbs.h"
+#include "Trash.h"
 
 #include <QMimeData>
 #include <QPointer>
@@ -127,9 +128,8 @@ public:
 protected:
     std::uint32_t effectFor(const std::vector<QByteArray>& files, std::uint32_t, std::uint32_t allowed) const override
     {
-        const QByteArray trash = TrashFilesPath();
         for (const QByteArray& f : files) {
-            if (!trash.isEmpty() && isInside(f, trash))
+            if (TrashPlaceOf(f) != TrashPlace::Outside)
                 return DROPEFFECT_NONE;
         }
         return allowed & DROPEFFECT_MOVE;
@@ -167,11 +167,14 @@ private:
 HResult targetForPath(QObject* owner, const PItemIDList& abs, const QByteArray& path, std::unique_ptr<IDropTarget>& out)
 {
     const PItemIDList trash = TrashIdList();
-    if ((!trash.isEmpty() && abs == trash) || (!path.isEmpty() && path == TrashFilesPath())) {
+    const TrashPlace place = TrashPlaceOf(path);
+    // A trash's files folder takes items only by trashing them, which writes their info.
+    if ((!trash.isEmpty() && abs == trash) || place == TrashPlace::FilesFolder) {
         out = std::make_unique<TrashTarget>(owner);
         return S_OK;
     }
-    if (path.isEmpty())
+    // A trashed folder takes nothing in: what it holds comes back with it on restore.
+    if (path.isEmpty() || place != TrashPlace::Outside)
         return E_FAIL;
     struct stat st {};
     if (::stat(path.constData(), &st) != 0)

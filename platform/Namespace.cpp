@@ -3,12 +3,18 @@
 #include "IconTable.h"
 #include "IdListFormat.h"
 #include "NameCodec.h"
+#include "Trash.h"
 #include "Volumes.h"
 
 #include <QCollator>
 #include <QDir>
+#include <QHash>
+#include <QLocale>
 #include <QMimeDatabase>
 #include <QStandardPaths>
+
+#include <cstring>
+#include <mutex>
 
 #include <cerrno>
 #include <cstdio>
@@ -31,6 +37,9 @@ enum Kind : char {
     KindFile = 'F',
     KindDirLink = 'd',   // symbolic link to a folder
     KindFileLink = 'f',  // any other symbolic link, broken ones and loops included
+    // An item of the Trash: then the kind of what it is (one of the four above), the trash
+    // folder that holds it, a NUL byte and its name in that trash's files folder.
+    KindTrashItem = 'e',
 };
 
 bool isFsKind(char k) { return k == KindDir || k == KindFile || k == KindDirLink || k == KindFileLink; }
@@ -41,6 +50,9 @@ struct ItemRef {
     char kind = 0;
     QByteArray name;
     bool valid = false;
+    // Trash items: what the item is and the trash folder that holds it.
+    char fsKind = 0;
+    QByteArray trashRoot;
 };
 
 // Item bytes can come from the clipboard or a drag: a name that is no plain name of one
@@ -61,9 +73,34 @@ bool plainMountPoint(QByteArrayView mp)
     return true;
 }
 
+// The parts of a trash item's payload after its kind byte; false when they are malformed.
+bool splitTrashItem(QByteArrayView rest, char* fsKind, QByteArray* root, QByteArray* name)
+{
+    if (rest.size() < 2 || !isFsKind(rest[0]))
+        return false;
+    const QByteArrayView body = rest.sliced(1);
+    const qsizetype nul = body.indexOf('\0');
+    if (nul <= 0)
+        return false;
+    const QByteArrayView r = body.first(nul);
+    const QByteArrayView n = body.sliced(nul + 1);
+    // The trash folder is an absolute, clean path; the name one plain folder entry.
+    if (!plainMountPoint(r) || r.size() < 2 || r.contains("//") || r.endsWith('/') || !plainName(n))
+        return false;
+    *fsKind = rest[0];
+    *root = r.toByteArray();
+    *name = n.toByteArray();
+    return true;
+}
+
 bool validItem(char kind, QByteArrayView name)
 {
     switch (kind) {
+    case KindTrashItem: {
+        char k;
+        QByteArray r, n;
+        return splitTrashItem(name, &k, &r, &n);
+    }
     case KindHome:
     case KindComputer:
     case KindTrash:
@@ -91,6 +128,11 @@ ItemRef firstItem(const PItemIDList& list)
         return r;
     r.kind = body[2];
     r.name = QByteArray(body.data() + 3, cb - 3);
+    if (r.kind == KindTrashItem) {
+        QByteArray rest = r.name;
+        r.valid = splitTrashItem(rest, &r.fsKind, &r.trashRoot, &r.name);
+        return r;
+    }
     r.valid = validItem(r.kind, r.name);
     return r;
 }
@@ -114,6 +156,18 @@ PItemIDList makeItem(char kind, QByteArrayView name)
     QByteArray payload;
     payload.reserve(name.size() + 1);
     payload.append(kind);
+    payload.append(name.data(), name.size());
+    return MakeIdItem(payload);
+}
+
+PItemIDList makeTrashItem(char fsKind, const QByteArray& root, QByteArrayView name)
+{
+    QByteArray payload;
+    payload.reserve(root.size() + name.size() + 3);
+    payload.append(KindTrashItem);
+    payload.append(fsKind);
+    payload.append(root);
+    payload.append('\0');
     payload.append(name.data(), name.size());
     return MakeIdItem(payload);
 }
@@ -252,6 +306,25 @@ int compareNames(const QByteArray& a, const QByteArray& b)
     return a < b ? -1 : 1;
 }
 
+char kindOfEntry(DIR* dir, const dirent* e)
+{
+    const char* n = e->d_name;
+    switch (e->d_type) {
+    case DT_DIR:
+        return KindDir;
+    case DT_LNK:
+    case DT_UNKNOWN: {
+        struct stat st;
+        int fd = ::dirfd(dir);
+        if (e->d_type == DT_UNKNOWN && ::fstatat(fd, n, &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISLNK(st.st_mode))
+            return S_ISDIR(st.st_mode) ? KindDir : KindFile;
+        return ::fstatat(fd, n, &st, 0) == 0 && S_ISDIR(st.st_mode) ? KindDirLink : KindFileLink;
+    }
+    default:
+        return KindFile;
+    }
+}
+
 class FsEnum final : public IEnumIDList
 {
 public:
@@ -270,25 +343,7 @@ public:
                 continue;
             if (n[0] == '.' && !(m_flags & SHCONTF_INCLUDEHIDDEN))
                 continue;
-            char kind;
-            switch (e->d_type) {
-            case DT_DIR:
-                kind = KindDir;
-                break;
-            case DT_LNK:
-            case DT_UNKNOWN: {
-                struct stat st;
-                int fd = ::dirfd(m_dir);
-                if (e->d_type == DT_UNKNOWN && ::fstatat(fd, n, &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISLNK(st.st_mode)) {
-                    kind = S_ISDIR(st.st_mode) ? KindDir : KindFile;
-                    break;
-                }
-                kind = ::fstatat(fd, n, &st, 0) == 0 && S_ISDIR(st.st_mode) ? KindDirLink : KindFileLink;
-                break;
-            }
-            default:
-                kind = KindFile;
-            }
+            const char kind = kindOfEntry(m_dir, e);
             bool folder = kind == KindDir || kind == KindDirLink;
             if (folder ? !(m_flags & SHCONTF_FOLDERS) : !(m_flags & SHCONTF_NONFOLDERS))
                 continue;
@@ -484,7 +539,7 @@ protected:
 
     HResult bindFs(const ItemRef& it, ShellFolderPtr& out);
 
-    int compareItems(int column, const ItemRef& a, const ItemRef& b)
+    virtual int compareItems(int column, const ItemRef& a, const ItemRef& b)
     {
         int ra = kindRank(a.kind), rb = kindRank(b.kind);
         if (ra != rb)
@@ -517,7 +572,12 @@ protected:
 class FsFolder final : public FolderBase
 {
 public:
-    FsFolder(QByteArray path, PItemIDList abs) : FolderBase(std::move(abs)), m_path(std::move(path)) {}
+    FsFolder(QByteArray path, PItemIDList abs)
+        : FolderBase(std::move(abs))
+        , m_path(std::move(path))
+        , m_trashFiles(BaseName(m_path) == "files" && TrashPlaceOf(m_path) == TrashPlace::FilesFolder)
+    {
+    }
 
     HResult ParseDisplayName(const QString& displayName, PItemIDList& out) override
     {
@@ -545,12 +605,29 @@ public:
         return enumFs(m_path, flags, out);
     }
 
+    HResult SetNameOf(const PItemIDList& rel, const QString& newName, std::uint32_t shgdn, PItemIDList& out) override
+    {
+        if (m_trashFiles)
+            return HResultFromErrno(EPERM);
+        return FolderBase::SetNameOf(rel, newName, shgdn, out);
+    }
+
 protected:
     HResult bindChild(const ItemRef& it, ShellFolderPtr& out) override { return bindFs(it, out); }
     QByteArray childFolderPath(const ItemRef&) const override { return m_path; }
+    std::uint32_t childAttributes(const ItemRef& it, std::uint32_t mask, HResult& hr) override
+    {
+        std::uint32_t a = FolderBase::childAttributes(it, mask, hr);
+        // A trash's files folder seen on disk: what is there leaves only by restoring, which
+        // takes its info along, and nothing comes in but by trashing, which writes one.
+        if (m_trashFiles)
+            a &= ~std::uint32_t(SFGAO_CANMOVE | SFGAO_CANRENAME | SFGAO_CANLINK | SFGAO_DROPTARGET);
+        return a;
+    }
 
 private:
     QByteArray m_path;
+    bool m_trashFiles;
 };
 
 HResult FolderBase::bindFs(const ItemRef& it, ShellFolderPtr& out)
@@ -641,6 +718,285 @@ protected:
     int kindRank(char) const override { return 0; }
 };
 
+// ---- The Trash ----
+
+bool isFolderFsKind(char k) { return k == KindDir || k == KindDirLink; }
+
+QByteArray trashItemPath(const ItemRef& it)
+{
+    return joinPath(joinPath(it.trashRoot, "files"), it.name);
+}
+
+// The name the Trash shows: the one the item had before it was trashed.
+QString shownTrashName(const ItemRef& it, const TrashEntry& e)
+{
+    return ReadableName(e.originalPath.isEmpty() ? it.name : BaseName(e.originalPath));
+}
+
+QString trashOriginText(const TrashEntry& e)
+{
+    return e.originalPath.isEmpty() ? QString() : ReadableName(ParentOf(e.originalPath));
+}
+
+QString trashDateText(const TrashEntry& e)
+{
+    if (!e.deletionDate.isValid())
+        return {};
+    QLocale loc;
+    return loc.toString(e.deletionDate.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+           + loc.toString(e.deletionDate.time(), QLocale::ShortFormat);
+}
+
+QString sizeTextKB(qint64 bytes)
+{
+    QLocale loc;
+    loc.setNumberOptions(loc.numberOptions() & ~QLocale::OmitGroupSeparator);
+    return QString::fromLatin1(names::SizeKB).arg(loc.toString(bytes / 1024 + (bytes % 1024 ? 1 : 0)));
+}
+
+QString typeNameOf(char kind, const QByteArray& name)
+{
+    static QMimeDatabase db;
+    if (isFolderKind(kind))
+        return db.mimeTypeForName(QStringLiteral("inode/directory")).comment();
+    return db.mimeTypeForFile(DecodeName(name), QMimeDatabase::MatchExtension).comment();
+}
+
+// The info of the Trash's items, read once per listing and shared with the Trash's columns.
+class TrashInfoCache
+{
+public:
+    TrashEntry entry(const ItemRef& it)
+    {
+        const QByteArray path = trashItemPath(it);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto found = m_entries.constFind(path);
+        if (found != m_entries.cend())
+            return *found;
+        TrashEntry e;
+        if (!ReadTrashEntry(it.trashRoot, it.name, &e)) {
+            e.trashFolder = it.trashRoot;
+            e.name = it.name;
+            e.isFolder = isFolderFsKind(it.fsKind);
+        }
+        m_entries.insert(path, e);
+        return e;
+    }
+    void clear()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_entries.clear();
+    }
+
+private:
+    std::mutex m_mutex;
+    QHash<QByteArray, TrashEntry> m_entries;
+};
+
+struct TrashColumn {
+    const char* text;
+    int fmt;
+    int cxChar;
+};
+constexpr TrashColumn TrashColumns[] = {
+    {names::TrashColName, LVCFMT_LEFT, 25},
+    {names::TrashColOrigin, LVCFMT_LEFT, 32},
+    {names::TrashColDeleted, LVCFMT_LEFT, 22},
+    {names::TrashColSize, LVCFMT_RIGHT, 10},
+    {names::TrashColType, LVCFMT_LEFT, 18},
+};
+enum TrashColumnIndex { TrashName, TrashOrigin, TrashDeleted, TrashSize, TrashType, TrashColumnCount };
+
+class TrashDetails final : public IShellDetails
+{
+public:
+    explicit TrashDetails(std::shared_ptr<TrashInfoCache> cache) : m_cache(std::move(cache)) {}
+
+    HResult GetDetailsOf(const PItemIDList& rel, int column, ShellDetails& out) override
+    {
+        if (column < 0 || column >= TrashColumnCount)
+            return E_INVALIDARG;
+        out.fmt = TrashColumns[column].fmt;
+        out.cxChar = TrashColumns[column].cxChar;
+        if (IdListByteSize(rel) <= 2) {
+            out.text = QString::fromLatin1(TrashColumns[column].text);
+            return S_OK;
+        }
+        const ItemRef it = firstItem(rel);
+        if (!it.valid || it.kind != KindTrashItem || !restOf(rel).isNull())
+            return E_INVALIDARG;
+        const TrashEntry e = m_cache->entry(it);
+        switch (column) {
+        case TrashName:
+            out.text = shownTrashName(it, e);
+            break;
+        case TrashOrigin:
+            out.text = trashOriginText(e);
+            break;
+        case TrashDeleted:
+            out.text = trashDateText(e);
+            break;
+        case TrashSize:
+            out.text = e.isFolder ? QString() : sizeTextKB(e.size);
+            break;
+        default:
+            out.text = typeNameOf(it.fsKind, it.name);
+        }
+        return S_OK;
+    }
+
+private:
+    std::shared_ptr<TrashInfoCache> m_cache;
+};
+
+// Every trash of this user on the mounted volumes as one folder. Its items are trash items that
+// name their trash; lists of items straight below the Trash (from before there were trash
+// items) still lead into the home trash.
+class TrashFolder final : public FolderBase
+{
+public:
+    TrashFolder() : FolderBase(makeItem(KindTrash, {})), m_cache(std::make_shared<TrashInfoCache>()) {}
+
+    HResult ParseDisplayName(const QString& displayName, PItemIDList& out) override
+    {
+        QList<QByteArray> parts;
+        for (const QByteArray& part : EncodeName(displayName).split('/')) {
+            if (part == "..")
+                return E_INVALIDARG;
+            if (!part.isEmpty() && part != ".")
+                parts.append(part);
+        }
+        if (parts.isEmpty())
+            return E_INVALIDARG;
+        for (const QByteArray& root : TrashFolders()) {
+            QByteArray cur = joinPath(joinPath(root, "files"), parts.front());
+            char kind = kindOfPath(cur, nullptr);
+            if (!kind)
+                continue;
+            PItemIDList result = makeTrashItem(kind, root, parts.front());
+            for (qsizetype i = 1; i < parts.size(); ++i) {
+                cur = joinPath(cur, parts[i]);
+                int err = 0;
+                kind = kindOfPath(cur, &err);
+                if (!kind)
+                    return HResultFromErrno(err);
+                result = concat(result, makeItem(kind, parts[i]));
+            }
+            out = result;
+            return S_OK;
+        }
+        return HResultFromErrno(ENOENT);
+    }
+
+    HResult EnumObjects(std::uint32_t flags, std::unique_ptr<IEnumIDList>& out) override
+    {
+        m_cache->clear();
+        std::vector<PItemIDList> items;
+        for (const QByteArray& root : TrashFolders()) {
+            DIR* d = ::opendir(joinPath(root, "files").constData());
+            if (!d)
+                continue;
+            while (dirent* e = ::readdir(d)) {
+                const char* n = e->d_name;
+                if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
+                    continue;
+                if (n[0] == '.' && !(flags & SHCONTF_INCLUDEHIDDEN))
+                    continue;
+                const char kind = kindOfEntry(d, e);
+                if (isFolderFsKind(kind) ? !(flags & SHCONTF_FOLDERS) : !(flags & SHCONTF_NONFOLDERS))
+                    continue;
+                items.push_back(makeTrashItem(kind, root, QByteArrayView(n, qsizetype(std::strlen(n)))));
+            }
+            ::closedir(d);
+        }
+        out = std::make_unique<ListEnum>(std::move(items), nullptr);
+        return S_OK;
+    }
+
+    HResult CreateViewObject(std::shared_ptr<IShellDetails>& out) override
+    {
+        out = std::make_shared<TrashDetails>(m_cache);
+        return S_OK;
+    }
+
+protected:
+    HResult bindChild(const ItemRef& it, ShellFolderPtr& out) override
+    {
+        if (it.kind != KindTrashItem)
+            return bindFs(it, out);
+        const QByteArray path = trashItemPath(it);
+        struct stat st;
+        if (::stat(path.constData(), &st) != 0)
+            return HResultFromErrno(errno);
+        if (!S_ISDIR(st.st_mode))
+            return HResultFromErrno(ENOTDIR);
+        out = std::make_shared<FsFolder>(path, concat(m_abs, makeTrashItem(it.fsKind, it.trashRoot, it.name)));
+        return S_OK;
+    }
+    QByteArray childFolderPath(const ItemRef& it) const override
+    {
+        return it.kind == KindTrashItem ? joinPath(it.trashRoot, "files") : TrashFilesPath();
+    }
+    std::uint32_t childAttributes(const ItemRef& it, std::uint32_t mask, HResult& hr) override
+    {
+        const std::uint32_t a = it.kind == KindTrashItem
+                                    ? fsAttributes(it.fsKind, it.name, trashItemPath(it), mask, hr)
+                                    : FolderBase::childAttributes(it, mask, hr);
+        // Items leave the Trash only by being restored, which takes their info along; trashed
+        // folders take nothing in.
+        return a & ~std::uint32_t(SFGAO_CANMOVE | SFGAO_CANRENAME | SFGAO_CANLINK | SFGAO_DROPTARGET);
+    }
+    HResult childDisplayName(const ItemRef& it, std::uint32_t shgdn, QString& out) override
+    {
+        if (it.kind != KindTrashItem)
+            return FolderBase::childDisplayName(it, shgdn, out);
+        if ((shgdn & SHGDN_FORPARSING) && !(shgdn & SHGDN_INFOLDER))
+            out = DecodeName(trashItemPath(it));
+        else if (shgdn & SHGDN_FORPARSING)
+            out = DecodeName(it.name);
+        else
+            out = shownTrashName(it, m_cache->entry(it));
+        return S_OK;
+    }
+    int compareItems(int column, const ItemRef& a, const ItemRef& b) override
+    {
+        if (a.kind != KindTrashItem || b.kind != KindTrashItem)
+            return FolderBase::compareItems(column, a, b);
+        const bool fa = isFolderFsKind(a.fsKind), fb = isFolderFsKind(b.fsKind);
+        if (fa != fb)
+            return fa ? -1 : 1;
+        const TrashEntry ea = m_cache->entry(a), eb = m_cache->entry(b);
+        int r = 0;
+        switch (column) {
+        case TrashOrigin:
+            r = nameCollator().compare(trashOriginText(ea), trashOriginText(eb));
+            break;
+        case TrashDeleted:
+            r = ea.deletionDate < eb.deletionDate ? -1 : eb.deletionDate < ea.deletionDate ? 1 : 0;
+            break;
+        case TrashSize:
+            r = fa || ea.size == eb.size ? 0 : ea.size < eb.size ? -1 : 1;
+            break;
+        case TrashType:
+            r = nameCollator().compare(typeNameOf(a.fsKind, a.name), typeNameOf(b.fsKind, b.name));
+            break;
+        default:
+            break;
+        }
+        if (r == 0)
+            r = nameCollator().compare(shownTrashName(a, ea), shownTrashName(b, eb));
+        // Items of the same name in different trashes are still different items.
+        if (r == 0 && a.name != b.name)
+            r = a.name < b.name ? -1 : 1;
+        if (r == 0 && a.trashRoot != b.trashRoot)
+            r = a.trashRoot < b.trashRoot ? -1 : 1;
+        return r;
+    }
+
+private:
+    std::shared_ptr<TrashInfoCache> m_cache;
+};
+
 class DesktopFolder final : public FolderBase
 {
 public:
@@ -717,13 +1073,9 @@ protected:
         case KindComputer:
             out = std::make_shared<ComputerFolder>();
             return S_OK;
-        case KindTrash: {
-            QByteArray files = TrashFilesPath();
-            ::mkdir(files.left(files.lastIndexOf('/')).constData(), 0700);
-            ::mkdir(files.constData(), 0700);
-            out = std::make_shared<FsFolder>(files, makeItem(KindTrash, {}));
+        case KindTrash:
+            out = std::make_shared<TrashFolder>();
             return S_OK;
-        }
         default:
             return bindFs(it, out);
         }
@@ -867,11 +1219,22 @@ QByteArray PathBytesFromIdList(const PItemIDList& abs)
 {
     QByteArray path;
     bool first = true;
+    bool inTrash = false;  // the previous item was the Trash
     for (QByteArrayView item : IdListItems(abs)) {
         if (item.isEmpty() || !validItem(item[0], item.sliced(1)))
             return {};
         char kind = item[0];
         QByteArrayView name = item.sliced(1);
+        if (kind == KindTrashItem) {
+            char fsKind;
+            QByteArray root, entry;
+            if (!inTrash || !splitTrashItem(name, &fsKind, &root, &entry))
+                return {};
+            inTrash = false;
+            path = joinPath(joinPath(root, "files"), entry);
+            continue;
+        }
+        inTrash = false;
         if (first) {
             first = false;
             switch (kind) {
@@ -882,6 +1245,7 @@ QByteArray PathBytesFromIdList(const PItemIDList& abs)
                 continue;
             case KindTrash:
                 path = TrashFilesPath();
+                inTrash = true;
                 continue;
             default:
                 if (!isFsKind(kind))
@@ -922,6 +1286,15 @@ QString SHGetDisplayName(const PItemIDList& abs)
         return {};
     char kind = last[0];
     QByteArray name = last.sliced(1).toByteArray();
+    if (kind == KindTrashItem) {
+        ItemRef it;
+        if (!splitTrashItem(name, &it.fsKind, &it.trashRoot, &it.name))
+            return {};
+        TrashEntry e;
+        if (!ReadTrashEntry(it.trashRoot, it.name, &e))
+            e = TrashEntry();
+        return shownTrashName(it, e);
+    }
     switch (kind) {
     case KindHome:
         return QString::fromLatin1(names::Home);
@@ -941,6 +1314,12 @@ QString SHGetTypeName(const PItemIDList& abs)
     static QMimeDatabase db;
     std::vector<QByteArrayView> items = IdListItems(abs);
     char kind = items.empty() || items.back().isEmpty() ? 0 : items.back()[0];
+    if (kind == KindTrashItem) {
+        ItemRef it;
+        if (!splitTrashItem(items.back().sliced(1), &it.fsKind, &it.trashRoot, &it.name))
+            return {};
+        return typeNameOf(it.fsKind, it.name);
+    }
     switch (kind) {
     case 0:
     case KindHome:
@@ -967,6 +1346,15 @@ int SHGetIconIndex(const PItemIDList& abs, std::uint32_t flags)
         return table.indexFor(QStringLiteral("user-desktop"), IconTable::Folder);
     QByteArrayView last = items.back();
     char kind = last.isEmpty() ? 0 : last[0];
+    QByteArray name = last.isEmpty() ? QByteArray() : last.sliced(1).toByteArray();
+    if (kind == KindTrashItem) {
+        // A trashed item looks like what it is.
+        QByteArray root, entry;
+        if (splitTrashItem(name, &kind, &root, &entry))
+            name = entry;
+        else
+            kind = 0;
+    }
     switch (kind) {
     case KindHome:
         return table.indexFor(QStringLiteral("user-home"), IconTable::Home);
@@ -975,7 +1363,7 @@ int SHGetIconIndex(const PItemIDList& abs, std::uint32_t flags)
     case KindTrash:
         return table.indexFor(QStringLiteral("user-trash"), IconTable::Trash);
     case KindVolume:
-        switch (GetDriveType(last.sliced(1).toByteArray())) {
+        switch (GetDriveType(name)) {
         case DRIVE_REMOVABLE:
             return table.indexFor(QStringLiteral("drive-removable-media"), IconTable::Drive);
         case DRIVE_CDROM:
@@ -991,7 +1379,7 @@ int SHGetIconIndex(const PItemIDList& abs, std::uint32_t flags)
                     : table.indexFor(QStringLiteral("folder"), IconTable::Folder);
     default: {
         bool generic = false;
-        QString icon = iconNameForMime(DecodeName(last.sliced(1).toByteArray()), &generic);
+        QString icon = iconNameForMime(DecodeName(name), &generic);
         return table.indexFor(icon, IconTable::Document);
     }
     }

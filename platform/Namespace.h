@@ -21,6 +21,27 @@ public:
     virtual HResult Next(PItemIDList& item) = 0;
 };
 
+// The columns a folder describes itself (the Trash: where an item came from, when it was
+// deleted), in place of the standard Name, Size, Type and Modified.
+enum : int {
+    LVCFMT_LEFT = 0,
+    LVCFMT_RIGHT = 1,
+    LVCFMT_CENTER = 2,
+};
+struct ShellDetails {
+    QString text;
+    int fmt = LVCFMT_LEFT;
+    int cxChar = 0;  // width in average characters
+};
+
+class IShellDetails
+{
+public:
+    virtual ~IShellDetails() = default;
+    // A null or empty rel: the header of the column. Fails past the last column.
+    virtual HResult GetDetailsOf(const PItemIDList& rel, int column, ShellDetails& out) = 0;
+};
+
 class IShellFolder
 {
 public:
@@ -37,6 +58,12 @@ public:
     virtual HResult GetAttributesOf(std::span<const PItemIDList> items, std::uint32_t& inOut) = 0;
     virtual HResult GetDisplayNameOf(const PItemIDList& rel, std::uint32_t shgdn, QString& out) = 0;
     virtual HResult SetNameOf(const PItemIDList& rel, const QString& newName, std::uint32_t shgdn, PItemIDList& out) = 0;
+    // The folder's own columns; E_NOINTERFACE for folders that show the standard ones.
+    virtual HResult CreateViewObject(std::shared_ptr<IShellDetails>& out)
+    {
+        out.reset();
+        return E_NOINTERFACE;
+    }
 
     // The folder's own absolute ID list.
     virtual PItemIDList AbsoluteIdList() const = 0;
@@ -77,6 +104,13 @@ inline constexpr const char* Computer = "Computer";
 inline constexpr const char* Trash = "Trash";
 inline constexpr const char* ComputerParsing = "computer:///";
 inline constexpr const char* TrashParsing = "trash:///";
+// The Trash's columns.
+inline constexpr const char* TrashColName = "Name";
+inline constexpr const char* TrashColOrigin = "Original Location";
+inline constexpr const char* TrashColDeleted = "Deletion Date";
+inline constexpr const char* TrashColSize = "Size";
+inline constexpr const char* TrashColType = "Type";
+inline constexpr const char* SizeKB = "%1KB";
 } // namespace names
 
 } // namespace corvane::platform

@@ -2,6 +2,7 @@
 
 #include "IdListFormat.h"
 #include "ShellVerbTexts.h"
+#include "Trash.h"
 
 #include <array>
 
@@ -113,8 +114,13 @@ std::vector<int> IContextMenu::offsets(unsigned flags) const
     std::vector<int> out;
     if (t.background) {
         out.push_back(voOpen);
-        if (t.allHavePaths()) {
-            out.insert(out.end(), {Separator, voPaste, Separator, voFind});
+        if (t.isTrash) {
+            out.insert(out.end(), {Separator, voEmptyTrash});
+        } else if (t.allHavePaths()) {
+            // What is pasted into a trash would lie there without its info.
+            if (!t.inTrash)
+                out.insert(out.end(), {Separator, voPaste});
+            out.insert(out.end(), {Separator, voFind});
         }
         out.insert(out.end(), {Separator, voProperties});
         return out;
@@ -123,8 +129,11 @@ std::vector<int> IContextMenu::offsets(unsigned flags) const
         return {voOpen, Separator, voEmptyTrash, Separator, voProperties};
     const bool files = t.allHavePaths();
     if (t.inTrash) {
-        if (files)
-            out.insert(out.end(), {voRestore, Separator, voCut, voCopy, Separator, voDelete});
+        // Trashed items leave only by Restore, which takes their info along; Delete deletes for
+        // good, as there is no other trash to move them to.
+        if (files) {
+            out.insert(out.end(), {t.trashItems ? voRestore : voOpen, Separator, voCopy, Separator, voDelete});
+        }
         out.insert(out.end(), {Separator, voProperties});
         return out;
     }
@@ -182,7 +191,7 @@ HResult IContextMenu::QueryContextMenu(std::vector<ShellMenuItem>& menu, int idF
         ShellMenuItem item;
         item.id = idFirst + offset;
         item.caption = QString::fromLatin1(v->caption);
-        item.isDefault = offset == (m_target.inTrash ? voRestore : voOpen);
+        item.isDefault = offset == (m_target.trashItems ? voRestore : voOpen);
         menu.push_back(item);
     }
     while (!menu.empty() && menu.back().id == 0)
@@ -221,9 +230,13 @@ HResult GetUIObjectOf(QObject*, const ShellFolderPtr& folder, std::span<const PI
         return E_FAIL;
     VerbTarget t;
     t.folderAbs = folder->AbsoluteIdList();
-    const QByteArray folderPath = PathBytesFromIdList(t.folderAbs);
     const PItemIDList trash = TrashIdList();
-    t.inTrash = !folderPath.isEmpty() && (folderPath == TrashFilesPath() || t.folderAbs == trash);
+    // The items of one folder all lie where it does: in the Trash or a trash's files folder
+    // they are trashed items; deeper down they are inside trashed folders.
+    const TrashPlace place = !trash.isEmpty() && t.folderAbs == trash ? TrashPlace::FilesFolder
+                                                                      : TrashPlaceOf(PathBytesFromIdList(t.folderAbs));
+    t.inTrash = place != TrashPlace::Outside;
+    t.trashItems = place == TrashPlace::FilesFolder;
     for (const PItemIDList& rel : items) {
         const PItemIDList abs = AppendIdList(t.folderAbs, rel);
         std::uint32_t a = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK | SFGAO_CANRENAME | SFGAO_CANDELETE | SFGAO_FOLDER;
@@ -248,7 +261,9 @@ HResult ItemUIObject(const PItemIDList& folderAbs, std::unique_ptr<IContextMenu>
     const QByteArray path = PathBytesFromIdList(t.folderAbs);
     t.paths.push_back(path);
     t.attrs.push_back(SFGAO_FOLDER);
-    t.inTrash = !path.isEmpty() && path == TrashFilesPath();
+    const PItemIDList trash = TrashIdList();
+    t.isTrash = !trash.isEmpty() && t.folderAbs == trash;
+    t.inTrash = t.isTrash || (!path.isEmpty() && TrashPlaceOf(path) != TrashPlace::Outside);
     out = std::make_unique<IContextMenu>(std::move(t));
     return S_OK;
 }

@@ -64,8 +64,9 @@ struct VerbTarget {
     std::vector<QByteArray> paths;     // raw paths, one per item (or the folder); empty outside the file system
     std::vector<std::uint32_t> attrs;  // SFGAO bits, one per item
     bool background = false;           // the menu of the folder itself (paste into it, find in it)
-    bool inTrash = false;              // the items are in the Trash
-    bool isTrash = false;              // the one item is the Trash itself
+    bool inTrash = false;              // the items (the folder, for a folder menu) lie in a trash
+    bool trashItems = false;           // the items are trashed items themselves, each with its info
+    bool isTrash = false;              // the one item (the folder, for a folder menu) is the Trash
 
     bool allHavePaths() const;
     bool allHave(std::uint32_t attr) const;

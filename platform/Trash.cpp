@@ -92,14 +92,31 @@ QByteArray readSmallFile(const QByteArray& path, qint64 limit)
     return out;
 }
 
+// The path with the links of its folders resolved; the last component is kept as it is.
+QByteArray canonicalParent(const QByteArray& path)
+{
+    QByteArray out = path;
+    if (char* real = ::realpath(ParentOf(path).constData(), nullptr)) {
+        out = JoinPath(QByteArray(real), BaseName(path));
+        std::free(real);
+    }
+    return out;
+}
+
+QByteArray canonical(const QByteArray& path)
+{
+    QByteArray out;
+    if (char* real = ::realpath(path.constData(), nullptr)) {
+        out = real;
+        std::free(real);
+    }
+    return out;
+}
+
 // The mount point that holds the path: the longest mount point above its canonical folder.
 QByteArray mountPointOf(const QByteArray& path)
 {
-    QByteArray canonical = path;
-    if (char* real = ::realpath(ParentOf(path).constData(), nullptr)) {
-        canonical = JoinPath(QByteArray(real), BaseName(path));
-        std::free(real);
-    }
+    const QByteArray where = canonicalParent(path);
     QByteArray best = "/";
     const QByteArray info = readSmallFile("/proc/self/mountinfo", qint64(64) << 20);
     for (const QByteArray& line : info.split('\n')) {
@@ -107,7 +124,7 @@ QByteArray mountPointOf(const QByteArray& path)
         if (f.size() < 5)
             continue;
         QByteArray mp = unescapeMount(f[4]);
-        bool inside = mp == "/" || canonical == mp || canonical.startsWith(mp + '/');
+        bool inside = mp == "/" || where == mp || where.startsWith(mp + '/');
         if (inside && mp.size() > best.size())
             best = mp;
     }
@@ -131,14 +148,31 @@ QByteArray topdirTrash(const QByteArray& topdir, bool create)
     return {};
 }
 
-// The folder that relative Path values of this trash start from.
+// The folder that relative Path values of this trash start from: the one that holds the
+// trash's own folder ($XDG_DATA_HOME/Trash, $topdir/.Trash-$uid, $topdir/.Trash/$uid).
 QByteArray topdirOf(const QByteArray& root)
 {
-    if (root == HomeTrashPath())
-        return mountPointOf(root);
-    if (BaseName(root).startsWith(".Trash-"))
+    if (root == HomeTrashPath() || BaseName(root).startsWith(".Trash-"))
         return ParentOf(root);
     return ParentOf(ParentOf(root));
+}
+
+// The volumes whose trash the Trash folder shows and empties; items on any other volume get no
+// trash there. Network volumes are left out: a stalled server must not hang the Trash folder.
+std::vector<QByteArray> trashVolumes()
+{
+    std::vector<QByteArray> out;
+    for (const Volume& v : ParseMountInfo(readSmallFile("/proc/self/mountinfo", qint64(64) << 20))) {
+        if (v.type != DRIVE_REMOTE)
+            out.push_back(v.mountPoint);
+    }
+    return out;
+}
+
+bool hasTrashVolume(const QByteArray& mountPoint)
+{
+    const std::vector<QByteArray> volumes = trashVolumes();
+    return std::find(volumes.begin(), volumes.end(), mountPoint) != volumes.end();
 }
 
 // An absolute path with no ".", ".." or empty parts: anything else could lead a restore outside
@@ -168,6 +202,29 @@ QByteArray originalPathOf(const QByteArray& root, const QByteArray& pathValue)
         path = JoinPath(topdirOf(root), pathValue);
     }
     return isSanePath(path) ? path : QByteArray();
+}
+
+void measureTree(const QByteArray& path, qint64* bytes);
+
+// The entry of files/NAME in the trash `root`; false when there is no such item.
+bool loadEntry(const QByteArray& root, const QByteArray& name, bool folderSizes, TrashEntry* out)
+{
+    TrashEntry e;
+    e.trashFolder = root;
+    e.name = name;
+    struct stat st;
+    if (name.isEmpty() || name.contains('/') || ::lstat(e.filesPath().constData(), &st) != 0)
+        return false;
+    QByteArray pathValue;
+    if (ParseTrashInfo(readSmallFile(e.infoPath(), InfoMaxSize), &pathValue, &e.deletionDate))
+        e.originalPath = originalPathOf(root, pathValue);
+    e.isFolder = S_ISDIR(st.st_mode);
+    if (!e.isFolder)
+        e.size = st.st_size;
+    else if (folderSizes)
+        measureTree(e.filesPath(), &e.size);
+    *out = std::move(e);
+    return true;
 }
 
 void measureTree(const QByteArray& path, qint64* bytes)
@@ -356,7 +413,8 @@ TrashOperation::Prep TrashOperation::prepare(const Work& work, Prepared* out, st
                 pathValue = realPath;
             } else {
                 const QByteArray top = mountPointOf(realPath);
-                root = topdirTrash(top, true);
+                if (hasTrashVolume(top))
+                    root = topdirTrash(top, true);
                 struct stat rst;
                 if (!root.isEmpty() && (::stat(root.constData(), &rst) != 0 || rst.st_dev != st.st_dev))
                     root.clear();
@@ -505,16 +563,13 @@ std::vector<QByteArray> TrashFolders()
         roots.push_back(root);
     };
     add(HomeTrashPath());
-    // Network volumes are left out: a stalled server must not hang the Trash folder.
-    for (const Volume& v : ParseMountInfo(readSmallFile("/proc/self/mountinfo", qint64(64) << 20))) {
-        if (v.type == DRIVE_REMOTE)
-            continue;
+    for (const QByteArray& top : trashVolumes()) {
         // Either kind of volume trash may hold items, whichever is used for new ones.
         struct stat st;
-        const QByteArray shared = JoinPath(v.mountPoint, ".Trash");
+        const QByteArray shared = JoinPath(top, ".Trash");
         if (::lstat(shared.constData(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX))
             add(JoinPath(shared, uidText()));
-        add(JoinPath(v.mountPoint, ".Trash-" + uidText()));
+        add(JoinPath(top, ".Trash-" + uidText()));
     }
     return roots;
 }
@@ -523,28 +578,56 @@ std::vector<TrashEntry> ListTrash(bool folderSizes)
 {
     std::vector<TrashEntry> entries;
     for (const QByteArray& root : TrashFolders()) {
-        const QByteArray info = JoinPath(root, "info");
-        for (const QByteArray& file : listNames(info)) {
-            if (!file.endsWith(InfoSuffix) || file.size() == InfoSuffixSize)
-                continue;
+        // By what files/ holds: an item without its info is still in the trash (Empty Trash
+        // deletes it), only where it came from is unknown. An info without its item is nothing.
+        for (const QByteArray& name : listNames(JoinPath(root, "files"))) {
             TrashEntry e;
-            e.trashFolder = root;
-            e.name = file.chopped(InfoSuffixSize);
-            struct stat st;
-            if (::lstat(e.filesPath().constData(), &st) != 0)
-                continue;  // an info file whose item is gone
-            QByteArray pathValue;
-            if (ParseTrashInfo(readSmallFile(JoinPath(info, file), InfoMaxSize), &pathValue, &e.deletionDate))
-                e.originalPath = originalPathOf(root, pathValue);
-            e.isFolder = S_ISDIR(st.st_mode);
-            if (!e.isFolder)
-                e.size = st.st_size;
-            else if (folderSizes)
-                measureTree(e.filesPath(), &e.size);
-            entries.push_back(std::move(e));
+            if (loadEntry(root, name, folderSizes, &e))
+                entries.push_back(std::move(e));
         }
     }
     return entries;
+}
+
+bool ReadTrashEntry(const QByteArray& root, const QByteArray& name, TrashEntry* out)
+{
+    return loadEntry(root, name, false, out);
+}
+
+TrashPlace TrashPlaceOf(const QByteArray& path)
+{
+    if (!path.startsWith('/'))
+        return TrashPlace::Outside;
+    const QByteArray where = canonicalParent(CleanPath(path));
+    // Only paths with a files folder on the way can be in a trash: most are answered here.
+    if (!where.endsWith("/files") && !where.contains("/files/"))
+        return TrashPlace::Outside;
+    for (const QByteArray& root : TrashFolders()) {
+        const QByteArray real = canonical(root);
+        if (real.isEmpty())
+            continue;
+        const QByteArray files = JoinPath(real, "files");
+        if (where == files)
+            return TrashPlace::FilesFolder;
+        if (where.startsWith(files + '/'))
+            return ParentOf(where) == files ? TrashPlace::Item : TrashPlace::InsideItem;
+    }
+    return TrashPlace::Outside;
+}
+
+bool TrashEntryOf(const QByteArray& path, TrashEntry* out)
+{
+    const QByteArray clean = CleanPath(path);
+    if (TrashPlaceOf(clean) != TrashPlace::Item)
+        return false;
+    // The trash as TrashFolders() names it, so the entry's origin is judged as in ListTrash().
+    const QByteArray files = ParentOf(canonicalParent(clean));
+    for (const QByteArray& root : TrashFolders()) {
+        const QByteArray real = canonical(root);
+        if (!real.isEmpty() && JoinPath(real, "files") == files)
+            return loadEntry(root, BaseName(clean), false, out);
+    }
+    return false;
 }
 
 QByteArray TrashFolderFor(const QByteArray& path)
@@ -557,7 +640,8 @@ QByteArray TrashFolderFor(const QByteArray& path)
     if (MakePath(ParentOf(home), 0700) == 0 && ensureTrash(home) && ::stat(home.constData(), &hst) == 0
         && hst.st_dev == st.st_dev)
         return home;
-    QByteArray root = topdirTrash(mountPointOf(p), true);
+    const QByteArray top = mountPointOf(p);
+    QByteArray root = hasTrashVolume(top) ? topdirTrash(top, true) : QByteArray();
     if (!root.isEmpty() && (::stat(root.constData(), &hst) != 0 || hst.st_dev != st.st_dev))
         root.clear();
     return root;

@@ -27,21 +27,40 @@ struct TrashEntry {
 QByteArray HomeTrashPath();
 // This user's trash folders that exist: the home trash, then those on local mounted volumes.
 std::vector<QByteArray> TrashFolders();
-// Everything in those trash folders that has its info file. Folder sizes walk each folder.
+// Everything in those trash folders: what Empty Trash would delete. An item whose info file is
+// missing or unreadable has no original path. Folder sizes walk each folder.
 std::vector<TrashEntry> ListTrash(bool folderSizes = true);
+
+// Where a path lies among this user's trash folders (links on the way resolved, the last
+// component itself not followed).
+enum class TrashPlace {
+    Outside,
+    FilesFolder,  // the files folder of a trash
+    Item,         // an item in the trash: its entry holds its info
+    InsideItem,   // inside a trashed folder
+};
+TrashPlace TrashPlaceOf(const QByteArray& path);
+// The entry of an item directly in a trash's files folder, its info read; false for any other path.
+bool TrashEntryOf(const QByteArray& path, TrashEntry* out);
+// The entry of files/NAME in the trash folder `root` as ListTrash() gives it, without checking
+// that `root` is one of TrashFolders(): for showing items, never for acting on them.
+bool ReadTrashEntry(const QByteArray& root, const QByteArray& name, TrashEntry* out);
 
 // The trash that would take the item (created when missing); empty when its volume has none,
 // so the UI can offer deleting for good.
 QByteArray TrashFolderFor(const QByteArray& path);
 
 // The .trashinfo format. `pathValue` is what the Path key holds before percent-encoding:
-// absolute in the home trash, relative to the volume's top folder elsewhere.
+// absolute in the home trash, relative to the volume's top folder elsewhere. A relative value
+// starts from the folder that holds the trash's own folder: $XDG_DATA_HOME for the home trash,
+// the volume's top folder for $topdir/.Trash-$uid and $topdir/.Trash/$uid.
 QByteArray FormatTrashInfo(const QByteArray& pathValue, const QDateTime& deletionDate);
 // False when the text is no trash info (no [Trash Info] group or no Path).
 bool ParseTrashInfo(const QByteArray& text, QByteArray* pathValue, QDateTime* deletionDate);
 
-// Moves items to the trash. Items whose volume has no usable trash are listed in the result's
-// noTrash (and skipped) and stay where they are.
+// Moves items to the trash. Items whose volume has no usable trash (none can be made, or it is
+// a system or network volume whose trash the Trash folder does not show) are listed in the
+// result's noTrash (and skipped) and stay where they are.
 std::unique_ptr<FileOperation> TrashFiles(std::vector<QByteArray> paths);
 // Moves entries back to their original paths, creating missing folders. A name clash there is a
 // conflict question (replace, skip, keep both).

@@ -185,6 +185,9 @@ TCustomListView::TCustomListView(QWidget* parent)
     m_stack->addWidget(m_reportView);
 
     m_reportView->setHeader(m_header);
+    // setHeader() applies the view's sorting switch (off) to the header's clicks: turn them
+    // back on, the list sorts by itself when a header is clicked.
+    m_header->setSectionsClickable(true);
     m_header->setSectionsMovable(true);
     m_header->setStretchLastSection(false);
     m_reportView->setRootIsDecorated(false);

@@ -113,7 +113,7 @@ QVariant TShellListModel::data(const QModelIndex& index, int role) const
             return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
         return {};
     case Qt::TextAlignmentRole:
-        return index.column() == 1 ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+        return index.column() == 0 ? QVariant() : QVariant(alignment(index.column()));
     default:
         return {};
     }
@@ -141,11 +141,35 @@ QVariant TShellListModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal)
         return {};
     if (role == Qt::TextAlignmentRole)
-        return section == 1 ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+        return QVariant(alignment(section));
     if (role != Qt::DisplayRole)
         return {};
+    if (!m_columns.empty())
+        return section >= 0 && section < int(m_columns.size()) ? QVariant(m_columns[size_t(section)].text) : QVariant();
     static const char* const names[] = {texts::ColName, texts::ColSize, texts::ColType, texts::ColModified};
     return section >= 0 && section < 4 ? QString::fromLatin1(names[section]) : QVariant();
+}
+
+Qt::Alignment TShellListModel::alignment(int column) const
+{
+    int fmt = column == 1 ? LVCFMT_RIGHT : LVCFMT_LEFT;
+    if (!m_columns.empty())
+        fmt = column >= 0 && column < int(m_columns.size()) ? m_columns[size_t(column)].fmt : LVCFMT_LEFT;
+    const Qt::Alignment h = fmt == LVCFMT_RIGHT ? Qt::AlignRight : fmt == LVCFMT_CENTER ? Qt::AlignHCenter : Qt::AlignLeft;
+    return h | Qt::AlignVCenter;
+}
+
+void TShellListModel::SetColumns(std::vector<ShellDetails> columns)
+{
+    const bool same = columns.size() == m_columns.size()
+                      && std::equal(columns.begin(), columns.end(), m_columns.begin(), [](const ShellDetails& a, const ShellDetails& b) {
+                             return a.text == b.text && a.fmt == b.fmt;
+                         });
+    if (same)
+        return;
+    beginResetModel();
+    m_columns = std::move(columns);
+    endResetModel();
 }
 
 void TShellListModel::Reset(std::vector<Item> items)
@@ -245,7 +269,7 @@ TCustomShellList::TCustomShellList(QWidget* parent)
 TCustomShellList::~TCustomShellList()
 {
     Counter c(m_updating);
-    if (m_model->rowCount() > 0) {
+    if (m_model->rowCount() > 0 && !m_model->HasOwnColumns()) {
         std::vector<int>& stream = widthStream();
         stream.clear();
         for (int i = 0; i < m_model->columnCount(); ++i)
@@ -493,11 +517,29 @@ void TCustomShellList::fill(const ShellFolderPtr& folder, const PItemIDList& abs
     ShellFolderPtr previousFolder = m_currentFolder;
     m_currentAbs = abs;
     m_currentFolder = folder;
-    m_listFolder = std::make_shared<TShListFolder>(TShListFolder{folder, abs});
+    m_listFolder = std::make_shared<TShListFolder>(TShListFolder{folder, abs, {}});
     try {
-        // Columns: the widths users set carry over from list to list.
+        // Columns: the folder's own when it describes them, with the widths it asks for;
+        // otherwise the standard ones, whose widths users set carry over from list to list.
+        std::vector<ShellDetails> columns;
+        if (Succeeded(folder->CreateViewObject(m_listFolder->Details)) && m_listFolder->Details) {
+            ShellDetails d;
+            while (columns.size() < 64 && Succeeded(m_listFolder->Details->GetDetailsOf({}, int(columns.size()), d)))
+                columns.push_back(d);
+        }
+        if (columns.empty())
+            m_listFolder->Details.reset();
+        if (!columns.empty() && !m_model->HasOwnColumns()) {
+            std::vector<int>& keep = widthStream();
+            keep.clear();
+            for (int i = 0; i < m_model->columnCount(); ++i)
+                keep.push_back(ReportView()->columnWidth(i));
+        }
+        m_model->SetColumns(columns);
+        for (size_t i = 0; i < columns.size(); ++i)
+            ReportView()->setColumnWidth(int(i), columns[i].cxChar * 7);
         const std::vector<int>& stream = widthStream();
-        for (size_t i = 0; i < stream.size() && int(i) < m_model->columnCount(); ++i)
+        for (size_t i = 0; columns.empty() && i < stream.size() && int(i) < m_model->columnCount(); ++i)
             ReportView()->setColumnWidth(int(i), stream[i]);
         int k = m_sortKey;
         if (k > m_model->columnCount())
@@ -854,6 +896,14 @@ bool TCustomShellList::renameItem(int row, const QString& text)
     return true;
 }
 
+// Change watching sees neither network folders change nor folders outside the file system
+// (the Trash): after a verb there, the list looks again itself.
+bool TCustomShellList::unwatched()
+{
+    const QString path = m_folder.Path();
+    return path.isEmpty() || path.startsWith(QLatin1String("//"));
+}
+
 void TCustomShellList::InvokeSelectionVerb(const QString& verb)
 {
     InvokeSelectionVerbMask(verb, 0);
@@ -868,8 +918,7 @@ void TCustomShellList::InvokeSelectionVerbMask(const QString& verb, std::uint32_
     // The verb may ask first, and the list may go while it does.
     const QPointer<TCustomShellList> alive(this);
     InvokeVerbByName(window(), *cm, verb, mask);
-    // Change watching does not see network folders change.
-    if (alive && m_folder.Path().startsWith(QLatin1String("//")))
+    if (alive && unwatched())
         RefreshList();
 }
 
@@ -957,7 +1006,7 @@ void TCustomShellList::ShowContextMenu(QPoint point)
         if (present.size() != rels.size() && Failed(GetUIObjectOf(window(), m_currentFolder, present, cm)))
             return;
         InvokeOffset(window(), *cm, id - FirstCommandId);
-        if (alive && m_folder.Path().startsWith(QLatin1String("//")))
+        if (alive && unwatched())
             RefreshList();
     } else if (id >= 1) {
         if (std::unique_ptr<QMimeData> data = ItemsDataObject(present))

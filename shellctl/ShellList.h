@@ -55,7 +55,10 @@ public:
 
     explicit TShellListModel(TCustomShellList* list);
     int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : int(m_items.size()); }
-    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 4; }
+    int columnCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : m_columns.empty() ? 4 : int(m_columns.size());
+    }
     QVariant data(const QModelIndex& index, int role) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
@@ -69,11 +72,17 @@ public:
     void RemoveRows(const std::vector<int>& rows);
     void Reorder(const std::vector<int>& order);
     void RowChanged(int row);
+    // The columns a folder describes itself; none for the standard Name, Size, Type, Modified.
+    void SetColumns(std::vector<platform::ShellDetails> columns);
+    bool HasOwnColumns() const { return !m_columns.empty(); }
     bool LargeIcons = false;
 
 private:
+    Qt::Alignment alignment(int column) const;
+
     TCustomShellList* m_list;
     std::vector<Item> m_items;
+    std::vector<platform::ShellDetails> m_columns;
 };
 
 class TCustomShellList : public TCustomListView
@@ -175,6 +184,7 @@ private:
     // The lossless name an editor of the item starts from.
     QString editableName(TShListData& data) const;
     void removeAll();
+    bool unwatched();
     void timerFired();
     bool invokeDefaultCommand(const std::vector<PItemIDList>& rels);
     std::vector<PItemIDList> selectedRels() const;

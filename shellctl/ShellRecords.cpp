@@ -389,6 +389,12 @@ bool TShListData::IsLink()
 
 QString TShListData::ColumnText(int column)
 {
+    if (column == 0)
+        return {};
+    if (m_folder->Details) {
+        platform::ShellDetails d;
+        return Succeeded(m_folder->Details->GetDetailsOf(m_rel, column, d)) ? d.text : QString();
+    }
     switch (column) {
     case 1:
         return SizeText();

@@ -106,6 +106,8 @@ private:
 struct TShListFolder {
     ShellFolderPtr IShf;
     PItemIDList AbsIdList;
+    // The folder's own columns, when it describes them (asked once per folder).
+    std::shared_ptr<platform::IShellDetails> Details;
 };
 
 class TShTreeData

@@ -1,12 +1,12 @@
 #include "UShellUtils.h"
 
 #include "UShConsts.h"
+#include "platform/DesktopEntry.h"
 #include "platform/IdListFormat.h"
 #include "platform/NameCodec.h"
 
 #include <QFile>
 #include <QLocale>
-#include <QSettings>
 #include <QUrl>
 #include <array>
 #include <cerrno>
@@ -243,16 +243,18 @@ HResult ReadShortcut(const QString& path, bool wantIdList, TLinkData& data)
             target = link.left(link.lastIndexOf('/') + 1) + target;
         data.WorkingDirectory = DecodeName(link.left(link.lastIndexOf('/')));
     } else if (path.endsWith(QLatin1String(".desktop"), Qt::CaseInsensitive) && S_ISREG(st.st_mode)) {
-        QSettings desktop(QFile::decodeName(link), QSettings::IniFormat);
-        desktop.beginGroup(QStringLiteral("Desktop Entry"));
-        if (desktop.value(QStringLiteral("Type")).toString() != QLatin1String("Link"))
+        DesktopLink desktop;
+        if (!ReadDesktopLink(link, &desktop))
             return E_INVALIDARG;
-        QUrl url(desktop.value(QStringLiteral("URL")).toString());
-        if (!url.isLocalFile())
+        const QUrl url(desktop.url);
+        if (!url.isLocalFile() || !(url.host().isEmpty() || url.host() == QLatin1String("localhost")))
             return E_INVALIDARG;
-        target = EncodeName(url.toLocalFile());
-        data.Description = desktop.value(QStringLiteral("Comment")).toString().left(260);
-        data.IconPath = desktop.value(QStringLiteral("Icon")).toString().left(260);
+        // Byte by byte: a percent-encoded name need not be UTF-8.
+        target = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+        if (target.isEmpty() || target.contains('\0'))
+            return E_INVALIDARG;
+        data.Description = desktop.comment.left(260);
+        data.IconPath = desktop.icon.left(260);
     } else {
         return E_INVALIDARG;
     }

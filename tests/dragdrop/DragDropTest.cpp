@@ -322,6 +322,41 @@ TEST_F(DragDrop, DropOnTheTrashMovesThereWithItsInfo)
     EXPECT_TRUE(found);
 }
 
+// Nothing reaches a trash but by trashing (which writes the info), and nothing leaves it by a
+// drag but a copy: a move would leave the info behind.
+TEST_F(DragDrop, TrashFoldersOnDiskTakeItemsOnlyAsTheTrashDoes)
+{
+    TempDir dir{"in.txt", "d/inner.txt"};
+    auto op = TrashFiles({bytes(dir.filePath("d"))});
+    op->run();
+    const QByteArray files = HomeTrashPath() + "/files";
+    ASSERT_TRUE(exists(files + "/d"));
+
+    std::unique_ptr<IDropTarget> target;
+    ASSERT_EQ(PathDropTarget(nullptr, files, target), S_OK);
+    auto data = filesData({bytes(dir.filePath("in.txt"))});
+    std::uint32_t effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+    target->DragEnter(data.get(), MK_LBUTTON | MK_CONTROL, {}, effect);
+    EXPECT_EQ(effect, DROPEFFECT_MOVE);
+    effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+    target->Drop(data.get(), MK_CONTROL, {}, effect);
+    TrashEntry entry;
+    ASSERT_TRUE(TrashEntryOf(files + "/in.txt", &entry));
+    EXPECT_EQ(entry.originalPath, bytes(dir.filePath("in.txt")));
+
+    // A trashed folder is no drop target.
+    EXPECT_TRUE(Failed(PathDropTarget(nullptr, files + "/d", target)));
+
+    // Items of the Trash are dragged out as copies only.
+    PItemIDList trashAbs = TrashIdList();
+    ShellFolderPtr trash;
+    ASSERT_EQ(SHGetDesktopFolder()->BindToObject(trashAbs, trash), S_OK);
+    PItemIDList rel;
+    ASSERT_EQ(trash->ParseDisplayName("d", rel), S_OK);
+    auto dragged = MakeDragData(trashAbs, {rel}, {files + "/d"});
+    EXPECT_EQ(AllowedEffects(dragged.get()), std::uint32_t(DROPEFFECT_COPY));
+}
+
 TEST_F(DragDrop, DropOnATreeNodeMovesAndRefreshesTheTree)
 {
     TempDir dir{"f/sub/", "g/", "a.txt"};

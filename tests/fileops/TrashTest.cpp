@@ -1,7 +1,9 @@
 #include "FileOpsTestSupport.h"
 #include "platform/Trash.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TmpfsMount.h"
 
+#include <QDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,6 +38,14 @@ protected:
             asker->attach(*op);
         op->run();
         return op->result();
+    }
+
+    // What the home trash of this test holds: the trashes of other volumes may hold anything.
+    std::vector<TrashEntry> homeEntries() const
+    {
+        std::vector<TrashEntry> entries = ListTrash();
+        std::erase_if(entries, [&](const TrashEntry& e) { return e.trashFolder != home; });
+        return entries;
     }
 
     static const TrashEntry* find(const std::vector<TrashEntry>& entries, const QByteArray& original)
@@ -106,7 +116,7 @@ TEST_F(TrashTest, TrashWritesInfoAndRestoreBringsItBack)
         << info.toStdString();
     EXPECT_EQ(statOf(home + "/info/" + name + ".trashinfo").st_mode & 0777, 0600u);
 
-    std::vector<TrashEntry> entries = ListTrash();
+    std::vector<TrashEntry> entries = homeEntries();
     ASSERT_EQ(entries.size(), 2u);
     const TrashEntry* file = find(entries, p("docs/" + name));
     const TrashEntry* folder = find(entries, p("docs/folder"));
@@ -125,7 +135,7 @@ TEST_F(TrashTest, TrashWritesInfoAndRestoreBringsItBack)
     EXPECT_EQ(r.status, FileOpResult::Completed);
     EXPECT_EQ(readBytes(p("docs/" + name)), "precious");
     EXPECT_EQ(readBytes(p("docs/folder/inner")), "in");
-    EXPECT_TRUE(ListTrash().empty());
+    EXPECT_TRUE(homeEntries().empty());
     EXPECT_TRUE(namesIn(home + "/info").empty());
     EXPECT_TRUE(namesIn(home + "/files").empty());
 }
@@ -141,7 +151,7 @@ TEST_F(TrashTest, ClashesGetUniqueNamesInTheTrashAndAreAskedOnRestore)
     EXPECT_TRUE(exists(home + "/files/a.txt"));
     EXPECT_TRUE(exists(home + "/files/a (2).txt"));
 
-    std::vector<TrashEntry> entries = ListTrash();
+    std::vector<TrashEntry> entries = homeEntries();
     ASSERT_EQ(entries.size(), 3u);
     // The long name was shortened in the trash but comes back whole.
     const TrashEntry* lng = find(entries, p("one/" + longName));
@@ -159,7 +169,7 @@ TEST_F(TrashTest, ClashesGetUniqueNamesInTheTrashAndAreAskedOnRestore)
     // One clash kept both, the other was skipped and stays in the trash with its info.
     const bool oneKept = exists(p("one/a (2).txt"));
     EXPECT_NE(oneKept, exists(p("two/a (2).txt")));
-    std::vector<TrashEntry> left = ListTrash();
+    std::vector<TrashEntry> left = homeEntries();
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0].originalPath, oneKept ? p("two/a.txt") : p("one/a.txt"));
 }
@@ -284,4 +294,78 @@ TEST_F(TrashTest, WhatHoldsTheTrashOrIsInItIsNotTrashed)
     EXPECT_TRUE(r.skipped[0].message.contains(QStringLiteral("already in the Trash")));
     EXPECT_TRUE(r.skipped[1].message.contains(QStringLiteral("holds the Trash")));
     EXPECT_TRUE(exists(home + "/files/x"));
+}
+
+// A relative Path starts from the folder that holds the trash folder ($XDG_DATA_HOME for the
+// home trash, the volume's top folder for the others); an absolute one is taken as it is, as far
+// as the trash may speak for it.
+TEST_F(TrashTest, InfoPathsResolveAgainstTheFolderThatHoldsTheirTrash)
+{
+    Tmpfs vol("1m");
+    const QByteArray top = vol.path();
+    const QByteArray xdg = tmp.pathBytes() + "/xdg";
+    ASSERT_EQ(::mkdir((top + "/.Trash").constData(), 01777), 0);
+    ::chmod((top + "/.Trash").constData(), 01777);
+    const QByteArray shared = top + "/.Trash/" + uid();
+    const QByteArray own = top + "/.Trash-" + uid();
+    for (const QByteArray& root : {home, shared, own}) {
+        for (const char* d : {"/files", "/info"})
+            ASSERT_TRUE(QDir().mkpath(QString::fromLocal8Bit(root + d))) << root.toStdString();
+    }
+    struct Case {
+        QByteArray root;
+        QByteArray name;
+        QByteArray pathValue;
+        QByteArray original;  // empty: no usable origin
+    };
+    const Case cases[] = {
+        {home, "home-rel", "from-home/rel", xdg + "/from-home/rel"},
+        {home, "home-abs", p("elsewhere/abs"), p("elsewhere/abs")},
+        {own, "own-rel", "sub/rel", top + "/sub/rel"},
+        {own, "own-abs", top + "/sub/abs", top + "/sub/abs"},
+        {own, "own-out", p("outside"), {}},
+        {shared, "shared-rel", "deep/er/rel", top + "/deep/er/rel"},
+        {shared, "shared-abs", top + "/abs", top + "/abs"},
+        {shared, "shared-out", p("outside"), {}},
+    };
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const Case& c : cases) {
+        writeBytes(c.root + "/files/" + c.name, c.name);
+        writeBytes(c.root + "/info/" + c.name + ".trashinfo", FormatTrashInfo(c.pathValue, now));
+    }
+
+    std::vector<TrashEntry> entries = ListTrash();
+    std::vector<TrashEntry> mine;
+    for (const Case& c : cases) {
+        auto e = std::find_if(entries.begin(), entries.end(), [&](const TrashEntry& x) { return x.trashFolder == c.root && x.name == c.name; });
+        ASSERT_NE(e, entries.end()) << c.name.toStdString();
+        EXPECT_EQ(e->originalPath, c.original) << c.name.toStdString();
+        mine.push_back(*e);
+    }
+    FileOpResult r = runJob(RestoreFromTrash(mine));
+    EXPECT_EQ(r.skipped.size(), 2u);
+    for (const Case& c : cases) {
+        if (c.original.isEmpty())
+            EXPECT_EQ(readBytes(c.root + "/files/" + c.name), c.name);
+        else
+            EXPECT_EQ(readBytes(c.original), c.name) << c.name.toStdString();
+    }
+}
+
+// A system volume's trash would never be shown or emptied by the Trash: nothing goes there.
+TEST_F(TrashTest, SystemVolumesGetNoTrash)
+{
+    char templ[] = "/run/corvane-trash-XXXXXX";
+    ASSERT_TRUE(::mkdtemp(templ));
+    const QByteArray top = templ;
+    {
+        TmpfsMount vol(top, "1m");
+        ASSERT_TRUE(vol.ok());
+        writeBytes(top + "/x", "system");
+        FileOpResult r = runJob(TrashFiles({top + "/x"}));
+        EXPECT_EQ(r.noTrash, std::vector<QByteArray>{top + "/x"});
+        EXPECT_EQ(readBytes(top + "/x"), "system");
+        EXPECT_EQ(namesIn(top), std::vector<QByteArray>{"x"});
+    }
+    ::rmdir(templ);
 }

@@ -111,3 +111,45 @@ TEST(ShellLinks, ReadShortcutFollowsSymlinksAndLinkDesktopFiles)
     EXPECT_TRUE(corvane::platform::Failed(ReadShortcut(dir.filePath("app.desktop"), false, data)));
     EXPECT_TRUE(corvane::platform::Failed(ReadShortcut(dir.filePath("missing"), false, data)));
 }
+
+// Desktop entries are key files, not INI files: commas, semicolons, escapes, localized keys and
+// comments all have their own meaning there.
+TEST(ShellLinks, ReadShortcutReadsDesktopEntryValuesAsKeyFilesDo)
+{
+    TempDir dir;
+    const QByteArray d = dir.pathBytes();
+    struct Case {
+        const char* file;
+        QByteArray entry;
+        const char* target;  // relative to dir; what the link leads to
+        const char* comment;
+    };
+    const Case cases[] = {
+        {"comma", "[Desktop Entry]\nType=Link\nURL=file://" + d + "/a,b\n", "a,b", ""},
+        {"semicolon", "[Desktop Entry]\nType=Link\nURL=file://" + d + "/x;y\n", "x;y", ""},
+        {"escaped-semicolon", "[Desktop Entry]\nType=Link\nURL=file://" + d + "/x\\;y\n", "x;y", ""},
+        {"space", "[Desktop Entry]\nType=Link\nURL=file://" + d + "/with space\n", "with space", ""},
+        {"encoded-space", "[Desktop Entry]\nType=Link\nURL=file://" + d + "/with%20space\n", "with space", ""},
+        {"escaped-space", "[Desktop Entry]\nType=Link\nURL=file://" + d + "/lead\\sspace\n", "lead space", ""},
+        {"localized",
+         "# made by hand\n[Desktop Entry]\nName[de]=Ziel\nComment[de]=Hier, dort\nComment=Here, there\n"
+         "Type=Link\nURL=file://" + d + "/a,b\n\n[Desktop Action x]\nURL=file:///etc\n",
+         "a,b", "Here, there"},
+    };
+    for (const Case& c : cases) {
+        dir.addFolder(c.target);
+        dir.addFile(QByteArray(c.file) + ".desktop", c.entry);
+        TLinkData data;
+        ASSERT_EQ(ReadShortcut(dir.filePath(QString::fromLatin1(c.file) + ".desktop"), false, data), corvane::platform::S_OK) << c.file;
+        EXPECT_EQ(data.Path, dir.filePath(QString::fromUtf8(c.target))) << c.file;
+        EXPECT_TRUE(data.FindData.Attributes & corvane::platform::SFGAO_FOLDER) << c.file;
+        EXPECT_EQ(data.Description, QString::fromUtf8(c.comment)) << c.file;
+    }
+    // What is no valid key file leads nowhere.
+    for (const QByteArray& bad : {QByteArray("Type=Link\nURL=file:///\n"), QByteArray("[Desktop Entry]\nType=Link\n"),
+                                  QByteArray("[Desktop Entry]\nType=Link\nURL=file:///tmp\\\n"), QByteArray("\xff\xfe[\n")}) {
+        dir.addFile("bad.desktop", bad);
+        TLinkData data;
+        EXPECT_TRUE(corvane::platform::Failed(ReadShortcut(dir.filePath("bad.desktop"), false, data))) << bad.toStdString();
+    }
+}
