@@ -6,6 +6,7 @@
 #include "Utility.h"
 #include "platform/NameCodec.h"
 #include "platform/ShellOpen.h"
+#include "platform/Trash.h"
 #include "shellctl/ShellMenu.h"
 
 #include <QAction>
@@ -99,7 +100,7 @@ HResult TShellDropUi::DropFiles(QObject* owner, std::uint32_t effect, const std:
         return S_OK;
     }
     const bool move = effect == DROPEFFECT_MOVE;
-    const FileOpResult r = RunFileOperation(move ? MoveFiles(files, folder) : CopyFiles(files, folder),
+    const FileOpResult r = RunFileOperation(move ? MoveFilesWithTrashInfo(files, folder) : CopyFiles(files, folder),
                                             QString::fromUtf8(move ? shelltexts::Moving : shelltexts::Copying), parent);
     return r.status == FileOpResult::Completed ? S_OK : E_FAIL;
 }

@@ -176,7 +176,7 @@ platform::HResult TShellVerbUi::paste(const VerbTarget& t, QWidget* owner)
         MsgBox(Text(shelltexts::NothingToPaste), QString(), MB_ICONINFORMATION);
         return E_FAIL;
     }
-    std::unique_ptr<FileOperation> op = files.cut ? MoveFiles(files.paths, target) : CopyFiles(files.paths, target);
+    std::unique_ptr<FileOperation> op = files.cut ? MoveFilesWithTrashInfo(files.paths, target) : CopyFiles(files.paths, target);
     const FileOpResult r = RunFileOperation(std::move(op), Text(files.cut ? shelltexts::Moving : shelltexts::Copying), owner);
     if (files.cut && r.status == FileOpResult::Completed) {
         // What was cut is gone from where it was: pasting again would find nothing.

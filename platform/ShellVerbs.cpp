@@ -148,7 +148,8 @@ std::vector<int> IContextMenu::offsets(unsigned flags) const
             out.push_back(voCut);
         if (t.allHave(SFGAO_CANCOPY))
             out.push_back(voCopy);
-        if (t.paths.size() == 1 && t.allHave(SFGAO_FOLDER))
+        // Not into a trash's files folder: what is pasted there would lie without its info.
+        if (t.paths.size() == 1 && t.allHave(SFGAO_FOLDER) && TrashPlaceOf(t.paths.front()) == TrashPlace::Outside)
             out.push_back(voPaste);
         out.push_back(Separator);
         if (t.allHave(SFGAO_CANLINK))

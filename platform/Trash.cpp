@@ -713,6 +713,32 @@ std::unique_ptr<FileOperation> RestoreFromTrash(std::vector<TrashEntry> entries)
     return std::make_unique<RestoreOperation>(std::move(items), std::move(unknown));
 }
 
+std::unique_ptr<FileOperation> MoveFilesWithTrashInfo(std::vector<QByteArray> sources, const QByteArray& targetFolder)
+{
+    const QByteArray target = CleanPath(targetFolder);
+    std::vector<TransferItem> items;
+    items.reserve(sources.size());
+    // Sources mostly share their folder: whether it is a trash's files folder is asked once.
+    QByteArray lastParent;
+    bool parentIsTrash = false;
+    for (const QByteArray& s : sources) {
+        TransferItem item;
+        item.source = CleanPath(s);
+        item.targetDir = target;
+        item.targetName = BaseName(item.source);
+        const QByteArray parent = ParentOf(item.source);
+        if (parent != lastParent) {
+            lastParent = parent;
+            parentIsTrash = TrashPlaceOf(parent) == TrashPlace::FilesFolder;
+        }
+        TrashEntry e;
+        if (parentIsTrash && TrashEntryOf(item.source, &e))
+            item.companion = e.infoPath();
+        items.push_back(std::move(item));
+    }
+    return std::make_unique<TransferOperation>(FileOpKind::Move, std::move(items));
+}
+
 std::unique_ptr<FileOperation> DeleteFromTrash(std::vector<TrashEntry> entries)
 {
     std::vector<DeleteItem> items;

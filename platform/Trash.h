@@ -65,6 +65,9 @@ std::unique_ptr<FileOperation> TrashFiles(std::vector<QByteArray> paths);
 // Moves entries back to their original paths, creating missing folders. A name clash there is a
 // conflict question (replace, skip, keep both).
 std::unique_ptr<FileOperation> RestoreFromTrash(std::vector<TrashEntry> entries);
+// Moves files into a folder as MoveFiles() does. An item that is taken out of a trash (cut or
+// dragged in another program) takes its info file along: it goes once the item is out.
+std::unique_ptr<FileOperation> MoveFilesWithTrashInfo(std::vector<QByteArray> sources, const QByteArray& targetFolder);
 // Deletes entries for good, with their info files.
 std::unique_ptr<FileOperation> DeleteFromTrash(std::vector<TrashEntry> entries);
 // Deletes everything in every trash folder of this user.

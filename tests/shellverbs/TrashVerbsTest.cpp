@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QMenu>
+#include <QMimeData>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -233,4 +234,25 @@ TEST_F(TrashVerbs, DetailsViewShowsWhereItemsCameFromAndSortsByIt)
     for (int i = 0; i < model->columnCount(); ++i)
         headers << model->headerData(i, Qt::Horizontal).toString();
     EXPECT_EQ(headers, (QStringList{"Name", "Size", "Type", "Modified"}));
+}
+
+// Another program's cut of a trashed item: pasting it here takes the item out of the trash and
+// its info with it; the trash's own folder takes no paste.
+TEST_F(TrashVerbs, ItemsCutElsewhereLeaveTheTrashWithTheirInfo)
+{
+    dir.addFolder("dst");
+    auto* data = new QMimeData;
+    data->setData("x-special/gnome-copied-files", "cut\n" + platform::PathToFileUri(trash + "/files/a.txt"));
+    QGuiApplication::clipboard()->setMimeData(data);
+    TShellList list;
+    list.Folder().SetPath(QString::fromLocal8Bit(p("dst")));
+    list.InvokeFolderVerb("paste");
+    EXPECT_TRUE(exists(p("dst/a.txt")));
+    EXPECT_FALSE(exists(trash + "/files/a.txt"));
+    EXPECT_FALSE(exists(trash + "/info/a.txt.trashinfo"));
+
+    // The files folder as an item of its trash folder: no paste into it.
+    list.Folder().SetPath(QString::fromLocal8Bit(trash));
+    select(list, {"files"});
+    EXPECT_FALSE(menuOf(list).contains(QStringLiteral("&Paste")));
 }
