@@ -1,5 +1,8 @@
 #pragma once
 // Owners of a file descriptor and of a directory stream, closed on every path.
+#include <QByteArray>
+
+#include <cerrno>
 #include <dirent.h>
 #include <unistd.h>
 
@@ -89,5 +92,25 @@ public:
 private:
     DIR* m_dir = nullptr;
 };
+
+// Reads from the descriptor's current position to the end. False when more than `limit` bytes
+// come (a negative limit has none); `out` then holds nothing.
+inline bool ReadToEnd(int fd, QByteArray& out, qint64 limit = -1)
+{
+    out.clear();
+    char buf[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return true;
+        out.append(buf, n);
+        if (limit >= 0 && out.size() > limit) {
+            out.clear();
+            return false;
+        }
+    }
+}
 
 } // namespace corvane::core

@@ -1,6 +1,7 @@
 #include "DesktopEntry.h"
 
 #include "GlibPtr.h"
+#include "core/UniqueFd.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -21,21 +22,8 @@ QByteArray readRegularFile(const QByteArray& path, qint64 limit)
         return {};
     QByteArray out;
     struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= limit) {
-        char buf[16384];
-        for (;;) {
-            const ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            out.append(buf, n);
-            if (out.size() > limit) {
-                out.clear();
-                break;
-            }
-        }
-    }
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= limit)
+        core::ReadToEnd(fd, out, limit);
     ::close(fd);
     return out;
 }

@@ -2,6 +2,7 @@
 // Internals shared by the file-operation jobs and the trash: the transfer (copy, move, restore)
 // and delete engines, and small POSIX helpers. Not for the UI: it uses FileOperation.h and Trash.h.
 #include "FileOperation.h"
+#include "core/UniqueFd.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -11,41 +12,7 @@
 
 namespace corvane::platform::fileops {
 
-// Owns a file descriptor.
-class Fd
-{
-public:
-    Fd() = default;
-    explicit Fd(int fd) : m_fd(fd) {}
-    Fd(Fd&& o) noexcept : m_fd(o.release()) {}
-    Fd& operator=(Fd&& o) noexcept
-    {
-        if (this != &o)
-            reset(o.release());
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { reset(); }
-
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    int release()
-    {
-        int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-    void reset(int fd = -1)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd = -1;
-};
+using Fd = core::UniqueFd;
 
 QByteArray JoinPath(const QByteArray& dir, const QByteArray& name);
 // The names in a folder without "." and ".."; false when it cannot be read.

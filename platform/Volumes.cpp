@@ -1,5 +1,7 @@
 #include "Volumes.h"
 
+#include "core/UniqueFd.h"
+
 #include <QFile>
 #include <QHash>
 #include <QMutex>
@@ -186,17 +188,8 @@ VolumeCache& cache()
 QByteArray readAllFrom(int fd)
 {
     QByteArray text;
-    if (::lseek(fd, 0, SEEK_SET) != 0)
-        return text;
-    char buf[16384];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        text.append(buf, n);
-    }
+    if (::lseek(fd, 0, SEEK_SET) == 0)
+        core::ReadToEnd(fd, text);
     return text;
 }
 

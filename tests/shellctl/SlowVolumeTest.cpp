@@ -5,23 +5,13 @@
 
 #include <QTest>
 #include <QTreeView>
+#include "tests/support/TreeNodes.h"
+
 #include <gtest/gtest.h>
 
 using namespace corvane::shellctl;
+using corvane::test::childNamed;
 using corvane::test::StallFs;
-
-namespace {
-
-QTreeWidgetItem* childNamed(QTreeWidgetItem* node, const QString& name)
-{
-    for (int i = 0; node && i < node->childCount(); ++i) {
-        if (node->child(i)->text(0) == name)
-            return node->child(i);
-    }
-    return nullptr;
-}
-
-} // namespace
 
 TEST(SlowVolume, ListShowsDetailsWithoutAskingTheVolume)
 {

@@ -5,21 +5,15 @@
 
 #include <QTest>
 #include <QTimer>
+#include "tests/support/TreeNodes.h"
+
 #include <gtest/gtest.h>
 
 using namespace corvane::shellctl;
+using corvane::test::childNamed;
 using corvane::test::TempDir;
 
 namespace {
-
-QTreeWidgetItem* childNamed(QTreeWidgetItem* node, const QString& name)
-{
-    for (int i = 0; node && i < node->childCount(); ++i) {
-        if (node->child(i)->text(0) == name)
-            return node->child(i);
-    }
-    return nullptr;
-}
 
 int expandedBelow(QTreeWidgetItem* node)
 {

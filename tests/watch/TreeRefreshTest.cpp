@@ -4,6 +4,7 @@
 #include "WatchWindows.h"
 #include "tests/support/StallFs.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TreeNodes.h"
 
 #include <QDir>
 #include <cstdio>
@@ -11,19 +12,6 @@
 
 using namespace corvane::shellctl;
 using namespace corvane::test;
-
-namespace {
-
-QTreeWidgetItem* childNamed(QTreeWidgetItem* node, const QString& name)
-{
-    for (int i = 0; node && i < node->childCount(); ++i) {
-        if (node->child(i)->text(0) == name)
-            return node->child(i);
-    }
-    return nullptr;
-}
-
-} // namespace
 
 TEST(TreeRefresh, FolderDeletedElsewhereVanishesAndItsParentIsSelected)
 {
