@@ -85,13 +85,24 @@ void TfrmMain::ArrangeChildren()
         tile(LastArrangement == 'V');
 }
 
-void TfrmMain::tile(bool vertical)
+namespace {
+
+// The windows that tiling and cascading place: shown and not minimized, oldest first.
+QList<QMdiSubWindow*> arrangeable(QMdiArea* mdi)
 {
     QList<QMdiSubWindow*> windows;
-    for (QMdiSubWindow* w : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
+    for (QMdiSubWindow* w : mdi->subWindowList(QMdiArea::CreationOrder)) {
         if (!w->isMinimized() && w->isVisible())
             windows.append(w);
     }
+    return windows;
+}
+
+} // namespace
+
+void TfrmMain::tile(bool vertical)
+{
+    const QList<QMdiSubWindow*> windows = arrangeable(m_mdi);
     if (windows.isEmpty())
         return;
     QRect area = m_mdi->viewport()->rect();
@@ -126,11 +137,7 @@ void TfrmMain::actTileVertExecute()
 
 void TfrmMain::cascade()
 {
-    QList<QMdiSubWindow*> windows;
-    for (QMdiSubWindow* w : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
-        if (!w->isMinimized() && w->isVisible())
-            windows.append(w);
-    }
+    const QList<QMdiSubWindow*> windows = arrangeable(m_mdi);
     if (windows.isEmpty())
         return;
     // Each window one title bar lower and to the right; together they fill the area.
