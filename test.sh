@@ -6,4 +6,5 @@ scripts/setup.sh
 cmake --build build
 export QT_QPA_PLATFORM=offscreen
 cd build
-ctest --output-on-failure --timeout 300 -j2 "$@"
+# One test at a time: tests mount volumes and use the trash, which every other test sees too.
+ctest --output-on-failure --timeout 300 "$@"
