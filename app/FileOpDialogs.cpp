@@ -52,15 +52,6 @@ QString timeText(std::time_t t)
     return QLocale::system().toString(QDateTime::fromSecsSinceEpoch(qint64(t)), QLocale::ShortFormat);
 }
 
-// Runs `ask` on the window's thread and waits for the answer (the job's thread calls this).
-template <typename Answer, typename Ask>
-Answer onUiThread(QObject* context, Ask ask)
-{
-    Answer answer{};
-    QMetaObject::invokeMethod(context, [&] { answer = ask(); }, Qt::BlockingQueuedConnection);
-    return answer;
-}
-
 } // namespace
 
 void SetFileOpAnswerers(FileOpAnswerers a)
@@ -193,12 +184,9 @@ ErrorAnswer AskError(const ErrorQuestion& q, QWidget* parent)
 FileOpResult RunFileOperation(std::unique_ptr<FileOperation> op, const QString& title, QWidget* parent)
 {
     TfrmFileOpProgress dlg(*op, title, parent);
-    op->setConflictHandler([&dlg](const ConflictQuestion& q) {
-        return onUiThread<ConflictAnswer>(&dlg, [&] { return AskConflict(q, &dlg); });
-    });
-    op->setErrorHandler([&dlg](const ErrorQuestion& q) {
-        return onUiThread<ErrorAnswer>(&dlg, [&] { return AskError(q, &dlg); });
-    });
+    // The job asks on this thread and waits for the answer.
+    op->setConflictHandler([&dlg](const ConflictQuestion& q) { return AskConflict(q, &dlg); });
+    op->setErrorHandler([&dlg](const ErrorQuestion& q) { return AskError(q, &dlg); });
     QEventLoop loop;
     QObject::connect(op.get(), &FileOperation::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     QTimer poll;

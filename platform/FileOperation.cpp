@@ -244,19 +244,12 @@ int MakePath(const QByteArray& path, mode_t mode)
 } // namespace fileops
 
 // ---------------------------------------------------------------------------------------------
-// FileOperation: thread, questions, counters
+// FileOperation: questions and results
 
 FileOperation::FileOperation(FileOpKind kind, QObject* parent)
-    : QObject(parent)
+    : core::Job(parent)
     , m_kind(kind)
 {
-}
-
-FileOperation::~FileOperation()
-{
-    cancel();
-    if (m_thread.joinable())
-        m_thread.join();
 }
 
 void FileOperation::setConflictHandler(ConflictHandler handler)
@@ -269,88 +262,22 @@ void FileOperation::setErrorHandler(ErrorHandler handler)
     m_onError = std::move(handler);
 }
 
-void FileOperation::setProgressHandler(ProgressHandler handler)
-{
-    m_onProgress = std::move(handler);
-}
-
-void FileOperation::setProgressInterval(int intervalMs)
-{
-    m_intervalNs = qint64(std::max(intervalMs, 0)) * 1'000'000;
-}
-
-void FileOperation::start()
-{
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_state != State::Idle || m_thread.joinable())
-            return;
-    }
-    m_thread = std::thread([this] { run(); });
-}
-
-void FileOperation::run()
-{
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_state != State::Idle)
-            return;
-        m_state = State::Running;
-    }
-    m_rateSampleNs = nowNs();
-    try {
-        execute();
-    } catch (const std::exception& e) {
-        // Out of memory on a huge tree: stop cleanly; what was done stays done.
-        addSkipped({}, QString::fromLocal8Bit(e.what()));
-        cancel();
-    }
-    publishNow();
-    {
-        std::lock_guard lock(m_mutex);
-        if (isCancelled() && m_result.status == FileOpResult::Completed)
-            m_result.status = FileOpResult::Cancelled;
-    }
-    emit finished();
-    {
-        std::lock_guard lock(m_mutex);
-        m_state = State::Finished;
-    }
-    m_finishedCv.notify_all();
-}
-
-bool FileOperation::wait(int msecs)
-{
-    std::unique_lock lock(m_mutex);
-    auto done = [this] { return m_state == State::Finished; };
-    if (msecs < 0) {
-        m_finishedCv.wait(lock, done);
-        return true;
-    }
-    return m_finishedCv.wait_for(lock, std::chrono::milliseconds(msecs), done);
-}
-
-void FileOperation::cancel()
-{
-    m_cancel.store(true, std::memory_order_relaxed);
-}
-
-bool FileOperation::isFinished() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_state == State::Finished;
-}
-
-FileOpProgress FileOperation::progress() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_published;
-}
-
 FileOpResult FileOperation::result() const
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(resultMutex());
     return m_result;
+}
+
+void FileOperation::conclude()
+{
+    std::lock_guard lock(resultMutex());
+    if (isCancelled() && m_result.status == FileOpResult::Completed)
+        m_result.status = FileOpResult::Cancelled;
+}
+
+void FileOperation::failed(const QString& message)
+{
+    addSkipped({}, message);
 }
 
 ConflictAnswer FileOperation::askConflict(const ConflictQuestion& q)
@@ -360,11 +287,14 @@ ConflictAnswer FileOperation::askConflict(const ConflictQuestion& q)
         return {m_mergeAnswer, true};
     if (!merge && m_rememberConflict)
         return {m_conflictAnswer, true};
-    publishNow();
-    ConflictAnswer a = m_onConflict ? m_onConflict(q) : ConflictAnswer{};
-    // Time spent waiting for the user is no copying time.
-    m_rateSampleNs = nowNs();
-    m_rateSampleBytes = m_work.doneBytes;
+    ConflictAnswer a;
+    if (m_onConflict) {
+        publishNow();
+        a = ask([this, &q] { return m_onConflict(q); }, ConflictAnswer{});
+        // Cancelled while the question waited: the question is void.
+        if (isCancelled())
+            a = {ConflictAction::Cancel, false};
+    }
     if (a.action == ConflictAction::Cancel) {
         cancel();
     } else if (a.applyToAll) {
@@ -378,13 +308,11 @@ ErrorAction FileOperation::askError(const QByteArray& path, const QString& actio
 {
     ErrorQuestion q{path, action, error, ErrnoMessage(error)};
     ErrorAnswer a;
-    if (m_skipAllErrors) {
-        a.action = ErrorAction::Skip;
-    } else {
+    if (!m_skipAllErrors && m_onError) {
         publishNow();
-        a = m_onError ? m_onError(q) : ErrorAnswer{};
-        m_rateSampleNs = nowNs();
-        m_rateSampleBytes = m_work.doneBytes;
+        a = ask([this, &q] { return m_onError(q); }, ErrorAnswer{});
+        if (isCancelled())
+            a = {ErrorAction::Cancel, false};
     }
     if (a.action == ErrorAction::Skip) {
         addSkipped(path, q.action + QStringLiteral(" \"") + Shown(path) + QStringLiteral("\": ") + q.message);
@@ -398,79 +326,27 @@ ErrorAction FileOperation::askError(const QByteArray& path, const QString& actio
 
 void FileOperation::refuse(const QString& message)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(resultMutex());
     m_result.status = FileOpResult::Refused;
     m_result.message = message;
 }
 
 void FileOperation::addSkipped(const QByteArray& path, const QString& message)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(resultMutex());
     m_result.skipped.push_back({path, message});
 }
 
 void FileOperation::addCreated(const QByteArray& path)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(resultMutex());
     m_result.created.push_back(path);
 }
 
 void FileOperation::addNoTrash(const QByteArray& path)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(resultMutex());
     m_result.noTrash.push_back(path);
-}
-
-void FileOperation::setScanning(bool scanning)
-{
-    m_work.scanning = scanning;
-    publishNow();
-}
-
-void FileOperation::addTotals(qint64 bytes, qint64 items)
-{
-    m_work.totalBytes += bytes;
-    m_work.totalItems += items;
-}
-
-void FileOperation::addDone(qint64 bytes, qint64 items)
-{
-    m_work.doneBytes += bytes;
-    m_work.doneItems += items;
-}
-
-void FileOperation::setCurrentFile(const QByteArray& path)
-{
-    m_work.currentFile = path;
-}
-
-void FileOperation::publishIfDue()
-{
-    if (nowNs() >= m_nextPublishNs)
-        publishNow();
-}
-
-void FileOperation::publishNow()
-{
-    const qint64 now = nowNs();
-    const qint64 span = now - m_rateSampleNs;
-    if (span >= 200'000'000) {
-        double recent = double(m_work.doneBytes - m_rateSampleBytes) * 1e9 / double(span);
-        m_work.bytesPerSecond = m_work.bytesPerSecond <= 0 ? recent : 0.5 * m_work.bytesPerSecond + 0.5 * recent;
-        m_rateSampleNs = now;
-        m_rateSampleBytes = m_work.doneBytes;
-    }
-    FileOpProgress shown = m_work;
-    // Renamed folders count as one item, merged ones as many: never show more than all.
-    shown.doneItems = std::min(shown.doneItems, std::max(shown.totalItems, qint64(0)));
-    shown.doneBytes = std::clamp(shown.doneBytes, qint64(0), std::max(shown.totalBytes, qint64(0)));
-    {
-        std::lock_guard lock(m_mutex);
-        m_published = shown;
-    }
-    m_nextPublishNs = now + m_intervalNs;
-    if (m_onProgress)
-        m_onProgress(shown);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -668,6 +544,7 @@ bool TransferOperation::validate()
 void TransferOperation::scan()
 {
     setScanning(true);
+    publishNow();
     for (TransferItem& item : m_items) {
         if (isCancelled())
             break;
@@ -690,6 +567,7 @@ void TransferOperation::scan()
         addTotals(bytes, items);
     }
     setScanning(false);
+    publishNow();
 }
 
 void TransferOperation::measure(const QByteArray& path, const struct stat& st, qint64* bytes, qint64* items)
@@ -1588,6 +1466,7 @@ void DeleteOperation::execute()
         }
     }
     setScanning(true);
+    publishNow();
     for (const DeleteItem& item : m_items) {
         if (isCancelled())
             return;
@@ -1596,6 +1475,7 @@ void DeleteOperation::execute()
         addTotals(0, std::max<qint64>(items, 1));
     }
     setScanning(false);
+    publishNow();
     for (const DeleteItem& item : m_items) {
         if (isCancelled())
             return;
