@@ -4,6 +4,9 @@
 #include "FileOperationTexts.h"
 #include "NameCodec.h"
 #include "Namespace.h"
+#include "core/PathText.h"
+#include "core/TreeWalker.h"
+#include "core/UniqueFd.h"
 
 #include <QDir>
 #include <QFile>
@@ -131,29 +134,19 @@ namespace fileops {
 
 bool EntryNames(const QByteArray& dir, std::vector<QByteArray>& names)
 {
-    DIR* d = ::opendir(dir.constData());
+    core::DirStream d = core::DirStream::open(dir.constData());
     if (!d)
         return false;
-    while (dirent* e = ::readdir(d)) {
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-            names.emplace_back(e->d_name);
-    }
-    ::closedir(d);
+    while (dirent* e = d.next())
+        names.emplace_back(e->d_name);
     return true;
-}
-
-QByteArray JoinPath(const QByteArray& dir, const QByteArray& name)
-{
-    if (dir.endsWith('/'))
-        return dir + name;
-    return dir + '/' + name;
 }
 
 QByteArray CleanPath(const QByteArray& path)
 {
     QByteArray p = path;
     if (!p.startsWith('/'))
-        p = JoinPath(QFile::encodeName(QDir::currentPath()), p);
+        p = core::JoinRawPath(QFile::encodeName(QDir::currentPath()), p);
     while (p.contains("//"))
         p.replace("//", "/");
     while (p.size() > 1 && p.endsWith('/'))
@@ -177,7 +170,7 @@ QByteArray FreeName(const QByteArray& dir, const QByteArray& name, bool isFolder
     struct stat st;
     for (int n = copyStyle ? 1 : 2; n < 1'000'000; ++n) {
         QByteArray candidate = copyStyle ? CopyName(name, isFolder, n) : NumberedName(name, isFolder, n);
-        if (!lstatPath(JoinPath(dir, candidate), &st) && errno == ENOENT)
+        if (!lstatPath(core::JoinRawPath(dir, candidate), &st) && errno == ENOENT)
             return candidate;
     }
     return NumberedName(name, isFolder, int(QRandomGenerator::global()->bounded(1'000'000, INT_MAX)));
@@ -209,22 +202,22 @@ void RemoveTree(const QByteArray& path)
     struct stat st;
     if (!lstatPath(path, &st))
         return;
-    if (S_ISDIR(st.st_mode)) {
-        ::chmod(path.constData(), 0700);
-        std::vector<QByteArray> names;
-        if (DIR* d = ::opendir(path.constData())) {
-            while (dirent* e = ::readdir(d)) {
-                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                    names.emplace_back(e->d_name);
-            }
-            ::closedir(d);
-        }
-        for (const QByteArray& n : names)
-            RemoveTree(JoinPath(path, n));
-        ::rmdir(path.constData());
-    } else {
+    if (!S_ISDIR(st.st_mode)) {
         ::unlink(path.constData());
+        return;
     }
+    // Emptied as it is walked; folders are opened up first, in case a copy made them read-only.
+    ::chmod(path.constData(), 0700);
+    core::TreeWalker walker({.stat = false, .leaveFolders = true});
+    walker.onLeave([](const core::WalkEntry& e) { ::unlinkat(e.dirFd, e.name, AT_REMOVEDIR); });
+    walker.walk(path, [](const core::WalkEntry& e) {
+        if (e.isFolder())
+            ::fchmodat(e.dirFd, e.name, 0700, 0);
+        else
+            ::unlinkat(e.dirFd, e.name, 0);
+        return core::WalkStep::Continue;
+    });
+    ::rmdir(path.constData());
 }
 
 int MakePath(const QByteArray& path, mode_t mode)
@@ -239,6 +232,31 @@ int MakePath(const QByteArray& path, mode_t mode)
     if (::mkdir(path.constData(), mode) != 0 && errno != EEXIST)
         return errno;
     return 0;
+}
+
+FolderIds FoldersUpFrom(QByteArray dir)
+{
+    char* real = ::realpath(dir.constData(), nullptr);
+    while (!real && dir != "/") {
+        dir = ParentOf(dir);
+        real = ::realpath(dir.constData(), nullptr);
+    }
+    QByteArray at = real ? QByteArray(real) : QByteArray("/");
+    std::free(real);
+    FolderIds ids;
+    for (;;) {
+        struct stat st;
+        if (::stat(at.constData(), &st) == 0)
+            ids.emplace_back(st.st_dev, st.st_ino);
+        if (at == "/")
+            return ids;
+        at = ParentOf(at);
+    }
+}
+
+bool Contains(const FolderIds& ids, const struct stat& st)
+{
+    return std::any_of(ids.begin(), ids.end(), [&](const auto& id) { return id.first == st.st_dev && id.second == st.st_ino; });
 }
 
 } // namespace fileops
@@ -381,23 +399,6 @@ bool isItemName(const QByteArray& name)
     return !name.isEmpty() && name != "." && name != ".." && !name.contains('/');
 }
 
-// Whether `dir` is the folder `folder` or lies inside it. Folders are compared as the file system
-// sees them, not by their paths: a bind mount shows the same folder under another path.
-bool isWithin(const QByteArray& dir, const struct stat& folder)
-{
-    char* real = ::realpath(dir.constData(), nullptr);
-    QByteArray at = real ? QByteArray(real) : CleanPath(dir);
-    std::free(real);
-    for (;;) {
-        struct stat st;
-        if (::stat(at.constData(), &st) == 0 && st.st_dev == folder.st_dev && st.st_ino == folder.st_ino)
-            return true;
-        if (at == "/")
-            return false;
-        at = ParentOf(at);
-    }
-}
-
 // Gives an unnamed file its name; fails with EEXIST rather than replace anything.
 int linkUnnamed(int fd, const QByteArray& target)
 {
@@ -502,6 +503,7 @@ void TransferOperation::execute()
     for (TransferItem& item : m_items) {
         if (isCancelled())
             break;
+        m_item = &item;
         transferItem(item);
     }
     discardPending();
@@ -529,11 +531,13 @@ bool TransferOperation::validate()
         }
     }
     // A folder never goes into itself or its own subfolder: refused before anything is written.
+    // Folders are compared as the file system knows them, not by their paths: a bind mount shows
+    // the same folder under another path.
     for (const TransferItem& item : m_items) {
         struct stat st;
         if (!lstatPath(item.source, &st) || !S_ISDIR(st.st_mode))
             continue;
-        if (isWithin(item.targetDir, st)) {
+        if (Contains(FoldersUpFrom(item.targetDir), st)) {
             refuse(withName(m_move ? texts::MoveIntoItself : texts::CopyIntoItself, item.source));
             return false;
         }
@@ -548,10 +552,15 @@ void TransferOperation::scan()
     for (TransferItem& item : m_items) {
         if (isCancelled())
             break;
+        m_item = &item;
         struct stat st, dir;
         if (!lstatPath(item.source, &st)) {
             addTotals(0, 1);
             continue;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            item.holdsSource = FoldersUpFrom(ParentOf(item.source));
+            item.holdsTarget = FoldersUpFrom(item.targetDir);
         }
         // A move within one volume is a rename: one item, whatever it holds.
         QByteArray probe = item.targetDir;
@@ -579,15 +588,30 @@ void TransferOperation::measure(const QByteArray& path, const struct stat& st, q
         return;
     setCurrentFile(path);
     publishIfDue();
-    std::vector<QByteArray> names;
-    if (!EntryNames(path, names))
-        return;
-    for (const QByteArray& name : names) {
-        QByteArray child = JoinPath(path, name);
-        struct stat cst;
-        if (lstatPath(child, &cst))
-            measure(child, cst, bytes, items);
-    }
+    // Counted as the copy will go: a folder that leads back is one item, its contents none.
+    core::TreeWalker walker({}, &cancelFlag());
+    walker.onProgress([this](const core::WalkProgress& p) {
+        if (p.current)
+            setCurrentFile(*p.current);
+        publishIfDue();
+    });
+    walker.walk(path, [&](const core::WalkEntry& e) {
+        ++*items;
+        if (S_ISREG(e.st.st_mode))
+            *bytes += e.st.st_size;
+        return e.isFolder() && leadsBack(e.st) != nullptr ? core::WalkStep::Skip : core::WalkStep::Continue;
+    });
+}
+
+const char* TransferOperation::leadsBack(const struct stat& folder) const
+{
+    // Entering a folder that holds the item, or one being copied, would copy the item into itself
+    // again and again; entering the target folder would copy the copy.
+    if (Contains(m_item->holdsSource, folder) || Contains(m_copying, folder))
+        return texts::FolderLoop;
+    if (Contains(m_item->holdsTarget, folder))
+        return texts::HoldsTargetFolder;
+    return nullptr;
 }
 
 void TransferOperation::countSkipped(const QByteArray& path, const struct stat& st)
@@ -664,8 +688,15 @@ TransferOperation::Step TransferOperation::transfer(const QByteArray& src, const
         return Step::Cancelled;
     setCurrentFile(src);
     publishIfDue();
+    if (S_ISDIR(st.st_mode)) {
+        if (const char* why = leadsBack(st)) {
+            addSkipped(src, withName(why, src));
+            addDone(0, 1);
+            return Step::Skipped;
+        }
+    }
 
-    QByteArray dst = JoinPath(dstDir, name);
+    QByteArray dst = core::JoinRawPath(dstDir, name);
     bool replace = false;
     bool merge = false;
     struct stat tst;
@@ -695,7 +726,7 @@ TransferOperation::Step TransferOperation::transfer(const QByteArray& src, const
             return Step::Skipped;
         case ConflictAction::KeepBoth:
             name = FreeName(dstDir, name, q.sourceIsFolder, false);
-            dst = JoinPath(dstDir, name);
+            dst = core::JoinRawPath(dstDir, name);
             break;
         case ConflictAction::Replace:
             (q.sourceIsFolder ? merge : replace) = true;
@@ -746,13 +777,9 @@ TransferOperation::Step TransferOperation::transfer(const QByteArray& src, const
 bool TransferOperation::listFolder(const QByteArray& src, const struct stat& st, Names* names, Step* step)
 {
     for (;;) {
-        DIR* d = ::opendir(src.constData());
-        if (d) {
-            while (dirent* e = ::readdir(d)) {
-                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                    names->emplace_back(QByteArray(e->d_name), e->d_type);
-            }
-            ::closedir(d);
+        if (core::DirStream d = core::DirStream::open(src.constData())) {
+            while (dirent* e = d.next())
+                names->emplace_back(QByteArray(e->d_name), e->d_type);
             return true;
         }
         ErrorAction a = askError(src, uiText(texts::CannotReadFolder), errno);
@@ -792,7 +819,10 @@ TransferOperation::Step TransferOperation::copyFolder(const QByteArray& src, con
             }
         }
     }
-    return fillFolder(src, st, dst, merge, names);
+    m_copying.emplace_back(st.st_dev, st.st_ino);
+    step = fillFolder(src, st, dst, merge, names);
+    m_copying.pop_back();
+    return step;
 }
 
 TransferOperation::Step TransferOperation::copyNewFolder(const QByteArray& src, const struct stat& st,
@@ -806,10 +836,10 @@ TransferOperation::Step TransferOperation::copyNewFolder(const QByteArray& src, 
         return listed;
     QByteArray tmp;
     for (;;) {
-        tmp = JoinPath(dstDir, ".corvane-partial-XXXXXX");
+        tmp = core::JoinRawPath(dstDir, ".corvane-partial-XXXXXX");
         if (::mkdtemp(tmp.data()))
             break;
-        ErrorAction a = askError(JoinPath(dstDir, name), uiText(texts::CannotCreateFolder), errno);
+        ErrorAction a = askError(core::JoinRawPath(dstDir, name), uiText(texts::CannotCreateFolder), errno);
         if (a == ErrorAction::Cancel)
             return Step::Cancelled;
         if (a == ErrorAction::Skip) {
@@ -826,7 +856,9 @@ TransferOperation::Step TransferOperation::copyNewFolder(const QByteArray& src, 
     };
 
     ++m_direct;
+    m_copying.emplace_back(st.st_dev, st.st_ino);
     Step step = fillFolder(src, st, tmp, false, names);
+    m_copying.pop_back();
     --m_direct;
     if (step == Step::Cancelled) {
         drop();
@@ -834,23 +866,23 @@ TransferOperation::Step TransferOperation::copyNewFolder(const QByteArray& src, 
     }
     int e = 0;
     {
-        Fd dir(::open(tmp.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        core::UniqueFd dir(::open(tmp.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!dir.valid() || ::syncfs(dir.get()) != 0)
             e = errno;
     }
     if (e == 0) {
         finishFoldersFrom(folders);
-        QByteArray dst = JoinPath(dstDir, name);
+        QByteArray dst = core::JoinRawPath(dstDir, name);
         while ((e = RenameNoReplace(tmp, dst)) == EEXIST) {
             // Someone took the name meanwhile: keep both.
             name = FreeName(dstDir, name, true, false);
-            dst = JoinPath(dstDir, name);
+            dst = core::JoinRawPath(dstDir, name);
         }
         *placed = dst;
     }
     if (e != 0) {
         drop();
-        ErrorAction a = askError(JoinPath(dstDir, name), uiText(texts::CannotWrite), e);
+        ErrorAction a = askError(core::JoinRawPath(dstDir, name), uiText(texts::CannotWrite), e);
         if (a == ErrorAction::Retry)
             return copyNewFolder(src, st, dstDir, name, placed);
         return a == ErrorAction::Cancel ? Step::Cancelled : Step::Skipped;
@@ -880,12 +912,12 @@ TransferOperation::Step TransferOperation::fillFolder(const QByteArray& src, con
     for (const auto& [name, type] : names) {
         if (isCancelled())
             return Step::Cancelled;
-        QByteArray child = JoinPath(src, name);
+        QByteArray child = core::JoinRawPath(src, name);
         // A plain file in a new folder needs no lstat: opening it tells all.
         if (!merge && !m_tryRename && type == DT_REG) {
             setCurrentFile(child);
             publishIfDue();
-            Step s = copyFile(child, nullptr, JoinPath(dst, name), false);
+            Step s = copyFile(child, nullptr, core::JoinRawPath(dst, name), false);
             if (s == Step::Cancelled)
                 return s;
             skippedAny |= s == Step::Skipped;
@@ -920,7 +952,7 @@ TransferOperation::Step TransferOperation::copyFile(const QByteArray& src, const
     for (;;) {
         if (isCancelled())
             return Step::Cancelled;
-        Fd in(::open(src.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK));
+        core::UniqueFd in(::open(src.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK));
         struct stat ist {};
         int e = 0;
         QByteArray errorPath = src;
@@ -938,7 +970,7 @@ TransferOperation::Step TransferOperation::copyFile(const QByteArray& src, const
         // The copy has no name until it is complete and on the disk: an unnamed file where the
         // file system allows, else a hidden temporary name. Neither is ever a partial target.
         QByteArray tmp;
-        Fd out;
+        core::UniqueFd out;
         mode_t createdMode = 0600;
         if (e == 0 && m_direct > 0) {
             // Inside a folder that is itself still hidden: the final name at once. Writable by its
@@ -964,7 +996,7 @@ TransferOperation::Step TransferOperation::copyFile(const QByteArray& src, const
             }
         }
         if (e == 0 && !out.valid()) {
-            tmp = JoinPath(ParentOf(dst), ".corvane-XXXXXX.part");
+            tmp = core::JoinRawPath(ParentOf(dst), ".corvane-XXXXXX.part");
             out.reset(::mkostemps(tmp.data(), 5, O_CLOEXEC));
             if (!out.valid()) {
                 e = errno;
@@ -1058,7 +1090,7 @@ TransferOperation::Step TransferOperation::copySymlink(const QByteArray& src, co
                     e = ::symlink(target.constData(), tmp.constData()) == 0 ? 0 : errno;
                     break;
                 }
-                tmp = JoinPath(ParentOf(dst), ".corvane-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36)
+                tmp = core::JoinRawPath(ParentOf(dst), ".corvane-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36)
                                + ".part");
                 if (::symlink(target.constData(), tmp.constData()) == 0) {
                     e = 0;
@@ -1091,7 +1123,7 @@ TransferOperation::Step TransferOperation::copySymlink(const QByteArray& src, co
                 m_movedSources.push_back({src, st});
             return Step::Ok;
         }
-        queue(tmp, dst, replace, src, st, Fd(), 0);
+        queue(tmp, dst, replace, src, st, core::UniqueFd(), 0);
         return Step::Ok;
     }
 }
@@ -1220,7 +1252,7 @@ TransferOperation::CopyError TransferOperation::copyRange(int in, int out, off_t
 }
 
 void TransferOperation::queue(const QByteArray& tmp, const QByteArray& target, bool replace, const QByteArray& source,
-                              const struct stat& sourceStat, Fd out, qint64 bytes)
+                              const struct stat& sourceStat, core::UniqueFd out, qint64 bytes)
 {
     Pending p;
     p.tmp = tmp;
@@ -1235,7 +1267,7 @@ void TransferOperation::queue(const QByteArray& tmp, const QByteArray& target, b
         ::fstat(out.get(), &ost);
         auto known = std::find_if(m_syncFds.begin(), m_syncFds.end(), [&](const auto& s) { return s.first == ost.st_dev; });
         if (known == m_syncFds.end())
-            m_syncFds.emplace_back(ost.st_dev, Fd(::dup(out.get())));
+            m_syncFds.emplace_back(ost.st_dev, core::UniqueFd(::dup(out.get())));
         if (p.tmp.isEmpty())
             p.file = std::move(out);
     }
@@ -1261,7 +1293,7 @@ void TransferOperation::flush()
         // Find out which files did not make it.
         for (size_t i = 0; i < m_pending.size(); ++i) {
             const Pending& p = m_pending[i];
-            Fd named(p.tmp.isEmpty() ? -1 : ::open(p.tmp.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+            core::UniqueFd named(p.tmp.isEmpty() ? -1 : ::open(p.tmp.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
             const int fd = p.tmp.isEmpty() ? p.file.get() : named.get();
             if (fd >= 0 && ::fsync(fd) != 0)
                 failed[i] = errno;
@@ -1276,7 +1308,7 @@ void TransferOperation::flush()
             e = linkUnnamed(p.file.get(), p.target);
             if (e == EEXIST) {
                 // Someone took the name since it was checked: keep both.
-                p.target = JoinPath(ParentOf(p.target), FreeName(ParentOf(p.target), BaseName(p.target), false, false));
+                p.target = core::JoinRawPath(ParentOf(p.target), FreeName(ParentOf(p.target), BaseName(p.target), false, false));
                 e = linkUnnamed(p.file.get(), p.target);
             }
             p.file.reset();
@@ -1286,7 +1318,7 @@ void TransferOperation::flush()
             } else {
                 e = RenameNoReplace(p.tmp, p.target);
                 if (e == EEXIST) {
-                    p.target = JoinPath(ParentOf(p.target), FreeName(ParentOf(p.target), BaseName(p.target), false, false));
+                    p.target = core::JoinRawPath(ParentOf(p.target), FreeName(ParentOf(p.target), BaseName(p.target), false, false));
                     e = RenameNoReplace(p.tmp, p.target);
                 }
             }
@@ -1312,7 +1344,7 @@ void TransferOperation::flush()
     if (m_move) {
         // The renames must be on the disk too before an original goes.
         for (const auto& t : targetDirs) {
-            Fd fd(::open(t.second.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            core::UniqueFd fd(::open(t.second.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             if (fd.valid())
                 ::syncfs(fd.get());
         }
@@ -1354,7 +1386,7 @@ void TransferOperation::Syncer::loop()
         if (m_stop)
             return;
         m_wanted = false;
-        Fd fd(::dup(m_fd.get()));
+        core::UniqueFd fd(::dup(m_fd.get()));
         lock.unlock();
         if (fd.valid())
             ::syncfs(fd.get());
@@ -1386,7 +1418,7 @@ void TransferOperation::removeSource(const QByteArray& path, const struct stat& 
 void TransferOperation::removeMovedSources(const QByteArray& targetDir, size_t from)
 {
     // The copy's name must be on the disk too before an original goes.
-    Fd dir(::open(targetDir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    core::UniqueFd dir(::open(targetDir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.valid())
         ::syncfs(dir.get());
     // Files first, then folders from the deepest up.
@@ -1432,8 +1464,8 @@ void TransferOperation::finishFoldersFrom(size_t from)
         if (f.created) {
             // The same as a file's: owner, extended attributes (and so ACLs), mode and times.
             const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-            Fd in(::open(f.origin.constData(), flags));
-            Fd out(::open(f.target.constData(), flags));
+            core::UniqueFd in(::open(f.origin.constData(), flags));
+            core::UniqueFd out(::open(f.target.constData(), flags));
             if (out.valid())
                 copyAttributes(in.get(), out.get(), f.sourceStat, mode_t(-1), false);
         }
@@ -1467,41 +1499,56 @@ void DeleteOperation::execute()
     }
     setScanning(true);
     publishNow();
-    for (const DeleteItem& item : m_items) {
+    m_holders.resize(m_items.size());
+    for (size_t i = 0; i < m_items.size(); ++i) {
         if (isCancelled())
             return;
-        qint64 items = 0;
-        count(item.path, &items);
-        addTotals(0, std::max<qint64>(items, 1));
+        struct stat st;
+        if (lstatPath(m_items[i].path, &st) && S_ISDIR(st.st_mode))
+            m_holders[i] = FoldersUpFrom(ParentOf(m_items[i].path));
+        m_holding = &m_holders[i];
+        addTotals(0, std::max<qint64>(count(m_items[i].path), 1));
     }
     setScanning(false);
     publishNow();
-    for (const DeleteItem& item : m_items) {
+    for (size_t i = 0; i < m_items.size(); ++i) {
         if (isCancelled())
             return;
-        Step s = remove(item.path);
-        if (s == Step::Ok && !item.companion.isEmpty())
-            ::unlink(item.companion.constData());
+        m_holding = &m_holders[i];
+        Step s = remove(m_items[i].path);
+        if (s == Step::Ok && !m_items[i].companion.isEmpty())
+            ::unlink(m_items[i].companion.constData());
         if (s == Step::Cancelled)
             return;
     }
 }
 
-void DeleteOperation::count(const QByteArray& path, qint64* items)
+qint64 DeleteOperation::count(const QByteArray& path)
 {
     struct stat st;
     if (!lstatPath(path, &st))
-        return;
-    ++*items;
+        return 0;
     if (!S_ISDIR(st.st_mode) || isCancelled())
-        return;
+        return 1;
     setCurrentFile(path);
     publishIfDue();
-    std::vector<QByteArray> names;
-    if (!EntryNames(path, names))
-        return;
-    for (const QByteArray& name : names)
-        count(JoinPath(path, name), items);
+    // Counted as the delete will go: a folder that leads back is one item, its contents none.
+    qint64 items = 1;
+    core::TreeWalker walker({.stat = false}, &cancelFlag());
+    walker.onEnter([this](const QByteArray&, int fd) {
+        struct stat folder;
+        return ::fstat(fd, &folder) != 0 || !Contains(*m_holding, folder);
+    });
+    walker.onProgress([this](const core::WalkProgress& p) {
+        if (p.current)
+            setCurrentFile(*p.current);
+        publishIfDue();
+    });
+    walker.walk(path, [&items](const core::WalkEntry&) {
+        ++items;
+        return core::WalkStep::Continue;
+    });
+    return items;
 }
 
 DeleteOperation::Step DeleteOperation::remove(const QByteArray& path)
@@ -1516,19 +1563,17 @@ DeleteOperation::Step DeleteOperation::remove(const QByteArray& path)
         return Step::Ok;  // already gone, which is what was asked
     }
     if (S_ISDIR(st.st_mode)) {
+        // A folder that holds the item, or one being emptied, reached again through a mount: its
+        // contents are not this item's, and going on would never end.
+        if (Contains(*m_holding, st) || Contains(m_emptying, st)) {
+            addSkipped(path, withName(texts::FolderLoop, path));
+            addDone(0, 1);
+            return Step::Skipped;
+        }
         if (m_forceWritable && st.st_uid == ::geteuid() && (st.st_mode & S_IRWXU) != S_IRWXU)
             ::chmod(path.constData(), (st.st_mode & 07777) | S_IRWXU);
         std::vector<QByteArray> names;
-        for (;;) {
-            DIR* d = ::opendir(path.constData());
-            if (d) {
-                while (dirent* e = ::readdir(d)) {
-                    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                        names.emplace_back(e->d_name);
-                }
-                ::closedir(d);
-                break;
-            }
+        while (!EntryNames(path, names)) {
             ErrorAction a = askError(path, uiText(texts::CannotDelete), errno);
             if (a == ErrorAction::Cancel)
                 return Step::Cancelled;
@@ -1536,12 +1581,17 @@ DeleteOperation::Step DeleteOperation::remove(const QByteArray& path)
                 return Step::Skipped;
         }
         bool skipped = false;
+        Step s = Step::Ok;
+        m_emptying.emplace_back(st.st_dev, st.st_ino);
         for (const QByteArray& name : names) {
-            Step s = remove(JoinPath(path, name));
+            s = remove(core::JoinRawPath(path, name));
             if (s == Step::Cancelled)
-                return s;
+                break;
             skipped |= s == Step::Skipped;
         }
+        m_emptying.pop_back();
+        if (s == Step::Cancelled)
+            return s;
         if (skipped)
             return Step::Skipped;  // the folder keeps what could not go; that was reported
     }

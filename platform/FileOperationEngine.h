@@ -2,6 +2,8 @@
 // Internals shared by the file-operation jobs and the trash: the transfer (copy, move, restore)
 // and delete engines, and small POSIX helpers. Not for the UI: it uses FileOperation.h and Trash.h.
 #include "FileOperation.h"
+#include "core/PathText.h"
+#include "core/UniqueFd.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -14,43 +16,13 @@
 
 namespace corvane::platform::fileops {
 
-// Owns a file descriptor.
-class Fd
+// The trash's code still spells the core's descriptor owner and path joining this way.
+using Fd = core::UniqueFd;
+inline QByteArray JoinPath(const QByteArray& dir, QByteArrayView name)
 {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : m_fd(fd) {}
-    Fd(Fd&& o) noexcept : m_fd(o.release()) {}
-    Fd& operator=(Fd&& o) noexcept
-    {
-        if (this != &o)
-            reset(o.release());
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { reset(); }
+    return core::JoinRawPath(dir, name);
+}
 
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    int release()
-    {
-        int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-    void reset(int fd = -1)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd = -1;
-};
-
-QByteArray JoinPath(const QByteArray& dir, const QByteArray& name);
 // The names in a folder without "." and ".."; false when it cannot be read.
 bool EntryNames(const QByteArray& dir, std::vector<QByteArray>& names);
 // Absolute, without trailing slashes.
@@ -68,12 +40,23 @@ void RemoveTree(const QByteArray& path);
 // Creates the folder and its missing parents.
 int MakePath(const QByteArray& path, mode_t mode);
 
+// Folders as the file system knows them (device and inode), whatever path shows them.
+using FolderIds = std::vector<std::pair<dev_t, ino_t>>;
+bool Contains(const FolderIds& ids, const struct stat& st);
+// The folder and every folder above it; for a folder that does not exist yet (a restore's
+// target), the nearest one that does and those above it.
+FolderIds FoldersUpFrom(QByteArray dir);
+
 struct TransferItem {
     QByteArray source;
     QByteArray targetDir;
     QByteArray targetName;
     QByteArray companion;  // removed once the source is gone (a restored item's .trashinfo)
+    // Found by the job: whether a move is a rename, and the folders that hold the source and
+    // the target folder (a copy of a folder never enters them again).
     bool sameDevice = false;
+    FolderIds holdsSource;
+    FolderIds holdsTarget;
 };
 
 // Copy and move (also a restore from the trash, which is a move that creates missing folders).
@@ -89,7 +72,7 @@ private:
     enum class Step { Ok, Skipped, Cancelled };
     struct Pending {
         QByteArray tmp;  // a named temporary file; empty for an unnamed one held in `file`
-        Fd file;         // an unnamed file (O_TMPFILE), linked to its name once durable
+        core::UniqueFd file;  // an unnamed file (O_TMPFILE), linked to its name once durable
         QByteArray target;
         bool replace = false;
         QByteArray source;   // removed once the copy is durable (moves)
@@ -128,7 +111,7 @@ private:
     // Waits for the batch's sync: the copy (named tmp, or the unnamed `out`) and, for a move,
     // the source that goes once the copy is on the disk.
     void queue(const QByteArray& tmp, const QByteArray& target, bool replace, const QByteArray& source,
-               const struct stat& sourceStat, Fd out, qint64 bytes);
+               const struct stat& sourceStat, core::UniqueFd out, qint64 bytes);
     void flush();
     void finishFolders();
     void finishFoldersFrom(size_t from);
@@ -137,12 +120,16 @@ private:
     void discardPending();
     void measure(const QByteArray& path, const struct stat& st, qint64* bytes, qint64* items);
     void countSkipped(const QByteArray& path, const struct stat& st);
+    // Why a folder below the item must not be entered (a text), or null.
+    const char* leadsBack(const struct stat& folder) const;
 
     std::vector<TransferItem> m_items;
+    const TransferItem* m_item = nullptr;  // the one being worked on
+    FolderIds m_copying;                   // the source folders being copied, outermost first
     const bool m_move;
     const bool m_createTargets;
     std::vector<Pending> m_pending;
-    std::vector<std::pair<dev_t, Fd>> m_syncFds;
+    std::vector<std::pair<dev_t, core::UniqueFd>> m_syncFds;
     qint64 m_pendingBytes = 0;
     qint64 m_pendingSinceNs = 0;
     std::vector<FolderDone> m_folders;
@@ -170,7 +157,7 @@ private:
         void loop();
         std::mutex m_mutex;
         std::condition_variable m_cv;
-        Fd m_fd;
+        core::UniqueFd m_fd;
         bool m_wanted = false;
         bool m_stop = false;
         std::thread m_thread;
@@ -204,9 +191,12 @@ protected:
 private:
     enum class Step { Ok, Skipped, Cancelled };
     Step remove(const QByteArray& path);
-    void count(const QByteArray& path, qint64* items);
+    qint64 count(const QByteArray& path);  // items, the path's own included
 
     const bool m_forceWritable;
+    std::vector<FolderIds> m_holders;      // per item: the folders above it
+    const FolderIds* m_holding = nullptr;  // the current item's
+    FolderIds m_emptying;                  // the folders being emptied, outermost first
 };
 
 } // namespace corvane::platform::fileops

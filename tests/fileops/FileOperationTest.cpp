@@ -203,6 +203,47 @@ TEST_F(FileOps, FolderIntoItselfThroughABindMountIsRefused)
     EXPECT_EQ(namesIn(p("src/docs/sub")), std::vector<QByteArray>{"f"});
 }
 
+TEST_F(FileOps, FoldersMountedInsideTheSourceThatLeadBackAreLeftOut)
+{
+    tmp.addFile("src/f", "data");
+    tmp.addFolder("src/self");
+    tmp.addFolder("src/up");
+    tmp.addFolder("src/target");
+    tmp.addFolder("dst");
+    tmp.addFile("keep", "k");
+    // Back to the folder copied, and to the one that holds it (and the target).
+    BindMount self(p("src"), p("src/self"));
+    BindMount up(tmp.pathBytes(), p("src/up"));
+    ASSERT_TRUE(self.ok() && up.ok()) << std::strerror(errno);
+    {
+        BindMount target(p("dst"), p("src/target"));
+        ASSERT_TRUE(target.ok()) << std::strerror(errno);
+        auto op = CopyFiles({p("src")}, p("dst"));
+        op->run();
+        EXPECT_EQ(op->result().status, FileOpResult::Completed);
+        EXPECT_EQ(namesIn(p("dst")), std::vector<QByteArray>{"src"});
+        EXPECT_EQ(namesIn(p("dst/src")), std::vector<QByteArray>{"f"});
+        std::vector<QString> messages;
+        for (const FileOpIssue& issue : op->result().skipped)
+            messages.push_back(issue.message);
+        EXPECT_EQ(messages, (std::vector<QString>{
+                                QStringLiteral("\"self\" leads back into a folder that holds it and was left out."),
+                                QStringLiteral("\"target\" holds the target folder and was left out: nothing goes into itself."),
+                                QStringLiteral("\"up\" leads back into a folder that holds it and was left out.")}));
+        EXPECT_EQ(op->progress().doneItems, op->progress().totalItems);
+        EXPECT_EQ(op->progress().totalItems, 5);
+    }
+
+    // Deleted for good: nothing outside the folder goes through the mounts, and they stay.
+    auto del = DeleteFiles({p("src")});
+    del->run();
+    EXPECT_EQ(del->result().status, FileOpResult::Completed);
+    EXPECT_EQ(del->result().skipped.size(), 2u);
+    EXPECT_EQ(readBytes(p("keep")), "k");
+    EXPECT_EQ(readBytes(p("dst/src/f")), "data");
+    EXPECT_EQ(namesIn(p("src")), (std::vector<QByteArray>{"self", "up"}));
+}
+
 TEST_F(FileOps, CancelledCopyLeavesNoPartialTargetAndTheSourceUntouched)
 {
     tmp.addFolder("src");
