@@ -4,18 +4,16 @@
 
 #include "ShellUiTexts.h"
 #include "Utility.h"
+#include "dialogs/JobProgress.h"
 #include "platform/NameCodec.h"
 
 #include <QCheckBox>
 #include <QDateTime>
+#include <QDialog>
 #include <QDialogButtonBox>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QLabel>
 #include <QLocale>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace corvane::app {
@@ -52,69 +50,11 @@ QString timeText(std::time_t t)
     return QLocale::system().toString(QDateTime::fromSecsSinceEpoch(qint64(t)), QLocale::ShortFormat);
 }
 
-// Runs `ask` on the window's thread and waits for the answer (the job's thread calls this).
-template <typename Answer, typename Ask>
-Answer onUiThread(QObject* context, Ask ask)
-{
-    Answer answer{};
-    QMetaObject::invokeMethod(context, [&] { answer = ask(); }, Qt::BlockingQueuedConnection);
-    return answer;
-}
-
 } // namespace
 
 void SetFileOpAnswerers(FileOpAnswerers a)
 {
     answerers() = std::move(a);
-}
-
-TfrmFileOpProgress::TfrmFileOpProgress(FileOperation& op, const QString& title, QWidget* parent)
-    : QDialog(parent), m_op(op)
-{
-    setWindowTitle(title);
-    setModal(true);
-    auto* layout = new QVBoxLayout(this);
-    lblFile = new QLabel(Text(shelltexts::Counting), this);
-    lblFile->setMinimumWidth(Scaled(480));
-    lblFile->setTextFormat(Qt::PlainText);
-    prgBytes = new QProgressBar(this);
-    prgBytes->setRange(0, 1000);
-    lblBytes = new QLabel(this);
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* cmdCancel = buttons->addButton(Text(shelltexts::Cancel), QDialogButtonBox::RejectRole);
-    connect(cmdCancel, &QPushButton::clicked, this, &TfrmFileOpProgress::reject);
-    layout->addWidget(lblFile);
-    layout->addWidget(prgBytes);
-    layout->addWidget(lblBytes);
-    layout->addWidget(buttons);
-}
-
-void TfrmFileOpProgress::UpdateProgress()
-{
-    const FileOpProgress p = m_op.progress();
-    if (p.scanning) {
-        lblFile->setText(Text(shelltexts::Counting));
-        prgBytes->setRange(0, 0);
-        lblBytes->setText(QString::fromUtf8(shelltexts::ProgressItems).arg(p.doneItems).arg(p.totalItems));
-        return;
-    }
-    prgBytes->setRange(0, 1000);
-    if (!p.currentFile.isEmpty())
-        lblFile->setText(fileName(p.currentFile) + QStringLiteral("\n") + folderName(p.currentFile));
-    if (p.totalBytes > 0) {
-        prgBytes->setValue(int(1000.0 * double(p.doneBytes) / double(p.totalBytes)));
-        lblBytes->setText(QString::fromUtf8(shelltexts::ProgressBytes)
-                              .arg(sizeText(p.doneBytes), sizeText(p.totalBytes), sizeText(qint64(p.bytesPerSecond))));
-    } else {
-        prgBytes->setValue(p.totalItems > 0 ? int(1000 * p.doneItems / p.totalItems) : 0);
-        lblBytes->setText(QString::fromUtf8(shelltexts::ProgressItems).arg(p.doneItems).arg(p.totalItems));
-    }
-}
-
-void TfrmFileOpProgress::reject()
-{
-    // The dialog stays until the job has stopped; the job removes what it had half done.
-    m_op.cancel();
 }
 
 ConflictAnswer AskConflict(const ConflictQuestion& q, QWidget* parent)
@@ -192,35 +132,16 @@ ErrorAnswer AskError(const ErrorQuestion& q, QWidget* parent)
 
 FileOpResult RunFileOperation(std::unique_ptr<FileOperation> op, const QString& title, QWidget* parent)
 {
-    TfrmFileOpProgress dlg(*op, title, parent);
-    op->setConflictHandler([&dlg](const ConflictQuestion& q) {
-        return onUiThread<ConflictAnswer>(&dlg, [&] { return AskConflict(q, &dlg); });
-    });
-    op->setErrorHandler([&dlg](const ErrorQuestion& q) {
-        return onUiThread<ErrorAnswer>(&dlg, [&] { return AskError(q, &dlg); });
-    });
-    QEventLoop loop;
-    QObject::connect(op.get(), &FileOperation::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    QTimer poll;
-    poll.setInterval(250);
-    QElapsedTimer since;
-    since.start();
-    QObject::connect(&poll, &QTimer::timeout, &dlg, [&] {
-        // Short jobs finish without a dialog flashing up.
-        if (!dlg.isVisible() && since.elapsed() >= 1000)
-            dlg.show();
-        if (dlg.isVisible())
-            dlg.UpdateProgress();
-    });
+    dialogs::TfrmJobProgress progress(*op, title, parent);
+    // The job asks on this thread and waits for the answer; a question comes before the progress
+    // window while that is not shown yet.
+    auto owner = [&progress, parent]() { return progress.isVisible() ? &progress : parent; };
+    op->setConflictHandler([owner](const ConflictQuestion& q) { return AskConflict(q, owner()); });
+    op->setErrorHandler([owner](const ErrorQuestion& q) { return AskError(q, owner()); });
     op->start();
     if (answerers().started)
         answerers().started(*op);
-    poll.start();
-    if (!op->isFinished())
-        loop.exec();
-    op->wait();
-    poll.stop();
-    dlg.hide();
+    progress.Run();
     FileOpResult result = op->result();
     if (result.status == FileOpResult::Refused && !result.message.isEmpty())
         MsgBox(result.message, Text(shelltexts::Error), MB_ICONEXCLAMATION);

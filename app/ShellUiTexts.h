@@ -32,9 +32,6 @@ inline constexpr const char* Moving = "Moving";
 inline constexpr const char* Deleting = "Deleting";
 inline constexpr const char* Trashing = "Moving to the Trash";
 inline constexpr const char* Restoring = "Restoring";
-inline constexpr const char* Counting = "Counting the items...";
-inline constexpr const char* ProgressBytes = "%1 of %2 (%3/s)";
-inline constexpr const char* ProgressItems = "%1 of %2 items";
 inline constexpr const char* Cancel = "Cancel";
 
 // Conflict question.

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <algorithm>
 #include <exception>
 
 namespace corvane::core {
@@ -179,8 +180,24 @@ void Job::publishNow()
         m_rateSampleBytes = m_work.doneBytes;
     }
     m_nextPublishNs = now + m_intervalNs;
-    std::lock_guard lock(m_mutex);
-    m_published = m_work;
+    JobProgress shown = m_work;
+    // Work found on the way (a merge counts every item it meets) never shows more done than all.
+    if (shown.totalItems > 0)
+        shown.doneItems = std::min(shown.doneItems, shown.totalItems);
+    if (shown.totalBytes > 0)
+        shown.doneBytes = std::clamp(shown.doneBytes, qint64(0), shown.totalBytes);
+    {
+        std::lock_guard lock(m_mutex);
+        m_published = shown;
+    }
+    if (m_onProgress)
+        m_onProgress(shown);
+}
+
+void Job::restartRate()
+{
+    m_rateSampleNs = MonotonicNs();
+    m_rateSampleBytes = m_work.doneBytes;
 }
 
 bool Job::postQuestion(std::function<void()> ask)

@@ -50,6 +50,10 @@ public:
 
     JobProgress progress() const;
     void setProgressInterval(int intervalMs);
+    // Called on the worker with every snapshot as it is published; set before the job starts.
+    // For tools and tests that act at a given point of the work.
+    using ProgressHandler = std::function<void(const JobProgress&)>;
+    void setProgressHandler(ProgressHandler handler) { m_onProgress = std::move(handler); }
 
     // Runs `ask` on the user-interface thread and returns its answer; the worker waits for it.
     // Gives `fallback` at once when the job is or gets cancelled while it waits, so a cancel never
@@ -79,6 +83,8 @@ protected:
     void setText(const QString& text);
     void publishIfDue();  // cheap enough to call per block and per file
     void publishNow();
+    // Time spent waiting for the user is no working time: the rate starts over from here.
+    void restartRate();
 
     // Guards what subclasses publish alongside the counters (their results).
     std::mutex& resultMutex() const { return m_mutex; }
@@ -96,6 +102,7 @@ private:
     qint64 m_nextPublishNs = 0;
     qint64 m_rateSampleNs = 0;
     qint64 m_rateSampleBytes = 0;
+    ProgressHandler m_onProgress;
 
     mutable std::mutex m_mutex;  // guards m_published, m_state and subclasses' results
     JobProgress m_published;
@@ -157,6 +164,7 @@ Answer Job::ask(Ask askFn, Answer fallback)
         }
         slot->cv.wait_for(lock, std::chrono::milliseconds(50));
     }
+    restartRate();
     return answer;
 }
 

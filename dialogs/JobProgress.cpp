@@ -41,6 +41,9 @@ TfrmJobProgress::TfrmJobProgress(core::Job& job, const QString& title, QWidget* 
     lblFile = new QLabel(Text(texts::Counting), this);
     lblFile->setMinimumWidth(fontMetrics().averageCharWidth() * 64);
     lblFile->setTextFormat(Qt::PlainText);
+    // Room for a file's name and its folder from the start: the window does not jump when they show.
+    lblFile->setMinimumHeight(2 * lblFile->fontMetrics().lineSpacing());
+    lblFile->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     prgBytes = new QProgressBar(this);
     prgBytes->setRange(0, 1000);
     lblBytes = new QLabel(this);

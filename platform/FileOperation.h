@@ -1,36 +1,26 @@
 #pragma once
 // The file-operation engine behind paste, delete and the Trash: copy, move, delete for good and
-// move to the trash, each run as one job on a worker thread. A dialog polls progress(); questions
-// (conflicts, errors) reach the user through handlers that the worker calls and waits on.
+// move to the trash, each a job (core/Job.h) on a worker thread of its own. A dialog polls
+// progress(); questions (conflicts, errors) are asked on the user-interface thread while the
+// worker waits for the answer.
 //
 // Paths are raw bytes (file names need not be UTF-8); see NameCodec.h for showing them.
+#include "core/Job.h"
+
 #include <QByteArray>
-#include <QObject>
 #include <QString>
 
-#include <atomic>
-#include <condition_variable>
 #include <ctime>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 namespace corvane::platform {
 
 enum class FileOpKind { Copy, Move, Delete, Trash, Restore, DeleteFromTrash };
 
-// A snapshot of a job's counters, published at most every progress interval.
-struct FileOpProgress {
-    qint64 totalBytes = 0;
-    qint64 doneBytes = 0;
-    qint64 totalItems = 0;   // files, links and folders
-    qint64 doneItems = 0;
-    QByteArray currentFile;  // raw path of the item being worked on
-    double bytesPerSecond = 0;
-    bool scanning = false;   // still counting what there is to do
-};
+// Items count files, links and folders.
+using FileOpProgress = core::JobProgress;
 
 enum class ConflictAction { Replace, Skip, KeepBoth, Cancel };
 
@@ -82,45 +72,30 @@ struct FileOpResult {
     std::vector<QByteArray> noTrash;    // Trash: items whose volume has no usable trash; offer deleting
 };
 
-class FileOperation : public QObject
+class FileOperation : public core::Job
 {
     Q_OBJECT
 
 public:
     using ConflictHandler = std::function<ConflictAnswer(const ConflictQuestion&)>;
     using ErrorHandler = std::function<ErrorAnswer(const ErrorQuestion&)>;
-    using ProgressHandler = std::function<void(const FileOpProgress&)>;
-
-    ~FileOperation() override;  // cancels and waits for a running job
 
     FileOpKind kind() const { return m_kind; }
 
-    // Handlers are called on the job's thread, which waits for the answer. A UI posts the question
-    // to its own thread and blocks until the user answers. Without a handler conflicts and errors
-    // are skipped, so nothing is ever overwritten unasked.
+    // Handlers are called on the user-interface thread while the job waits for the answer (a
+    // question not yet shown is dropped when the job is cancelled). Set them before the job
+    // starts. Without a handler conflicts and errors are skipped, so nothing is ever overwritten
+    // unasked.
     void setConflictHandler(ConflictHandler handler);
     void setErrorHandler(ErrorHandler handler);
-    // Called on the job's thread whenever the counters are published (every intervalMs, default 250).
-    void setProgressHandler(ProgressHandler handler);
-    void setProgressInterval(int intervalMs);
 
-    void start();          // runs the job on a worker thread; finished() is emitted from it
-    void run();            // runs the job on the calling thread
-    bool wait(int msecs = -1);
-    void cancel();         // safe from any thread; the job stops at the next file or block
-    bool isCancelled() const { return m_cancel.load(std::memory_order_relaxed); }
-    bool isFinished() const;
-
-    FileOpProgress progress() const;
     FileOpResult result() const;  // complete once finished
 
-signals:
-    void finished();
-
 protected:
-    FileOperation(FileOpKind kind, QObject* parent = nullptr);
+    explicit FileOperation(FileOpKind kind, QObject* parent = nullptr);
 
-    virtual void execute() = 0;
+    void conclude() override;
+    void failed(const QString& message) override;
 
     ConflictAnswer askConflict(const ConflictQuestion& q);
     // Asks what to do about errno `error` on `path`; honours an earlier "skip all".
@@ -130,22 +105,11 @@ protected:
     void addCreated(const QByteArray& path);
     void addNoTrash(const QByteArray& path);
 
-    // Counters live in the job's own thread and are copied under the mutex only when published.
-    void setScanning(bool scanning);
-    void addTotals(qint64 bytes, qint64 items);
-    void addDone(qint64 bytes, qint64 items);
-    void setCurrentFile(const QByteArray& path);
-    void publishIfDue();  // cheap enough to call per block and per file
-    void publishNow();
-
 private:
     const FileOpKind m_kind;
-    std::atomic<bool> m_cancel{false};
 
     ConflictHandler m_onConflict;
     ErrorHandler m_onError;
-    ProgressHandler m_onProgress;
-    qint64 m_intervalNs = 250'000'000;
 
     bool m_rememberMerge = false;
     ConflictAction m_mergeAnswer = ConflictAction::Skip;
@@ -153,17 +117,7 @@ private:
     ConflictAction m_conflictAnswer = ConflictAction::Skip;
     bool m_skipAllErrors = false;
 
-    FileOpProgress m_work;            // the job thread's own counters
-    qint64 m_nextPublishNs = 0;
-    qint64 m_rateSampleNs = 0;
-    qint64 m_rateSampleBytes = 0;
-
-    mutable std::mutex m_mutex;       // guards m_published, m_result and m_state
-    FileOpProgress m_published;
-    FileOpResult m_result;
-    enum class State { Idle, Running, Finished } m_state = State::Idle;
-    std::condition_variable m_finishedCv;
-    std::thread m_thread;
+    FileOpResult m_result;  // guarded by resultMutex()
 };
 
 // Same-folder copies: "a.txt" -> "a (copy).txt", "a (copy 2).txt", ...; the "(copy)" part of a

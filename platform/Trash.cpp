@@ -1,7 +1,9 @@
 #include "Trash.h"
 
-#include "FileOperationEngine.h"
+#include "FileOperationDelete.h"
+#include "FileOperationNames.h"
 #include "FileOperationTexts.h"
+#include "FileOperationTransfer.h"
 #include "NameCodec.h"
 #include "Namespace.h"
 #include "Volumes.h"

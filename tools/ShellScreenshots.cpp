@@ -3,6 +3,7 @@
 #include "app/FileOpDialogs.h"
 #include "app/Properties.h"
 #include "app/ShellVerbUi.h"
+#include "dialogs/JobProgress.h"
 #include "platform/Clipboard.h"
 #include "platform/FileOperation.h"
 #include "shellctl/ShellControls.h"
@@ -115,7 +116,7 @@ int main(int argc, char** argv)
     QDir().mkpath(tmp.path() + QStringLiteral("/target"));
     std::unique_ptr<platform::FileOperation> op =
         platform::CopyFiles({(demo + QStringLiteral("/disk.img")).toLocal8Bit()}, (tmp.path() + QStringLiteral("/target")).toLocal8Bit());
-    app::TfrmFileOpProgress dlg(*op, QStringLiteral("Copying"));
+    dialogs::TfrmJobProgress dlg(*op, QStringLiteral("Copying"));
     op->start();
     dlg.show();
     for (int i = 0; i < 2; ++i) {

@@ -11,6 +11,7 @@
 #include "bench/support/CopyBenchData.h"
 #include "app/FileOpDialogs.h"
 #include "app/Utility.h"
+#include "dialogs/JobProgress.h"
 #include "platform/FileOperation.h"
 
 #include <QApplication>
@@ -60,7 +61,7 @@ struct DialogWatch {
     void look()
     {
         for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* dlg = qobject_cast<app::TfrmFileOpProgress*>(w);
+            auto* dlg = qobject_cast<dialogs::TfrmJobProgress*>(w);
             if (!dlg || !dlg->isVisible())
                 continue;
             const qint64 now = clock.elapsed();

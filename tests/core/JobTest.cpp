@@ -135,3 +135,33 @@ TEST(Job, ReleasingAFinishedOrUnstartedJobDeletesItAtOnce)
     }
     EXPECT_EQ(core::AbandonedJobCount(), 0);
 }
+
+namespace {
+
+// Finds more work on the way than it counted first, as a merge of two folders does.
+class OvershootingJob : public Job
+{
+protected:
+    void execute() override
+    {
+        addTotals(100, 2);
+        publishNow();
+        addDone(150, 3);
+        publishNow();
+    }
+};
+
+} // namespace
+
+TEST(Job, SnapshotsNeverShowMoreDoneThanTheWholeAndReachTheProgressHook)
+{
+    OvershootingJob job;
+    std::vector<std::pair<qint64, qint64>> seen;  // done items and bytes of each snapshot
+    job.setProgressHandler([&](const core::JobProgress& p) { seen.emplace_back(p.doneItems, p.doneBytes); });
+    job.run();
+    EXPECT_EQ(job.progress().doneItems, 2);
+    EXPECT_EQ(job.progress().doneBytes, 100);
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen.front(), std::make_pair(qint64(0), qint64(0)));
+    EXPECT_EQ(seen.back(), std::make_pair(qint64(2), qint64(100)));
+}

@@ -2,12 +2,16 @@
 // start it as an unprivileged user, where file permissions apply.
 #include "platform/FileOperation.h"
 
+#include <QCoreApplication>
+
 #include <cstdio>
 
 using namespace corvane::platform;
 
 int main(int argc, char** argv)
 {
+    // The job asks its questions on the application's thread, which is this one.
+    QCoreApplication app(argc, argv);
     if (argc != 4 || QByteArray(argv[1]) != "copy") {
         std::fprintf(stderr, "usage: fileops_helper copy SOURCE TARGET_FOLDER\n");
         return 2;

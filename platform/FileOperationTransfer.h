@@ -1,43 +1,36 @@
 #pragma once
-// Internals shared by the file-operation jobs and the trash: the transfer (copy, move, restore)
-// and delete engines, and small POSIX helpers. Not for the UI: it uses FileOperation.h and Trash.h.
+// The copy engine: copy, move and restore from the trash. Files are copied under no name (or a
+// hidden one) and take their names only once their data is on the disk; a new folder is filled
+// under a hidden name and takes its own once complete. Not for the user interface: it uses
+// FileOperation.h and Trash.h.
 #include "FileOperation.h"
+#include "FileOperationData.h"
+#include "FileOperationNames.h"
 #include "core/UniqueFd.h"
+
+#include <QByteArray>
 
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <unistd.h>
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace corvane::platform::fileops {
-
-using Fd = core::UniqueFd;
-
-QByteArray JoinPath(const QByteArray& dir, const QByteArray& name);
-// The names in a folder without "." and ".."; false when it cannot be read.
-bool EntryNames(const QByteArray& dir, std::vector<QByteArray>& names);
-// Absolute, without trailing slashes.
-QByteArray CleanPath(const QByteArray& path);
-QString ErrnoMessage(int error);
-QString Shown(const QByteArray& path);  // readable file name for messages
-// A name in `dir` that is free: numbered ("a (2).txt") or, with copyStyle, "a (copy).txt".
-QByteArray FreeName(const QByteArray& dir, const QByteArray& name, bool isFolder, bool copyStyle);
-// The name cut to `limit` bytes, keeping its extension.
-QByteArray ShortenName(const QByteArray& name, bool isFolder, qsizetype limit);
-// rename(2) that never replaces; falls back where the file system lacks RENAME_NOREPLACE.
-int RenameNoReplace(const QByteArray& from, const QByteArray& to);
-// Removes a tree this job made itself (a hidden partial folder); no questions.
-void RemoveTree(const QByteArray& path);
-// Creates the folder and its missing parents.
-int MakePath(const QByteArray& path, mode_t mode);
 
 struct TransferItem {
     QByteArray source;
     QByteArray targetDir;
     QByteArray targetName;
     QByteArray companion;  // removed once the source is gone (a restored item's .trashinfo)
+    // Found by the job: whether a move is a rename, and the folders that hold the source and
+    // the target folder (a copy of a folder never enters them again).
     bool sameDevice = false;
+    FolderIds holdsSource;
+    FolderIds holdsTarget;
 };
 
 // Copy and move (also a restore from the trash, which is a move that creates missing folders).
@@ -52,11 +45,11 @@ protected:
 private:
     enum class Step { Ok, Skipped, Cancelled };
     struct Pending {
-        QByteArray tmp;  // a named temporary file; empty for an unnamed one held in `file`
-        Fd file;         // an unnamed file (O_TMPFILE), linked to its name once durable
+        QByteArray tmp;       // a named temporary file; empty for an unnamed one held in `file`
+        core::UniqueFd file;  // an unnamed file (O_TMPFILE), linked to its name once durable
         QByteArray target;
         bool replace = false;
-        QByteArray source;   // removed once the copy is durable (moves)
+        QByteArray source;    // removed once the copy is durable (moves)
         struct stat sourceStat {};
     };
     struct FolderDone {
@@ -65,11 +58,6 @@ private:
         bool created = false;  // merged folders keep their own attributes
         QByteArray source;     // removed when empty (moves)
         QByteArray origin;     // the folder copied, whose attributes a created one takes
-    };
-    struct CopyError {
-        int error = 0;
-        bool onSource = false;
-        bool shrank = false;  // the source became shorter while it was read: the copy is short
     };
 
     bool validate();
@@ -87,12 +75,10 @@ private:
     // `known` is the source's lstat when the caller has it.
     Step copyFile(const QByteArray& src, const struct stat* known, const QByteArray& dst, bool replace);
     Step copySymlink(const QByteArray& src, const struct stat& st, const QByteArray& dst, bool replace);
-    CopyError copyData(int in, int out, const struct stat& st, qint64* copied);
-    CopyError copyRange(int in, int out, off_t offset, off_t length, qint64* copied);
     // Waits for the batch's sync: the copy (named tmp, or the unnamed `out`) and, for a move,
     // the source that goes once the copy is on the disk.
     void queue(const QByteArray& tmp, const QByteArray& target, bool replace, const QByteArray& source,
-               const struct stat& sourceStat, Fd out, qint64 bytes);
+               const struct stat& sourceStat, core::UniqueFd out, qint64 bytes);
     void flush();
     void finishFolders();
     void finishFoldersFrom(size_t from);
@@ -101,17 +87,20 @@ private:
     void discardPending();
     void measure(const QByteArray& path, const struct stat& st, qint64* bytes, qint64* items);
     void countSkipped(const QByteArray& path, const struct stat& st);
+    // Why a folder below the item must not be entered (a text), or null.
+    const char* leadsBack(const struct stat& folder) const;
 
     std::vector<TransferItem> m_items;
+    const TransferItem* m_item = nullptr;  // the one being worked on
+    FolderIds m_copying;                   // the source folders being copied, outermost first
     const bool m_move;
     const bool m_createTargets;
     std::vector<Pending> m_pending;
-    std::vector<std::pair<dev_t, Fd>> m_syncFds;
+    std::vector<std::pair<dev_t, core::UniqueFd>> m_syncFds;
     qint64 m_pendingBytes = 0;
     qint64 m_pendingSinceNs = 0;
     std::vector<FolderDone> m_folders;
-    std::vector<char> m_buffer;
-    bool m_noCopyFileRange = false;
+    FileDataCopier m_data;
     bool m_tryRename = false;  // a move within one volume
     bool m_unnamedTemps = true;
     uid_t m_euid = 0;
@@ -134,7 +123,7 @@ private:
         void loop();
         std::mutex m_mutex;
         std::condition_variable m_cv;
-        Fd m_fd;
+        core::UniqueFd m_fd;
         bool m_wanted = false;
         bool m_stop = false;
         std::thread m_thread;
@@ -144,33 +133,6 @@ private:
     // folders in the order they were copied).
     std::vector<std::pair<QByteArray, struct stat>> m_movedSources;
     size_t m_batchFiles = 0;
-};
-
-struct DeleteItem {
-    QByteArray path;
-    QByteArray companion;  // removed after the item (a trashed item's .trashinfo)
-};
-
-// Delete for good; also empties and prunes the trash.
-class DeleteOperation : public FileOperation
-{
-public:
-    // forceWritable: folders the user owns but cannot write are opened up so they can be emptied
-    // (the trash holds whatever was thrown in, read-only folders too).
-    DeleteOperation(FileOpKind kind, std::vector<DeleteItem> items, bool forceWritable = false);
-
-protected:
-    void execute() override;
-    // Runs on the job's thread before anything is deleted; may add items.
-    virtual void collect() {}
-    std::vector<DeleteItem> m_items;
-
-private:
-    enum class Step { Ok, Skipped, Cancelled };
-    Step remove(const QByteArray& path);
-    void count(const QByteArray& path, qint64* items);
-
-    const bool m_forceWritable;
 };
 
 } // namespace corvane::platform::fileops
