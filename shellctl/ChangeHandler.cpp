@@ -188,10 +188,13 @@ void TChangeHandlerThread::run(std::shared_ptr<State> state)
             }
             if (!(waits[w].revents & POLLIN))
                 continue;
+            // Re-armed before the report goes: a change the control makes or sees after taking
+            // the report then signals again, where re-arming later would swallow it.
+            const bool rearmed = FindNextChangeNotification(s.Slots[size_t(slot)]);
             QObject* target = s.Target;
             if (target && !s.ReportOnItsWay[size_t(slot)].exchange(true))
                 QCoreApplication::postEvent(target, new TChangeReportEvent(s.Message, slot));
-            if (!FindNextChangeNotification(s.Slots[size_t(slot)]))
+            if (!rearmed)
                 s.Free(slot);
         }
     }
