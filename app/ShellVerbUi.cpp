@@ -138,7 +138,7 @@ platform::HResult TShellVerbUi::open(const VerbTarget& t, QWidget*)
         const bool folder = t.background || t.isTrash || (i < t.attrs.size() && (t.attrs[i] & SFGAO_FOLDER));
         if (folder) {
             if (OnOpenFolder)
-                OnOpenFolder(t.background ? t.folderAbs : AppendIdList(t.folderAbs, t.rels[i]));
+                OnOpenFolder(t.background ? t.folderAbs : ConcatIdLists(t.folderAbs, t.rels[i]));
             // One window shows one folder: the first folder wins.
             return S_OK;
         }

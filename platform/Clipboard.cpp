@@ -216,7 +216,7 @@ bool ReadClipboardFiles(const QMimeData* data, ClipboardFiles* out)
         std::vector<PItemIDList> rels;
         if (ParseCida(data->data(ours), &folder, &rels)) {
             for (const PItemIDList& r : rels) {
-                QByteArray p = PathBytesFromIdList(AppendIdList(folder, r));
+                QByteArray p = PathBytesFromIdList(ConcatIdLists(folder, r));
                 if (!p.isEmpty())
                     files.paths.push_back(p);
             }

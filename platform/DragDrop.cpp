@@ -320,7 +320,7 @@ HResult GetDropTarget(QObject* owner, const ShellFolderPtr& folder, const PItemI
 {
     if (!folder || rel.isEmpty())
         return E_FAIL;
-    const PItemIDList abs = AppendIdList(folder->AbsoluteIdList(), rel);
+    const PItemIDList abs = ConcatIdLists(folder->AbsoluteIdList(), rel);
     return targetForPath(owner, abs, PathBytesFromIdList(abs), out);
 }
 

@@ -85,4 +85,15 @@ PItemIDList EmptyIdList()
     return PItemIDList(2, '\0');
 }
 
+PItemIDList ConcatIdLists(const PItemIDList& first, const PItemIDList& second)
+{
+    QByteArrayView a = IdListBody(first), b = IdListBody(second);
+    PItemIDList out;
+    out.reserve(a.size() + b.size() + 2);
+    out.append(a.data(), a.size());
+    out.append(b.data(), b.size());
+    out.append(2, '\0');
+    return out;
+}
+
 } // namespace corvane::platform

@@ -21,5 +21,7 @@ PItemIDList MakeIdItem(QByteArrayView payload);
 PItemIDList EmptyIdList();
 // The list without its terminator, for joining.
 QByteArrayView IdListBody(const PItemIDList& list);
+// The items of `first` followed by those of `second`; null lists count as empty.
+PItemIDList ConcatIdLists(const PItemIDList& first, const PItemIDList& second);
 
 } // namespace corvane::platform

@@ -48,16 +48,6 @@ constexpr int SendToSubmenu = -2;
 
 } // namespace
 
-PItemIDList AppendIdList(const PItemIDList& first, const PItemIDList& second)
-{
-    PItemIDList out;
-    out.append(IdListBody(first.isEmpty() ? EmptyIdList() : first));
-    out.append(IdListBody(second.isEmpty() ? EmptyIdList() : second));
-    out.append('\0');
-    out.append('\0');
-    return out;
-}
-
 PItemIDList TrashIdList()
 {
     PItemIDList out;
@@ -239,7 +229,7 @@ HResult GetUIObjectOf(QObject*, const ShellFolderPtr& folder, std::span<const PI
     t.inTrash = place != TrashPlace::Outside;
     t.trashItems = place == TrashPlace::FilesFolder;
     for (const PItemIDList& rel : items) {
-        const PItemIDList abs = AppendIdList(t.folderAbs, rel);
+        const PItemIDList abs = ConcatIdLists(t.folderAbs, rel);
         std::uint32_t a = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK | SFGAO_CANRENAME | SFGAO_CANDELETE | SFGAO_FOLDER;
         std::array<PItemIDList, 1> one{rel};
         if (Failed(folder->GetAttributesOf(one, a)))

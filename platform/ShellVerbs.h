@@ -3,6 +3,7 @@
 // A context menu lists the commands that suit its items; each command has a fixed offset, a verb
 // and a help text. Carrying a command out needs questions and dialogs, so the program installs a
 // verb handler; without one no command does anything.
+#include "IdListFormat.h"
 #include "Namespace.h"
 
 #include <QByteArray>
@@ -123,8 +124,6 @@ HResult InvokeVerbByName(QObject* window, IContextMenu& menu, const QString& ver
 // The menu's default command's offset, or -1.
 int DefaultCommandOffset(const IContextMenu& menu);
 
-// The two lists joined into one.
-PItemIDList AppendIdList(const PItemIDList& first, const PItemIDList& second);
 // The Trash's own absolute list.
 PItemIDList TrashIdList();
 

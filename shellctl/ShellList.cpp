@@ -11,6 +11,7 @@
 #include "ShellTree.h"
 #include "UShConsts.h"
 #include "platform/Clipboard.h"
+#include "platform/FolderListing.h"
 #include "platform/IconTable.h"
 #include "platform/IdListFormat.h"
 #include "platform/NameCodec.h"
@@ -22,6 +23,7 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMimeData>
@@ -42,31 +44,17 @@ namespace {
 
 constexpr std::uint32_t AdmissionMask = 0xF20B0000;
 
-// Column widths carried from list to list for the whole run.
-std::vector<int>& widthStream()
-{
-    static std::vector<int> widths;
-    return widths;
-}
+// Column widths carried from list to list for the whole run; remembered once the standard
+// defaults were applied, so that later fills take the widths users set.
+struct ColumnWidthStream {
+    std::vector<int> widths;
+    bool remembered = false;
+};
 
-// Size and time as numbers, read once when the item is listed: showing them never asks the
-// disk, which may be a share that stopped answering.
-void captureDetails(TShListData& d, std::uint32_t attrs)
+ColumnWidthStream& columnWidthStream()
 {
-    TShItemDetails details;
-    details.Attributes = attrs;
-    const QByteArray path = PathBytesFromIdList(d.AbsIdList());
-    // A volume root (the drive roots of other systems) shows neither size nor time.
-    if (!path.isEmpty() && VolumeRootOf(path) != path) {
-        struct stat st;
-        if (::stat(path.constData(), &st) == 0 || ::lstat(path.constData(), &st) == 0) {
-            if (!S_ISDIR(st.st_mode))
-                details.Size = qint64(st.st_size);
-            details.Modified = st.st_mtim.tv_sec != 0 ? st.st_mtim.tv_sec : st.st_ctim.tv_sec;
-            details.HasModified = true;
-        }
-    }
-    d.SetDetails(details);
+    static ColumnWidthStream stream;
+    return stream;
 }
 
 QCollator makeCollator()
@@ -269,12 +257,8 @@ TCustomShellList::TCustomShellList(QWidget* parent)
 TCustomShellList::~TCustomShellList()
 {
     Counter c(m_updating);
-    if (m_model->rowCount() > 0 && !m_model->HasOwnColumns()) {
-        std::vector<int>& stream = widthStream();
-        stream.clear();
-        for (int i = 0; i < m_model->columnCount(); ++i)
-            stream.push_back(ReportView()->columnWidth(i));
-    }
+    if (m_widthsGoBack && m_model->columnCount() > 0)
+        columnWidthStream().widths = currentColumnWidths();
     removeAll();
 }
 
@@ -410,6 +394,32 @@ bool TCustomShellList::Editing() const
     return false;
 }
 
+namespace {
+
+// How long a fill or refresh waits for its folder before the list shows itself busy: a folder
+// that answers within a blink appears at once, without an empty flash.
+int& listingWaitMs()
+{
+    static int ms = [] {
+        bool ok = false;
+        const int v = qEnvironmentVariableIntValue("CORVANE_LISTING_WAIT_MS", &ok);
+        return ok && v >= 0 ? v : 150;
+    }();
+    return ms;
+}
+
+} // namespace
+
+void TCustomShellList::SetListingWait(int msecs)
+{
+    listingWaitMs() = std::max(0, msecs);
+}
+
+bool TCustomShellList::Listing() const
+{
+    return m_listing != nullptr;
+}
+
 void TCustomShellList::FillList()
 {
     if (m_drag.Postpone())
@@ -418,67 +428,96 @@ void TCustomShellList::FillList()
         m_refreshDue = true;
         return;
     }
-    BusyCursor busy;
+    abandonListing();
     removeAll();
     PItemIDList id = m_folder.IdList();
     PItemIDList abs = id.isNull() ? EmptyIdList() : id;
-    ShellFolderPtr folder;
-    HResult hr = BindToFolder(abs, folder);
-    if (Failed(hr)) {
-        if (OnFillStart)
-            OnFillStart(this);
-        if (OnFillComplete)
-            OnFillComplete(this);
-        CheckResult(hr);
-    }
-    prepareFilter();
-    try {
-        fill(folder, abs);
-    } catch (...) {
-        m_admitted.reset();
-        throw;
-    }
-    m_admitted.reset();
-    if (m_options & sloDynamicRefresh)
-        StartWatching();
+    if (OnFillStart)
+        OnFillStart(this);
+    // The list is on the new folder from now on (a paste goes there), though its folder object
+    // comes with the listing; the previous ones come back when the folder cannot be read.
+    m_previousAbs = m_currentAbs;
+    m_previousFolder = m_currentFolder;
+    m_currentAbs = abs;
+    m_currentFolder.reset();
+    startListing(ListingKind::Fill, abs);
 }
 
-void TCustomShellList::prepareFilter()
+void TCustomShellList::startListing(ListingKind kind, const PItemIDList& abs)
 {
-    m_admitted.reset();
-    PItemIDList id = m_folder.IdList();
-    if (id.isNull())
-        id = EmptyIdList();
-    if (PathFromIdList(id).isEmpty() || m_fileFilter.isEmpty() || m_fileFilter == QLatin1String("*")
-        || m_fileFilter == QLatin1String("*.*"))
+    FolderListingRequest request;
+    request.abs = abs;
+    request.enumFlags = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | ((m_options & sloShowHidden) ? std::uint32_t(SHCONTF_INCLUDEHIDDEN) : 0u);
+    request.attributeMask = AdmissionMask;
+    if (!(m_fileFilter.isEmpty() || m_fileFilter == QLatin1String("*") || m_fileFilter == QLatin1String("*.*")))
+        request.patterns = m_filterPatterns;
+    request.columns = kind == ListingKind::Fill;
+    m_listingKind = kind;
+    m_listing.reset(new FolderListingJob(std::move(request)));
+    const quint64 generation = ++m_listingGeneration;
+    connect(m_listing.get(), &core::Job::finished, this, [this, generation] {
+        if (generation == m_listingGeneration && m_listing)
+            finishListing();
+    }, Qt::QueuedConnection);
+    m_listing->start();
+    if (m_listing->wait(listingWaitMs()))
+        finishListing();
+    else
+        showBusy(true);
+}
+
+void TCustomShellList::abandonListing()
+{
+    if (!m_listing)
         return;
-    m_admitted = std::make_unique<QSet<QString>>();
-    ShellFolderPtr folder;
-    std::unique_ptr<IEnumIDList> e;
-    if (Failed(BindToFolder(id, folder)) || Failed(folder->EnumObjects(SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN, e)))
+    ++m_listingGeneration;
+    m_listing.reset();
+    m_refreshAgain = false;
+    showBusy(false);
+    // Every fill start has its completion.
+    if (OnFillComplete)
+        OnFillComplete(this);
+    emit fillFinished();
+}
+
+void TCustomShellList::finishListing()
+{
+    FolderListing listing = m_listing->TakeResult();
+    const ListingKind kind = m_listingKind;
+    m_listing.reset();
+    showBusy(false);
+    if (kind == ListingKind::Fill)
+        applyFill(std::move(listing));
+    else
+        applyRefresh(std::move(listing));
+    if (m_refreshAgain && !m_listing) {
+        m_refreshAgain = false;
+        RefreshList();
+    }
+}
+
+void TCustomShellList::showBusy(bool busy)
+{
+    if (!busy) {
+        if (m_busyLabel)
+            m_busyLabel->hide();
         return;
-    QStringList names;
-    PItemIDList rel;
-    while (e->Next(rel) == S_OK) {
-        QString n;
-        if (Succeeded(folder->GetDisplayNameOf(rel, SHGDN_INFOLDER | SHGDN_FORPARSING, n)))
-            names << n;
     }
-    // Each pattern adds the names it finds, as a file search would.
-    for (const QString& pattern : m_filterPatterns) {
-        for (const QString& n : names) {
-            if (FileSpecMatches(n, pattern))
-                m_admitted->insert(n.toUpper());
-        }
+    if (!m_busyLabel) {
+        m_busyLabel = new QLabel(QString::fromLatin1(texts::ReadingFolder), this);
+        m_busyLabel->setAlignment(Qt::AlignCenter);
+        m_busyLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+        m_busyLabel->setCursor(Qt::BusyCursor);
     }
+    QWidget* viewport = CurrentView()->viewport();
+    const QPoint at = viewport->mapTo(this, QPoint(0, 0));
+    m_busyLabel->setGeometry(at.x(), at.y(), viewport->width(), m_busyLabel->sizeHint().height() * 3);
+    m_busyLabel->raise();
+    m_busyLabel->show();
 }
 
 bool TCustomShellList::admit(TShListData& data, std::uint32_t& attrs)
 {
-    attrs = AdmissionMask;
-    std::array<PItemIDList, 1> one{data.RelIdList()};
-    if (!m_currentFolder || Failed(m_currentFolder->GetAttributesOf(one, attrs)))
-        attrs = 0;
     bool candidate = (m_options & sloNonFilesystemAncestors) || (attrs & (SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR));
     // Every file-system folder is also a file-system ancestor here, so testing for "not an
     // ancestor" would hide nothing: the folders the tree shows are left out.
@@ -487,22 +526,85 @@ bool TCustomShellList::admit(TShListData& data, std::uint32_t& attrs)
         candidate = false;
     if (!candidate)
         return false;
+    // The include filter was applied by the listing.
     bool allow = true;
-    if (m_admitted && !(attrs & SFGAO_FOLDER)) {
-        QString n;
-        m_currentFolder->GetDisplayNameOf(data.RelIdList(), SHGDN_INFOLDER | SHGDN_FORPARSING, n);
-        allow = m_admitted->contains(n.toUpper());
-    }
-    if (allow && OnAddItem)
+    if (OnAddItem)
         OnAddItem(this, m_currentFolder, m_currentAbs, data.RelIdList(), attrs, allow);
     return allow;
 }
 
-void TCustomShellList::fill(const ShellFolderPtr& folder, const PItemIDList& abs)
+std::vector<TShellListModel::Item> TCustomShellList::admitListed(std::vector<ListedItem>& listed, const std::vector<int>* only)
+{
+    std::vector<TShellListModel::Item> items;
+    items.reserve(only ? only->size() : listed.size());
+    auto take = [&](ListedItem& li) {
+        auto data = std::make_unique<TShListData>(m_listFolder, li.rel);
+        std::uint32_t attrs = li.attributes;
+        if (!admit(*data, attrs))
+            return;
+        TShItemDetails details;
+        details.Attributes = attrs;
+        details.Size = li.size;
+        details.Modified = li.modified;
+        details.HasModified = li.hasModified;
+        data->SetDetails(details);
+        items.push_back({std::move(data), attrs, -1});
+    };
+    if (only) {
+        for (int n : *only)
+            take(listed[size_t(n)]);
+    } else {
+        for (ListedItem& li : listed)
+            take(li);
+    }
+    return items;
+}
+
+void TCustomShellList::applyColumns(const FolderListing& listing)
+{
+    // Columns: the folder's own when it describes them, with the widths it asks for; otherwise
+    // the standard ones. Widths users set go to the shared stream before the columns change,
+    // and come back from it at the next fill, in this list or another.
+    ColumnWidthStream& stream = columnWidthStream();
+    if (m_widthsGoBack && m_model->columnCount() > 0)
+        stream.widths = currentColumnWidths();
+    const std::vector<ShellDetails>& columns = listing.columns;
+    m_model->SetColumns(columns);
+    if (columns.empty()) {
+        static constexpr int DefaultWidths[] = {200, 60, 100, 120};
+        const bool fromStream = stream.remembered && !stream.widths.empty();
+        for (int i = 0; i < m_model->columnCount(); ++i) {
+            if (!fromStream)
+                ReportView()->setColumnWidth(i, DefaultWidths[i % 4]);
+            else if (size_t(i) < stream.widths.size())
+                ReportView()->setColumnWidth(i, stream.widths[size_t(i)]);
+        }
+        stream.remembered = true;
+        m_widthsGoBack = true;
+    } else {
+        for (size_t i = 0; i < columns.size(); ++i)
+            ReportView()->setColumnWidth(int(i), columns[i].cxChar * 7);
+        m_widthsGoBack = !PathBytesFromIdList(listing.abs).isEmpty() && !stream.widths.empty();
+        for (size_t i = 0; m_widthsGoBack && i < stream.widths.size() && i < columns.size(); ++i)
+            ReportView()->setColumnWidth(int(i), stream.widths[i]);
+    }
+    int k = m_sortKey;
+    if (k > m_model->columnCount())
+        k = 1;
+    SetSortKey(k);
+}
+
+std::vector<int> TCustomShellList::currentColumnWidths() const
+{
+    std::vector<int> widths;
+    for (int i = 0; i < m_model->columnCount(); ++i)
+        widths.push_back(ReportView()->columnWidth(i));
+    return widths;
+}
+
+void TCustomShellList::applyFill(FolderListing listing)
 {
     setUpdatesEnabled(false);
-    if (OnFillStart)
-        OnFillStart(this);
     struct Done {
         TCustomShellList* l;
         ~Done()
@@ -510,73 +612,36 @@ void TCustomShellList::fill(const ShellFolderPtr& folder, const PItemIDList& abs
             l->setUpdatesEnabled(true);
             if (l->OnFillComplete)
                 l->OnFillComplete(l);
+            emit l->fillFinished();
         }
     } done{this};
-
-    PItemIDList previousAbs = m_currentAbs;
-    ShellFolderPtr previousFolder = m_currentFolder;
-    m_currentAbs = abs;
-    m_currentFolder = folder;
-    m_listFolder = std::make_shared<TShListFolder>(TShListFolder{folder, abs, {}});
+    auto restorePrevious = [this] {
+        m_currentAbs = m_previousAbs;
+        m_currentFolder = m_previousFolder;
+    };
+    if (Failed(listing.bindResult)) {
+        restorePrevious();
+        CheckResult(listing.bindResult);
+    }
+    m_currentFolder = listing.folder;
+    m_listFolder = std::make_shared<TShListFolder>(TShListFolder{listing.folder, listing.abs, listing.details});
     try {
-        // Columns: the folder's own when it describes them, with the widths it asks for;
-        // otherwise the standard ones, whose widths users set carry over from list to list.
-        std::vector<ShellDetails> columns;
-        if (Succeeded(folder->CreateViewObject(m_listFolder->Details)) && m_listFolder->Details) {
-            ShellDetails d;
-            while (columns.size() < 64 && Succeeded(m_listFolder->Details->GetDetailsOf({}, int(columns.size()), d)))
-                columns.push_back(d);
-        }
-        if (columns.empty())
-            m_listFolder->Details.reset();
-        if (!columns.empty() && !m_model->HasOwnColumns()) {
-            std::vector<int>& keep = widthStream();
-            keep.clear();
-            for (int i = 0; i < m_model->columnCount(); ++i)
-                keep.push_back(ReportView()->columnWidth(i));
-        }
-        m_model->SetColumns(columns);
-        for (size_t i = 0; i < columns.size(); ++i)
-            ReportView()->setColumnWidth(int(i), columns[i].cxChar * 7);
-        const std::vector<int>& stream = widthStream();
-        for (size_t i = 0; columns.empty() && i < stream.size() && int(i) < m_model->columnCount(); ++i)
-            ReportView()->setColumnWidth(int(i), stream[i]);
-        int k = m_sortKey;
-        if (k > m_model->columnCount())
-            k = 1;
-        SetSortKey(k);
-
-        std::uint32_t flags = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | ((m_options & sloShowHidden) ? std::uint32_t(SHCONTF_INCLUDEHIDDEN) : 0u);
-        std::unique_ptr<IEnumIDList> e;
-        if (Failed(folder->EnumObjects(flags, e)))
+        applyColumns(listing);
+        if (Failed(listing.enumStartResult))
             return;  // a listing that cannot start leaves the list empty, without a word
-        std::vector<PItemIDList> read;
-        read.reserve(500);
-        PItemIDList rel;
-        HResult hr;
-        while ((hr = e->Next(rel)) == S_OK)
-            read.push_back(rel);
-        if (hr != S_FALSE)
-            CheckResult(hr);
-        std::vector<TShellListModel::Item> items;
-        items.reserve(read.size());
-        for (const PItemIDList& r : read) {
-            auto data = std::make_unique<TShListData>(m_listFolder, r);
-            std::uint32_t attrs = 0;
-            if (admit(*data, attrs)) {
-                captureDetails(*data, attrs);
-                items.push_back({std::move(data), attrs, -1});
-            }
-        }
-        m_model->Reset(std::move(items));
+        if (Failed(listing.enumResult))
+            CheckResult(listing.enumResult);
+        m_model->Reset(admitListed(listing.items, nullptr));
         sort();
         if (Count() > 0)
             SelectionModel()->setCurrentIndex(m_model->index(0, 0), QItemSelectionModel::NoUpdate);
     } catch (...) {
-        m_currentAbs = previousAbs;
-        m_currentFolder = previousFolder;
+        restorePrevious();
         throw;
     }
+    m_previousFolder.reset();
+    if (m_options & sloDynamicRefresh)
+        StartWatching();
 }
 
 void TCustomShellList::SetSortKey(int key)
@@ -631,12 +696,9 @@ void TCustomShellList::sort()
             bool folder = items[size_t(i)].Attributes & SFGAO_FOLDER;
             qint64 number = 0;
             std::optional<QCollatorSortKey> text;
+            // Sizes and times were read with the listing: sorting never asks the disk.
             if (const TShItemDetails* det = d->Details(); det && (column == 1 || column == 3)) {
                 number = column == 1 ? (folder ? 0 : std::max<qint64>(det->Size, 0)) : det->Modified;
-            } else if (column == 1 || column == 3) {
-                struct stat st;
-                if (::stat(PathBytesFromIdList(d->AbsIdList()).constData(), &st) == 0)
-                    number = column == 1 ? (folder ? 0 : qint64(st.st_size)) : qint64(st.st_mtim.tv_sec);
             } else if (column == 2) {
                 text = col.sortKey(folder ? QString() : d->TypeText());
             }
@@ -687,17 +749,33 @@ void TCustomShellList::RefreshList()
         m_refreshDue = true;
         return;
     }
+    if (m_listing) {
+        // The listing under way may have read the folder before this change.
+        m_refreshAgain = true;
+        return;
+    }
     if (Count() == 0) {
         FillList();
         return;
     }
-    BusyCursor busy;
     if (OnFillStart)
         OnFillStart(this);
-    prepareFilter();
+    startListing(ListingKind::Refresh, m_currentAbs);
+}
+
+void TCustomShellList::applyRefresh(FolderListing listing)
+{
+    // A folder that can no longer be read has no items left.
+    if (Failed(listing.bindResult) || Failed(listing.enumStartResult))
+        listing.items.clear();
+    // The fresh folder object reads the folder as it is now; the items keep their records.
+    if (listing.folder && m_listFolder) {
+        m_currentFolder = listing.folder;
+        m_listFolder->IShf = listing.folder;
+    }
     TPidlList known, fresh;
     known.SetCapacity(Count());
-    fresh.SetCapacity(Count());
+    fresh.SetCapacity(int(listing.items.size()));
     // Outside the file system the folder compares; inside, the bytes are the name.
     if (PathFromIdList(m_currentAbs).isEmpty())
         known.SetFolder(m_currentFolder);
@@ -705,13 +783,8 @@ void TCustomShellList::RefreshList()
     for (int row = 0; row < Count(); ++row)
         known.Add(DataOfIndex(row)->RelIdList(), reinterpret_cast<void*>(quintptr(row)));
     known.SetSorted(true);
-    std::uint32_t flags = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | ((m_options & sloShowHidden) ? std::uint32_t(SHCONTF_INCLUDEHIDDEN) : 0u);
-    std::unique_ptr<IEnumIDList> e;
-    if (m_currentFolder && Succeeded(m_currentFolder->EnumObjects(flags, e))) {
-        PItemIDList rel;
-        while (e->Next(rel) == S_OK)
-            fresh.Add(rel);
-    }
+    for (const ListedItem& li : listing.items)
+        fresh.Add(li.rel);
     // Matched pairs are marked, not erased: erasing from the middle of 100,000 entries one by
     // one would cost quadratic time.
     std::vector<char> matched(size_t(known.Count()), 0);
@@ -724,6 +797,16 @@ void TCustomShellList::RefreshList()
             freshRows.push_back(n);
     }
     setUpdatesEnabled(false);
+    struct Done {
+        TCustomShellList* l;
+        ~Done()
+        {
+            l->setUpdatesEnabled(true);
+            if (l->OnFillComplete)
+                l->OnFillComplete(l);
+            emit l->fillFinished();
+        }
+    } done{this};
     std::vector<int> gone;
     for (int i = 0; i < known.Count(); ++i) {
         if (!matched[size_t(i)])
@@ -736,26 +819,13 @@ void TCustomShellList::RefreshList()
     }
     m_model->RemoveRows(gone);
     std::vector<TShellListModel::Item> added;
-    for (int n : freshRows) {
-        try {
-            auto data = std::make_unique<TShListData>(m_listFolder, fresh.IdList(n));
-            std::uint32_t attrs = 0;
-            if (admit(*data, attrs)) {
-                captureDetails(*data, attrs);
-                added.push_back({std::move(data), attrs, -1});
-            }
-        } catch (const EShellError&) {
-            ShellWarning(QString::fromLatin1(texts::AddNewShellItemFailed));
-            m_admitted.reset();
-            setUpdatesEnabled(true);
-            throw;
-        }
+    try {
+        added = admitListed(listing.items, &freshRows);
+    } catch (const EShellError&) {
+        ShellWarning(QString::fromLatin1(texts::AddNewShellItemFailed));
+        throw;
     }
     m_model->Append(std::move(added));
-    m_admitted.reset();
-    setUpdatesEnabled(true);
-    if (OnFillComplete)
-        OnFillComplete(this);
 }
 
 void TCustomShellList::GoUp(int levels)

@@ -4,15 +4,22 @@
 #include "ShellRecords.h"
 #include "ShellDrag.h"
 #include "UTreeList.h"
+#include "core/Job.h"
 
 #include <QAbstractTableModel>
-#include <QSet>
 #include <functional>
 #include <memory>
 #include <vector>
 
+class QLabel;
 class QMimeData;
 class QTimer;
+
+namespace corvane::platform {
+class FolderListingJob;
+struct FolderListing;
+struct ListedItem;
+} // namespace corvane::platform
 
 namespace corvane::shellctl {
 
@@ -101,8 +108,15 @@ public:
     void SetLinkedCombo(TCustomShellCombo* combo);
     TCustomShellTree* LinkedTree() const { return m_tree; }
 
+    // Both read the folder off the user-interface thread. A folder that answers at once is
+    // shown before they return; otherwise the list shows itself busy, stays usable, and the
+    // items come with OnFillComplete and fillFinished().
     void FillList();
     void RefreshList();
+    // A fill or refresh is waiting for its folder.
+    bool Listing() const;
+    // How long FillList and RefreshList wait for a folder before showing the list busy.
+    static void SetListingWait(int msecs);
     void GoUp(int levels);
     void OpenItem(int row);
     void OpenSelected();
@@ -160,6 +174,10 @@ public:
     // The help text of the highlighted context-menu command; empty when there is none.
     std::function<void(QObject*, const QString&)> OnPopupHint;
 
+signals:
+    // After OnFillComplete, once a fill or refresh has ended.
+    void fillFinished();
+
 protected:
     bool KeyDown(QKeyEvent* event) override;
     void ColClick(int column) override;
@@ -176,9 +194,19 @@ private:
     friend class TShellListModel;
     void folderChanged();
     void NavigateTo(const PItemIDList& abs);
-    void fill(const ShellFolderPtr& folder, const PItemIDList& abs);
+    enum class ListingKind { Fill, Refresh };
+    void startListing(ListingKind kind, const PItemIDList& abs);
+    void finishListing();
+    // Drops a listing under way; its fill start gets its completion.
+    void abandonListing();
+    void showBusy(bool busy);
+    void applyFill(platform::FolderListing listing);
+    void applyRefresh(platform::FolderListing listing);
+    void applyColumns(const platform::FolderListing& listing);
+    std::vector<int> currentColumnWidths() const;
     bool admit(TShListData& data, std::uint32_t& attrs);
-    void prepareFilter();
+    // Records for the listed items (those at `only`, when given) that the list admits.
+    std::vector<TShellListModel::Item> admitListed(std::vector<platform::ListedItem>& listed, const std::vector<int>* only);
     void sort();
     bool renameItem(int row, const QString& text);
     // The lossless name an editor of the item starts from.
@@ -200,12 +228,21 @@ private:
     TShellListOptions m_options = DefaultShellListOptions;
     QString m_fileFilter;
     QStringList m_filterPatterns;
-    std::unique_ptr<QSet<QString>> m_admitted;
     TCustomShellTree* m_tree = nullptr;
     TCustomShellCombo* m_combo = nullptr;
     ShellFolderPtr m_currentFolder;
     PItemIDList m_currentAbs;
+    // What the list showed before a fill, put back when the new folder cannot be read.
+    PItemIDList m_previousAbs;
+    ShellFolderPtr m_previousFolder;
     std::shared_ptr<TShListFolder> m_listFolder;
+    core::JobPtr<platform::FolderListingJob> m_listing;
+    ListingKind m_listingKind = ListingKind::Fill;
+    quint64 m_listingGeneration = 0;
+    bool m_refreshAgain = false;
+    QLabel* m_busyLabel = nullptr;
+    // The standard columns' widths go to the shared stream when they change or the list goes.
+    bool m_widthsGoBack = false;
     int m_sortKey = 1;
     bool m_keyWasSet = false;
     int m_updating = 0;

@@ -11,6 +11,7 @@ inline constexpr const char* TooManySubstitutions = "FormatStrPos: Too many subs
 inline constexpr const char* NewFolder = "New Folder";
 inline constexpr const char* CannotCreateFolder = "Unable to create the folder '%2'\n\n%1";
 inline constexpr const char* AddNewShellItemFailed = "Exception in AddNewShellItem";
+inline constexpr const char* ReadingFolder = "Reading the folder...";
 inline constexpr const char* ColName = "Name";
 inline constexpr const char* ColSize = "Size";
 inline constexpr const char* ColType = "Type";

@@ -34,17 +34,6 @@ PItemIDList CopyIdList(const PItemIDList& list)
     return out;
 }
 
-PItemIDList ConcatIdLists(const PItemIDList& first, const PItemIDList& second)
-{
-    QByteArrayView a = IdListBody(first), b = IdListBody(second);
-    PItemIDList out;
-    out.reserve(a.size() + b.size() + 2);
-    out.append(a.data(), a.size());
-    out.append(b.data(), b.size());
-    out.append(2, '\0');
-    return out;
-}
-
 int CompareIdLists(const PItemIDList& a, const PItemIDList& b)
 {
     if (a.isNull() && b.isNull())
@@ -97,16 +86,6 @@ QString SpecialFolderPath(int csidl)
     if (Failed(SHGetSpecialFolderLocation(csidl, id)))
         return {};
     return PathFromIdList(id);
-}
-
-HResult BindToFolder(const PItemIDList& abs, ShellFolderPtr& out)
-{
-    ShellFolderPtr desktop = SHGetDesktopFolder();
-    if (IdListSize(abs) <= 2) {
-        out = desktop;
-        return S_OK;
-    }
-    return desktop->BindToObject(abs, out);
 }
 
 QString GetDisplayName(const ShellFolderPtr& folder, const PItemIDList& rel, TDisplayNameKind kind)

@@ -1,6 +1,8 @@
 #pragma once
 // Helpers over item identifier lists and the namespace, used by every shell control.
 #include "core/PathText.h"
+#include "platform/FolderListing.h"
+#include "platform/IdListFormat.h"
 #include "platform/Namespace.h"
 
 #include <QDateTime>
@@ -28,13 +30,13 @@ inline constexpr int CompareFailed = 2147483647;
 
 qsizetype IdListSize(const PItemIDList& list);
 PItemIDList CopyIdList(const PItemIDList& list);
-PItemIDList ConcatIdLists(const PItemIDList& first, const PItemIDList& second);
+using platform::ConcatIdLists;
 int CompareIdLists(const PItemIDList& a, const PItemIDList& b);
 int BytewiseCompareIdLists(const PItemIDList& a, const PItemIDList& b);
 HResult IdListFromPath(const QString& path, PItemIDList& out);
 QString PathFromIdList(const PItemIDList& list);
 QString SpecialFolderPath(int csidl);
-HResult BindToFolder(const PItemIDList& abs, ShellFolderPtr& out);
+using platform::BindToFolder;
 QString GetDisplayName(const ShellFolderPtr& folder, const PItemIDList& rel, TDisplayNameKind kind);
 // Flags: 1 small, 3 small open (as the platform's SHGFI values); 0 large.
 int SysIconIndex(const PItemIDList& abs, unsigned flags);

@@ -132,7 +132,7 @@ TEST_F(DragDrop, ThreeFilesGiveTheArrayTheUriListAndCrlfText)
     ASSERT_EQ(rels.size(), 3u);
     const std::vector<QByteArray> paths{root + "/a.txt", root + "/b c.txt", root + "/x\xff.bin"};
     for (size_t i = 0; i < rels.size(); ++i)
-        EXPECT_EQ(PathBytesFromIdList(AppendIdList(folder, rels[i])), paths[i]);
+        EXPECT_EQ(PathBytesFromIdList(ConcatIdLists(folder, rels[i])), paths[i]);
 
     const QByteArray rootUri = PathToFileUri(root);
     EXPECT_EQ(data->data("text/uri-list"), rootUri + "/a.txt\r\n" + rootUri + "/b%20c.txt\r\n" + rootUri + "/x%FF.bin\r\n");

@@ -85,7 +85,7 @@ std::multimap<QString, Shown> listTrash(const ShellFolderPtr& trash, const QByte
     while (e->Next(rel) == S_OK) {
         Shown s;
         s.rel = rel;
-        s.path = PathBytesFromIdList(AppendIdList(trashAbs(), rel));
+        s.path = PathBytesFromIdList(ConcatIdLists(trashAbs(), rel));
         if (!s.path.startsWith(where + '/'))
             continue;
         s.attributes = 0xFFFFFFFF;
