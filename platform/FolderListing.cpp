@@ -3,9 +3,14 @@
 #include "IdListFormat.h"
 #include "Volumes.h"
 #include "core/PathText.h"
+#include "core/UniqueFd.h"
 
 #include <QSet>
 
+#include <algorithm>
+#include <thread>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace corvane::platform {
@@ -18,6 +23,15 @@ HResult BindToFolder(const PItemIDList& abs, ShellFolderPtr& out)
         return S_OK;
     }
     return desktop->BindToObject(abs, out);
+}
+
+QCollator NameCollator()
+{
+    QLocale loc;
+    QCollator col(loc.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates) : loc);
+    col.setNumericMode(true);
+    col.setCaseSensitivity(Qt::CaseInsensitive);
+    return col;
 }
 
 namespace {
@@ -34,14 +48,18 @@ bool admittedByPatterns(const ShellFolderPtr& folder, const PItemIDList& rel, co
     return false;
 }
 
-void captureDetails(const PItemIDList& abs, const QSet<QByteArray>& mountPoints, ListedItem& item)
+// Size and time, by name inside the open folder: one lookup instead of a walk of the whole path.
+void captureDetails(int dirFd, const QByteArray& path, const QSet<QByteArray>& mountPoints, ListedItem& item)
 {
-    const QByteArray path = PathBytesFromIdList(ConcatIdLists(abs, item.rel));
     // A volume root (the drive roots of other systems) shows neither size nor time.
     if (path.isEmpty() || mountPoints.contains(path))
         return;
+    const qsizetype slash = path.lastIndexOf('/');
+    const bool relative = dirFd >= 0 && slash >= 0;
+    const QByteArray name = relative ? path.mid(slash + 1) : path;
+    const int at = relative ? dirFd : AT_FDCWD;
     struct stat st;
-    if (::stat(path.constData(), &st) == 0 || ::lstat(path.constData(), &st) == 0) {
+    if (::fstatat(at, name.constData(), &st, 0) == 0 || ::fstatat(at, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (!S_ISDIR(st.st_mode))
             item.size = qint64(st.st_size);
         item.modified = st.st_mtim.tv_sec != 0 ? st.st_mtim.tv_sec : st.st_ctim.tv_sec;
@@ -88,7 +106,9 @@ FolderListing ListFolder(const FolderListingRequest& request, const std::atomic<
     if (hr != S_FALSE)
         out.enumResult = hr;
 
-    const bool inFileSystem = !PathBytesFromIdList(out.abs).isEmpty();
+    const QByteArray folderPath = PathBytesFromIdList(out.abs);
+    const bool inFileSystem = !folderPath.isEmpty();
+    core::UniqueFd dirFd(inFileSystem ? ::open(folderPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC) : -1);
     const bool filtering = inFileSystem && !request.patterns.isEmpty();
     QSet<QByteArray> mountPoints;
     if (inFileSystem) {
@@ -96,24 +116,82 @@ FolderListing ListFolder(const FolderListingRequest& request, const std::atomic<
             mountPoints.insert(v.mountPoint);
         mountPoints.insert("/");
     }
-    out.items.reserve(read.size());
-    for (size_t i = 0; i < read.size(); ++i) {
-        if ((i & 255) == 0 && cancel.load(std::memory_order_relaxed)) {
-            out.cancelled = true;
-            out.items.clear();
-            return out;
+    // Known items that are still there leave the list of what was read; the rest are gone.
+    if (!request.known.empty()) {
+        out.comparedWithKnown = true;
+        std::vector<QByteArrayView> known;
+        known.reserve(request.known.size());
+        for (const PItemIDList& k : request.known)
+            known.push_back(IdListBody(k));
+        std::sort(known.begin(), known.end());
+        std::vector<char> seen(known.size(), 0);
+        size_t kept = 0;
+        for (size_t i = 0; i < read.size(); ++i) {
+            const QByteArrayView body = IdListBody(read[i]);
+            auto at = std::lower_bound(known.begin(), known.end(), body);
+            // Equal bytes once each: a second item with the same bytes is new.
+            while (at != known.end() && *at == body && seen[size_t(at - known.begin())])
+                ++at;
+            if (at != known.end() && *at == body)
+                seen[size_t(at - known.begin())] = 1;
+            else
+                read[kept++] = std::move(read[i]);
         }
-        ListedItem item;
-        item.rel = std::move(read[i]);
-        std::uint32_t attrs = request.attributeMask;
-        std::array<PItemIDList, 1> one{item.rel};
-        if (Failed(out.folder->GetAttributesOf(one, attrs)))
-            attrs = 0;
-        item.attributes = attrs;
-        if (filtering && !(attrs & SFGAO_FOLDER) && !admittedByPatterns(out.folder, item.rel, request.patterns))
-            continue;
-        captureDetails(out.abs, mountPoints, item);
-        out.items.push_back(std::move(item));
+        read.resize(kept);
+        for (size_t i = 0; i < known.size(); ++i) {
+            if (!seen[i]) {
+                PItemIDList rel(known[i].data(), known[i].size());
+                rel.append(2, '\0');
+                out.gone.push_back(std::move(rel));
+            }
+        }
+    }
+    // Attributes, filter and details item by item, shared among a few threads: most of the time
+    // goes to waiting on the file system, which answers several questions at once.
+    const size_t count = read.size();
+    std::vector<ListedItem> listed(count);
+    std::vector<char> admitted(count, 0);
+    auto work = [&](size_t begin, size_t end) {
+        std::optional<QCollator> collator;
+        if (request.nameKeys)
+            collator = NameCollator();
+        for (size_t i = begin; i < end; ++i) {
+            if ((i & 255) == 0 && cancel.load(std::memory_order_relaxed))
+                return;
+            ListedItem& item = listed[i];
+            item.rel = std::move(read[i]);
+            std::uint32_t attrs = request.attributeMask;
+            std::array<PItemIDList, 1> one{item.rel};
+            if (Failed(out.folder->GetAttributesOf(one, attrs)))
+                attrs = 0;
+            item.attributes = attrs;
+            if (filtering && !(attrs & SFGAO_FOLDER) && !admittedByPatterns(out.folder, item.rel, request.patterns))
+                continue;
+            captureDetails(dirFd.get(), PathBytesFromIdList(ConcatIdLists(out.abs, item.rel)), mountPoints, item);
+            if (collator) {
+                QString name;
+                if (Succeeded(out.folder->GetDisplayNameOf(item.rel, SHGDN_INFOLDER, name)))
+                    item.nameKey = collator->sortKey(name);
+            }
+            admitted[i] = 1;
+        }
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t parts = count < 2048 ? 1 : std::min<size_t>(4, cores);
+    std::vector<std::thread> helpers;
+    for (size_t p = 1; p < parts; ++p)
+        helpers.emplace_back(work, count * p / parts, count * (p + 1) / parts);
+    work(0, count / parts);
+    for (std::thread& t : helpers)
+        t.join();
+    if (cancel.load(std::memory_order_relaxed)) {
+        out.cancelled = true;
+        return out;
+    }
+    out.items.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        if (admitted[i])
+            out.items.push_back(std::move(listed[i]));
     }
     return out;
 }

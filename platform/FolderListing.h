@@ -6,10 +6,12 @@
 #include "Namespace.h"
 #include "core/Job.h"
 
+#include <QCollator>
 #include <QStringList>
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace corvane::platform {
@@ -25,6 +27,12 @@ struct FolderListingRequest {
     QStringList patterns;
     // Also the folder's own column headers.
     bool columns = true;
+    // The items a list shows already, compared by their bytes (inside the file system the bytes
+    // are the name): the listing then holds only the items not among them, and names those of
+    // them that are gone.
+    std::vector<PItemIDList> known;
+    // Also each item's sort key of its name, in the list's natural order.
+    bool nameKeys = false;
 };
 
 struct ListedItem {
@@ -33,6 +41,7 @@ struct ListedItem {
     qint64 size = -1;              // -1 for folders and what shows no size
     qint64 modified = 0;           // seconds since the epoch, when hasModified
     bool hasModified = false;
+    std::optional<QCollatorSortKey> nameKey;
 };
 
 struct FolderListing {
@@ -43,9 +52,14 @@ struct FolderListing {
     ShellFolderPtr folder;           // bound by the listing, for the list to keep
     std::shared_ptr<IShellDetails> details;
     std::vector<ShellDetails> columns;
-    std::vector<ListedItem> items;
+    std::vector<ListedItem> items;  // with known items: only the new ones
+    std::vector<PItemIDList> gone;  // known items no longer there
+    bool comparedWithKnown = false;
     bool cancelled = false;
 };
+
+// Names in the order users expect: numbers by value, case ignored, natural for the C locale too.
+QCollator NameCollator();
 
 // Reads the folder on the calling thread; stops early when `cancel` is set.
 FolderListing ListFolder(const FolderListingRequest& request, const std::atomic<bool>& cancel);

@@ -28,6 +28,7 @@
 #include <QListView>
 #include <QMimeData>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
@@ -55,15 +56,6 @@ ColumnWidthStream& columnWidthStream()
 {
     static ColumnWidthStream stream;
     return stream;
-}
-
-QCollator makeCollator()
-{
-    QLocale loc;
-    QCollator col(loc.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates) : loc);
-    col.setNumericMode(true);
-    col.setCaseSensitivity(Qt::CaseInsensitive);
-    return col;
 }
 
 } // namespace
@@ -452,6 +444,14 @@ void TCustomShellList::startListing(ListingKind kind, const PItemIDList& abs)
     if (!(m_fileFilter.isEmpty() || m_fileFilter == QLatin1String("*") || m_fileFilter == QLatin1String("*.*")))
         request.patterns = m_filterPatterns;
     request.columns = kind == ListingKind::Fill;
+    request.nameKeys = kind == ListingKind::Fill && m_sortKey != 0 && !PathFromIdList(abs).isEmpty();
+    // Inside the file system an item's bytes are its name: the listing compares what it reads
+    // with what is shown, so a refresh of a large folder reads details of the new items only.
+    if (kind == ListingKind::Refresh && !PathFromIdList(abs).isEmpty()) {
+        request.known.reserve(size_t(Count()));
+        for (int row = 0; row < Count(); ++row)
+            request.known.push_back(DataOfIndex(row)->RelIdList());
+    }
     m_listingKind = kind;
     m_listing.reset(new FolderListingJob(std::move(request)));
     const quint64 generation = ++m_listingGeneration;
@@ -533,7 +533,8 @@ bool TCustomShellList::admit(TShListData& data, std::uint32_t& attrs)
     return allow;
 }
 
-std::vector<TShellListModel::Item> TCustomShellList::admitListed(std::vector<ListedItem>& listed, const std::vector<int>* only)
+std::vector<TShellListModel::Item> TCustomShellList::admitListed(std::vector<ListedItem>& listed, const std::vector<int>* only,
+                                                                 std::vector<std::optional<QCollatorSortKey>>* nameKeys)
 {
     std::vector<TShellListModel::Item> items;
     items.reserve(only ? only->size() : listed.size());
@@ -549,6 +550,8 @@ std::vector<TShellListModel::Item> TCustomShellList::admitListed(std::vector<Lis
         details.HasModified = li.hasModified;
         data->SetDetails(details);
         items.push_back({std::move(data), attrs, -1});
+        if (nameKeys)
+            nameKeys->push_back(std::move(li.nameKey));
     };
     if (only) {
         for (int n : *only)
@@ -631,8 +634,10 @@ void TCustomShellList::applyFill(FolderListing listing)
             return;  // a listing that cannot start leaves the list empty, without a word
         if (Failed(listing.enumResult))
             CheckResult(listing.enumResult);
-        m_model->Reset(admitListed(listing.items, nullptr));
-        sort();
+        std::vector<std::optional<QCollatorSortKey>> nameKeys;
+        m_model->Reset(admitListed(listing.items, nullptr, &nameKeys));
+        listing.items = {};
+        sort(&nameKeys);
         if (Count() > 0)
             SelectionModel()->setCurrentIndex(m_model->index(0, 0), QItemSelectionModel::NoUpdate);
     } catch (...) {
@@ -655,7 +660,7 @@ void TCustomShellList::SetSortKey(int key)
     sort();
 }
 
-void TCustomShellList::sort()
+void TCustomShellList::sort(const std::vector<std::optional<QCollatorSortKey>>* nameKeys)
 {
     const int n = Count();
     if (n < 2)
@@ -682,7 +687,7 @@ void TCustomShellList::sort()
     } else {
         // The folder's order for its columns, from keys computed once per item.
         const int column = std::abs(k) - 1;
-        QCollator col = makeCollator();
+        QCollator col = NameCollator();
         struct Key {
             bool folder;
             qint64 number = 0;
@@ -702,7 +707,7 @@ void TCustomShellList::sort()
             } else if (column == 2) {
                 text = col.sortKey(folder ? QString() : d->TypeText());
             }
-            keys.push_back({folder, number, col.sortKey(d->DisplayName()), std::move(text)});
+            keys.push_back({folder, number, nameKeys && (*nameKeys)[size_t(i)] ? *(*nameKeys)[size_t(i)] : col.sortKey(d->DisplayName()), std::move(text)});
         }
         auto cmp = [&](int a, int b) {
             const Key& x = keys[size_t(a)];
@@ -773,6 +778,10 @@ void TCustomShellList::applyRefresh(FolderListing listing)
         m_currentFolder = listing.folder;
         m_listFolder->IShf = listing.folder;
     }
+    if (listing.comparedWithKnown && Succeeded(listing.bindResult) && Succeeded(listing.enumStartResult)) {
+        applyComparedRefresh(std::move(listing));
+        return;
+    }
     TPidlList known, fresh;
     known.SetCapacity(Count());
     fresh.SetCapacity(int(listing.items.size()));
@@ -821,6 +830,53 @@ void TCustomShellList::applyRefresh(FolderListing listing)
     std::vector<TShellListModel::Item> added;
     try {
         added = admitListed(listing.items, &freshRows);
+    } catch (const EShellError&) {
+        ShellWarning(QString::fromLatin1(texts::AddNewShellItemFailed));
+        throw;
+    }
+    m_model->Append(std::move(added));
+}
+
+void TCustomShellList::applyComparedRefresh(FolderListing listing)
+{
+    // The rows may have changed while the folder was read (a rename): gone and new items are
+    // matched against the rows as they are now.
+    QSet<QByteArray> gone(listing.gone.begin(), listing.gone.end());
+    QSet<QByteArray> fresh;
+    for (const ListedItem& li : listing.items)
+        fresh.insert(li.rel);
+    std::vector<int> goneRows;
+    for (int row = 0; row < Count() && (!gone.isEmpty() || !fresh.isEmpty()); ++row) {
+        const PItemIDList& rel = DataOfIndex(row)->RelIdList();
+        if (gone.remove(rel))
+            goneRows.push_back(row);
+        else
+            fresh.remove(rel);
+    }
+    std::vector<int> newRows;
+    for (size_t n = 0; n < listing.items.size(); ++n) {
+        if (fresh.contains(listing.items[n].rel))
+            newRows.push_back(int(n));
+    }
+    setUpdatesEnabled(false);
+    struct Done {
+        TCustomShellList* l;
+        ~Done()
+        {
+            l->setUpdatesEnabled(true);
+            if (l->OnFillComplete)
+                l->OnFillComplete(l);
+            emit l->fillFinished();
+        }
+    } done{this};
+    if (OnDeleteItem) {
+        for (int row : goneRows)
+            OnDeleteItem(this, row, DataOfIndex(row));
+    }
+    m_model->RemoveRows(goneRows);
+    std::vector<TShellListModel::Item> added;
+    try {
+        added = admitListed(listing.items, &newRows);
     } catch (const EShellError&) {
         ShellWarning(QString::fromLatin1(texts::AddNewShellItemFailed));
         throw;

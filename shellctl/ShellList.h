@@ -7,8 +7,10 @@
 #include "core/Job.h"
 
 #include <QAbstractTableModel>
+#include <QCollator>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QLabel;
@@ -202,12 +204,15 @@ private:
     void showBusy(bool busy);
     void applyFill(platform::FolderListing listing);
     void applyRefresh(platform::FolderListing listing);
+    void applyComparedRefresh(platform::FolderListing listing);
     void applyColumns(const platform::FolderListing& listing);
     std::vector<int> currentColumnWidths() const;
     bool admit(TShListData& data, std::uint32_t& attrs);
     // Records for the listed items (those at `only`, when given) that the list admits.
-    std::vector<TShellListModel::Item> admitListed(std::vector<platform::ListedItem>& listed, const std::vector<int>* only);
-    void sort();
+    std::vector<TShellListModel::Item> admitListed(std::vector<platform::ListedItem>& listed, const std::vector<int>* only,
+                                                   std::vector<std::optional<QCollatorSortKey>>* nameKeys = nullptr);
+    // With name keys made beforehand, one per row.
+    void sort(const std::vector<std::optional<QCollatorSortKey>>* nameKeys = nullptr);
     bool renameItem(int row, const QString& text);
     // The lossless name an editor of the item starts from.
     QString editableName(TShListData& data) const;

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -53,6 +54,16 @@ void makeFolder(const QString& dir, int files)
     m.open(QIODevice::WriteOnly);
 }
 
+// The list reads its folder on a worker; the fill ends when the items are in.
+void waitForListing(corvane::shellctl::TShellList& list)
+{
+    if (!list.Listing())
+        return;
+    QEventLoop loop;
+    QObject::connect(&list, &corvane::shellctl::TShellList::fillFinished, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 double runCorvane(const QString& dir, double& refreshMs, double& worstFrameMs)
 {
     corvane::shellctl::TShellList list;
@@ -63,6 +74,7 @@ double runCorvane(const QString& dir, double& refreshMs, double& worstFrameMs)
     QElapsedTimer t;
     t.start();
     list.Folder().SetPath(dir);
+    waitForListing(list);
     list.CurrentView()->viewport()->repaint();
     double fill = t.nsecsElapsed() / 1e6;
 
@@ -71,6 +83,7 @@ double runCorvane(const QString& dir, double& refreshMs, double& worstFrameMs)
     f.close();
     t.restart();
     list.RefreshList();
+    waitForListing(list);
     list.CurrentView()->viewport()->repaint();
     refreshMs = t.nsecsElapsed() / 1e6;
     QFile::remove(dir + QStringLiteral("/zz-added-file"));

@@ -3,15 +3,22 @@
 #include "shellctl/ShellControls.h"
 #include "tests/support/StallFs.h"
 
+#include "core/Job.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TreeNodes.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
-#include "tests/support/TreeNodes.h"
 
 #include <gtest/gtest.h>
 
 using namespace corvane::shellctl;
 using corvane::test::childNamed;
 using corvane::test::StallFs;
+using corvane::test::TempDir;
 
 TEST(SlowVolume, ListShowsDetailsWithoutAskingTheVolume)
 {
@@ -68,4 +75,101 @@ TEST(SlowVolume, TreeShowsExpandersWithoutReadingTheFolders)
     full->setExpanded(true);
     ASSERT_EQ(full->childCount(), 1);
     EXPECT_EQ(full->child(0)->text(0), "inner");
+}
+
+// A folder on a volume that stops answering is read off the user-interface thread: the list
+// shows itself busy while the rest stays usable, and the window closes without waiting.
+TEST(SlowVolume, ListingAFolderThatDoesNotAnswerLeavesTheWindowsResponsive)
+{
+    TempDir dir{"share/", "local/here.txt"};
+    StallFs fs(dir.pathBytes() + "/share", {"inside.txt", "deeper/"}, "sshfs");
+    ASSERT_TRUE(fs.ok());
+    TShellList::SetListingWait(50);
+    struct RestoreWait {
+        ~RestoreWait() { TShellList::SetListingWait(20000); }
+    } restore;
+
+    auto window = std::make_unique<QWidget>();
+    auto* layout = new QHBoxLayout(window.get());
+    auto* tree = new TShellTree;
+    auto* list = new TShellList;
+    layout->addWidget(tree);
+    layout->addWidget(list);
+    tree->SetShellList(list);
+    tree->BaseFolder().SetPath(dir.path());
+    window->resize(700, 400);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    QTreeWidgetItem* root = tree->topLevelItem(0);
+    ASSERT_TRUE(root);
+    root->setExpanded(true);
+    QTreeWidgetItem* share = childNamed(root, "share");
+    QTreeWidgetItem* local = childNamed(root, "local");
+    ASSERT_TRUE(share && local);
+
+    fs.Stall();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(share).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->Listing(); }, 10000));
+    ASSERT_TRUE(fs.WaitForBlocked(10000));
+    EXPECT_EQ(list->Count(), 0);
+    auto* busy = list->findChild<QLabel*>();
+    ASSERT_TRUE(busy);
+    EXPECT_TRUE(busy->isVisible());
+
+    // Another window is used meanwhile: its list takes clicks.
+    TempDir other{"one.txt", "two.txt"};
+    TShellList second;
+    second.SetViewStyle(vsReport);
+    second.resize(400, 200);
+    second.Folder().SetPath(other.path());
+    second.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&second));
+    ASSERT_EQ(second.Count(), 2);
+    QTreeView* view = second.ReportView();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(second.ShellModel()->index(1, 0)).center());
+    ASSERT_TRUE(second.SelectedData());
+    EXPECT_EQ(second.SelectedData()->DisplayName(), "two.txt");
+
+    // The tree moves elsewhere, and the list follows it there.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(local).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->Count() == 1 && !list->Listing(); }, 10000));
+    EXPECT_EQ(list->DataOfIndex(0)->DisplayName(), "here.txt");
+    EXPECT_FALSE(busy->isVisible());
+
+    // Back to the silent folder, then the window closes while the volume still says nothing.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(share).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->Listing(); }, 10000));
+    window.reset();
+    EXPECT_EQ(fs.GuardedTouches(), 0);
+    fs.Release();
+    EXPECT_TRUE(corvane::core::WaitForAbandonedJobs(10000));
+}
+
+// What a folder that answers late shows is what it would have shown at once, and the events
+// come in their order: the fill's start, the items, its completion.
+TEST(SlowVolume, LateListingShowsTheFolderAndPairsItsEvents)
+{
+    StallFs fs{"b.txt", "a.txt", "sub/"};
+    ASSERT_TRUE(fs.ok());
+    TShellList::SetListingWait(0);
+    struct RestoreWait {
+        ~RestoreWait() { TShellList::SetListingWait(20000); }
+    } restore;
+    TShellList list;
+    QStringList events;
+    list.OnFillStart = [&](QObject*) { events << "start"; };
+    list.OnAddItem = [&](QObject*, const auto&, const auto&, const auto&, std::uint32_t, bool&) { events << "add"; };
+    list.OnFillComplete = [&](QObject*) { events << "complete"; };
+    QSignalSpy finished(&list, &TShellList::fillFinished);
+    fs.Stall();
+    list.Folder().SetPath(fs.path());
+    EXPECT_TRUE(list.Listing());
+    EXPECT_EQ(events, QStringList{"start"});
+    fs.Release();
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(events, (QStringList{"start", "add", "add", "add", "complete"}));
+    QStringList names;
+    for (int row = 0; row < list.Count(); ++row)
+        names << list.DataOfIndex(row)->DisplayName();
+    EXPECT_EQ(names, (QStringList{"sub", "a.txt", "b.txt"}));
 }
