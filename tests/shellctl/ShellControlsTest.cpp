@@ -125,6 +125,29 @@ TEST(ShellList, RefreshKeepsSurvivorsAndAppendsNewItems)
     EXPECT_EQ(names(other), QStringList{"late"});
 }
 
+// Widths the user sets carry over to the next folder and to lists opened later.
+TEST(ShellList, ColumnWidthsCarryOverFromFolderToFolder)
+{
+    TempDir one{"a"}, two{"b"};
+    {
+        TShellList list;
+        list.SetViewStyle(vsReport);
+        showIn(list, one.path());
+        ASSERT_EQ(list.ShellModel()->columnCount(), 4);
+        list.ReportView()->setColumnWidth(0, 333);
+        list.ReportView()->setColumnWidth(3, 144);
+        showIn(list, two.path());
+        EXPECT_EQ(list.ReportView()->columnWidth(0), 333);
+        EXPECT_EQ(list.ReportView()->columnWidth(3), 144);
+        list.ReportView()->setColumnWidth(1, 77);
+    }
+    TShellList later;
+    later.SetViewStyle(vsReport);
+    showIn(later, one.path());
+    EXPECT_EQ(later.ReportView()->columnWidth(0), 333);
+    EXPECT_EQ(later.ReportView()->columnWidth(1), 77);
+}
+
 TEST(ShellList, NavigationUpAndIntoLinksToFolders)
 {
     TempDir dir{"target/inner"};
