@@ -231,6 +231,14 @@ TCustomShellList::TCustomShellList(QWidget* parent)
         connect(v, &QAbstractItemView::doubleClicked, this, [this] { OpenSelected(); });
     }
     Header()->installEventFilter(this);
+    // A refresh that came due while a caption was edited runs once the editor is gone, however
+    // the editing ended (a new name, a refused one, Escape).
+    connect(IconView()->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] {
+        if (!m_refreshDue)
+            return;
+        m_refreshDue = false;
+        QTimer::singleShot(0, this, &TCustomShellList::RefreshList);
+    });
     connect(SelectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected, const QItemSelection& deselected) {
                 if (!OnSelectItem)
@@ -1009,16 +1017,14 @@ bool TCustomShellList::renameItem(int row, const QString& text)
     PItemIDList renamed;
     HResult hr = m_currentFolder->SetNameOf(d->RelIdList(), name.left(260), SHGDN_INFOLDER, renamed);
     if (Failed(hr)) {
+        // Nothing changed: the next report is somebody else's.
+        m_ignoreNextChange = false;
         ShellWarning(SystemMessage(hr));
         return false;
     }
     d->SetRelIdList(renamed);
     m_model->Items()[size_t(row)].Icon = -1;
     m_model->RowChanged(row);
-    if (m_refreshDue) {
-        m_refreshDue = false;
-        QTimer::singleShot(0, this, &TCustomShellList::RefreshList);
-    }
     return true;
 }
 

@@ -656,8 +656,10 @@ bool TCustomShellTree::CreateNewFolder()
     QString dir = SelectedPath();
     m_ignoreNextChange = true;
     QString name = CreateUniqueFolder(dir, nullptr);
-    if (name.isEmpty())
+    if (name.isEmpty()) {
+        m_ignoreNextChange = false;
         return false;
+    }
     RefreshTree();
     TShTreeNode* node = SelectedNode();
     if (!node)
@@ -721,6 +723,7 @@ void TCustomShellTree::nodeEdited(TShTreeNode* node, const QString& text)
     PItemIDList renamed;
     HResult hr = parent ? parent->SetNameOf(d->RelIdList(), name.left(260), SHGDN_INFOLDER, renamed) : E_FAIL;
     if (Failed(hr)) {
+        m_ignoreNextChange = false;
         ShellWarning(SystemMessage(hr));
         return;
     }

@@ -2,6 +2,7 @@
 // its focus decides; its own renames are not refreshed again.
 #include "WatchWindows.h"
 #include "platform/ChangeNotify.h"
+#include "shellctl/ShellKeys.h"
 #include "tests/support/TempDir.h"
 
 #include <QDir>
@@ -107,6 +108,43 @@ TEST(ListRefresh, OwnRenameIsNotRefreshedAgain)
         EXPECT_EQ(w.ListReports.Count, 1);
         EXPECT_EQ(w.ListRefreshes, c.refreshes);
         EXPECT_EQ(ListNames(w.List), (QStringList{"b.txt", "renamed.txt"}));
+    }
+}
+
+// Editing that ends without a rename loses no live refresh: a refused name leaves no report
+// ignored, and a refresh that came due while the caption was edited runs after Escape.
+TEST(ListRefresh, EditingThatRenamesNothingLosesNoRefresh)
+{
+    {
+        SCOPED_TRACE("refused name");
+        TempDir dir{"a.txt", "b.txt"};
+        WatchWindow w(false);
+        w.List->Folder().SetPath(dir.path());
+        w.FocusList();
+        w.Settle();
+        QString warning;
+        SetShellWarningHook([&](const QString& t) { warning = t; });
+        EXPECT_FALSE(w.List->ShellModel()->setData(w.List->ShellModel()->index(0, 0), "b.txt", Qt::EditRole));
+        SetShellWarningHook(nullptr);
+        EXPECT_FALSE(warning.isEmpty());
+        dir.addFile("c.txt");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w.List->Count() == 3; }, 30000));
+    }
+    {
+        SCOPED_TRACE("escape");
+        TempDir dir{"a.txt"};
+        WatchWindow w(false);
+        w.List->SetOptions(w.List->Options() & ~sloDynamicRefresh);
+        w.List->Folder().SetPath(dir.path());
+        w.FocusList();
+        ASSERT_TRUE(w.List->EditCaption(0));
+        QLineEdit* editor = w.List->CurrentView()->viewport()->findChild<QLineEdit*>();
+        ASSERT_TRUE(editor && editor->isVisible());
+        dir.addFile("late.txt");
+        w.List->RefreshList();
+        EXPECT_EQ(w.List->Count(), 1);
+        QTest::keyClick(editor, Qt::Key_Escape);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w.List->Count() == 2; }, 30000));
     }
 }
 
