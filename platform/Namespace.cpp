@@ -1029,8 +1029,9 @@ public:
         }
         QByteArray clean = "/" + parts.join('/');
         QByteArray root = VolumeRootOf(clean);
+        // The mount table vouches for a volume that may not answer: going to it must not wait.
         struct stat st;
-        if (::stat(root.constData(), &st) != 0)
+        if (!VolumeMayStall(root) && ::stat(root.constData(), &st) != 0)
             return HResultFromErrno(errno);
         PItemIDList result = concat(makeItem(KindComputer, {}), makeItem(KindVolume, root));
         QByteArray cur = root;

@@ -145,6 +145,29 @@ TEST(SlowVolume, ListingAFolderThatDoesNotAnswerLeavesTheWindowsResponsive)
     EXPECT_TRUE(corvane::core::WaitForAbandonedJobs(10000));
 }
 
+// Going to a silent volume by its path, as the drive buttons do, asks it nothing on the way.
+TEST(SlowVolume, GoingToASilentVolumeByPathDoesNotWait)
+{
+    StallFs fs{"inside.txt"};
+    ASSERT_TRUE(fs.ok());
+    TShellList::SetListingWait(0);
+    struct RestoreWait {
+        ~RestoreWait() { TShellList::SetListingWait(20000); }
+    } restore;
+    TShellTree tree;
+    TShellList list;
+    tree.SetShellList(&list);
+    fs.Stall();
+    tree.SelectPath(fs.path());
+    EXPECT_EQ(tree.SelectedPath(), fs.path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list.Listing(); }, 10000));
+    EXPECT_EQ(fs.GuardedTouches(), 0);
+    fs.Release();
+    QSignalSpy finished(&list, &TShellList::fillFinished);
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(list.Count(), 1);
+}
+
 // What a folder that answers late shows is what it would have shown at once, and the events
 // come in their order: the fill's start, the items, its completion.
 TEST(SlowVolume, LateListingShowsTheFolderAndPairsItsEvents)
