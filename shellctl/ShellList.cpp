@@ -12,13 +12,10 @@
 #include "UShConsts.h"
 #include "platform/Clipboard.h"
 #include "platform/FolderListing.h"
-#include "platform/IconTable.h"
 #include "platform/IdListFormat.h"
 #include "platform/NameCodec.h"
-#include "platform/Volumes.h"
 
 #include <QApplication>
-#include <QCollator>
 #include <QContextMenuEvent>
 #include <QHash>
 #include <QHeaderView>
@@ -28,14 +25,10 @@
 #include <QListView>
 #include <QMimeData>
 #include <QPointer>
-#include <QSet>
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
 #include <array>
-#include <numeric>
-#include <optional>
-#include <sys/stat.h>
 
 namespace corvane::shellctl {
 
@@ -60,162 +53,13 @@ ColumnWidthStream& columnWidthStream()
 
 } // namespace
 
-// ---- TShellListModel ----
-
-TShellListModel::TShellListModel(TCustomShellList* list)
-    : QAbstractTableModel(list), m_list(list)
-{
-}
-
-QVariant TShellListModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid() || index.row() >= int(m_items.size()))
-        return {};
-    const Item& item = m_items[size_t(index.row())];
-    TShListData* d = item.Data.get();
-    switch (role) {
-    case Qt::DisplayRole:
-        return index.column() == 0 ? d->DisplayName() : d->ColumnText(index.column());
-    case Qt::EditRole:
-        return index.column() == 0 ? NameToEditText(m_list->editableName(*d)) : d->ColumnText(index.column());
-    case Qt::DecorationRole: {
-        if (index.column() != 0)
-            return {};
-        int& icon = const_cast<Item&>(item).Icon;
-        if (icon < 0)
-            icon = SysIconIndex(d->AbsIdList(), 1);
-        IconTable::Overlay ov = (item.Attributes & SFGAO_LINK) ? IconTable::LinkOverlay
-                                : (item.Attributes & SFGAO_SHARE) ? IconTable::ShareOverlay : IconTable::NoOverlay;
-        return IconTable::instance().pixmap(icon, LargeIcons, ov);
-    }
-    case Qt::ForegroundRole:
-        if ((item.Attributes & SFGAO_GHOSTED) || (!CutItems::instance().isEmpty() && CutItems::instance().contains(EncodeName(d->Path()))))
-            return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
-        return {};
-    case Qt::TextAlignmentRole:
-        return index.column() == 0 ? QVariant() : QVariant(alignment(index.column()));
-    default:
-        return {};
-    }
-}
-
-bool TShellListModel::setData(const QModelIndex& index, const QVariant& value, int role)
-{
-    if (role != Qt::EditRole || !index.isValid() || index.column() != 0)
-        return false;
-    return m_list->renameItem(index.row(), value.toString());
-}
-
-Qt::ItemFlags TShellListModel::flags(const QModelIndex& index) const
-{
-    Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (index.isValid() && index.column() == 0)
-        f |= Qt::ItemIsEditable;
-    if (index.isValid())
-        f |= Qt::ItemIsDragEnabled;
-    return f;
-}
-
-QVariant TShellListModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal)
-        return {};
-    if (role == Qt::TextAlignmentRole)
-        return QVariant(alignment(section));
-    if (role != Qt::DisplayRole)
-        return {};
-    if (!m_columns.empty())
-        return section >= 0 && section < int(m_columns.size()) ? QVariant(m_columns[size_t(section)].text) : QVariant();
-    static const char* const names[] = {texts::ColName, texts::ColSize, texts::ColType, texts::ColModified};
-    return section >= 0 && section < 4 ? QString::fromLatin1(names[section]) : QVariant();
-}
-
-Qt::Alignment TShellListModel::alignment(int column) const
-{
-    int fmt = column == 1 ? LVCFMT_RIGHT : LVCFMT_LEFT;
-    if (!m_columns.empty())
-        fmt = column >= 0 && column < int(m_columns.size()) ? m_columns[size_t(column)].fmt : LVCFMT_LEFT;
-    const Qt::Alignment h = fmt == LVCFMT_RIGHT ? Qt::AlignRight : fmt == LVCFMT_CENTER ? Qt::AlignHCenter : Qt::AlignLeft;
-    return h | Qt::AlignVCenter;
-}
-
-void TShellListModel::SetColumns(std::vector<ShellDetails> columns)
-{
-    const bool same = columns.size() == m_columns.size()
-                      && std::equal(columns.begin(), columns.end(), m_columns.begin(), [](const ShellDetails& a, const ShellDetails& b) {
-                             return a.text == b.text && a.fmt == b.fmt;
-                         });
-    if (same)
-        return;
-    beginResetModel();
-    m_columns = std::move(columns);
-    endResetModel();
-}
-
-void TShellListModel::Reset(std::vector<Item> items)
-{
-    beginResetModel();
-    m_items = std::move(items);
-    endResetModel();
-}
-
-void TShellListModel::Append(std::vector<Item> items)
-{
-    if (items.empty())
-        return;
-    int first = int(m_items.size());
-    beginInsertRows({}, first, first + int(items.size()) - 1);
-    for (Item& i : items)
-        m_items.push_back(std::move(i));
-    endInsertRows();
-}
-
-void TShellListModel::RemoveRows(const std::vector<int>& rows)
-{
-    // From the end, one run of consecutive rows at a time.
-    size_t k = rows.size();
-    while (k > 0) {
-        size_t end = k - 1, start = end;
-        while (start > 0 && rows[start - 1] == rows[start] - 1)
-            --start;
-        beginRemoveRows({}, rows[start], rows[end]);
-        m_items.erase(m_items.begin() + rows[start], m_items.begin() + rows[end] + 1);
-        endRemoveRows();
-        k = start;
-    }
-}
-
-void TShellListModel::Reorder(const std::vector<int>& order)
-{
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<int> newRowOf(order.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        newRowOf[size_t(order[i])] = int(i);
-    std::vector<Item> sorted;
-    sorted.reserve(m_items.size());
-    for (int old : order)
-        sorted.push_back(std::move(m_items[size_t(old)]));
-    m_items = std::move(sorted);
-    QModelIndexList from = persistentIndexList();
-    QModelIndexList to;
-    to.reserve(from.size());
-    for (const QModelIndex& i : from)
-        to.append(index(newRowOf[size_t(i.row())], i.column()));
-    changePersistentIndexList(from, to);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-}
-
-void TShellListModel::RowChanged(int row)
-{
-    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
-}
-
 // ---- TCustomShellList ----
 
 TCustomShellList::TCustomShellList(QWidget* parent)
     : TCustomListView(parent), m_model(new TShellListModel(this)), m_timer(new QTimer(this))
 {
     setModel(m_model);
+    m_model->OnEdited = [this](int row, const QString& text) { return renameItem(row, text); };
     // Cut items are drawn dimmed until they are pasted.
     connect(&CutItems::instance(), &CutItems::changed, this, [this] { CurrentView()->viewport()->update(); });
     SetMultiSelect(true);
@@ -541,36 +385,6 @@ bool TCustomShellList::admit(TShListData& data, std::uint32_t& attrs)
     return allow;
 }
 
-std::vector<TShellListModel::Item> TCustomShellList::admitListed(std::vector<ListedItem>& listed, const std::vector<int>* only,
-                                                                 std::vector<std::optional<QCollatorSortKey>>* nameKeys)
-{
-    std::vector<TShellListModel::Item> items;
-    items.reserve(only ? only->size() : listed.size());
-    auto take = [&](ListedItem& li) {
-        auto data = std::make_unique<TShListData>(m_listFolder, li.rel);
-        std::uint32_t attrs = li.attributes;
-        if (!admit(*data, attrs))
-            return;
-        TShItemDetails details;
-        details.Attributes = attrs;
-        details.Size = li.size;
-        details.Modified = li.modified;
-        details.HasModified = li.hasModified;
-        data->SetDetails(details);
-        items.push_back({std::move(data), attrs, -1});
-        if (nameKeys)
-            nameKeys->push_back(std::move(li.nameKey));
-    };
-    if (only) {
-        for (int n : *only)
-            take(listed[size_t(n)]);
-    } else {
-        for (ListedItem& li : listed)
-            take(li);
-    }
-    return items;
-}
-
 void TCustomShellList::applyColumns(const FolderListing& listing)
 {
     // Columns: the folder's own when it describes them, with the widths it asks for; otherwise
@@ -635,15 +449,15 @@ void TCustomShellList::applyFill(FolderListing listing)
         CheckResult(listing.bindResult);
     }
     m_currentFolder = listing.folder;
-    m_listFolder = std::make_shared<TShListFolder>(TShListFolder{listing.folder, listing.abs, listing.details});
+    m_model->SetFolder(std::make_shared<TShListFolder>(TShListFolder{listing.folder, listing.abs, listing.details}));
     try {
         applyColumns(listing);
         if (Failed(listing.enumStartResult))
             return;  // a listing that cannot start leaves the list empty, without a word
         if (Failed(listing.enumResult))
             CheckResult(listing.enumResult);
-        std::vector<std::optional<QCollatorSortKey>> nameKeys;
-        m_model->Reset(admitListed(listing.items, nullptr, &nameKeys));
+        TShellListModel::NameKeys nameKeys;
+        m_model->Reset(m_model->MakeItems(listing.items, nullptr, admitter(), &nameKeys));
         listing.items = {};
         sort(&nameKeys);
         if (Count() > 0)
@@ -668,81 +482,12 @@ void TCustomShellList::SetSortKey(int key)
     sort();
 }
 
-void TCustomShellList::sort(const std::vector<std::optional<QCollatorSortKey>>* nameKeys)
+void TCustomShellList::sort(const TShellListModel::NameKeys* nameKeys)
 {
-    const int n = Count();
-    if (n < 2)
-        return;
-    std::vector<int> order(static_cast<size_t>(n));
-    std::iota(order.begin(), order.end(), 0);
-    const int k = m_sortKey;
-    auto& items = m_model->Items();
-    if (k == 0) {
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-            TShListData* da = items[size_t(a)].Data.get();
-            TShListData* db = items[size_t(b)].Data.get();
-            if (OnCompare)
-                return OnCompare(this, da, db) < 0;
-            return da->DisplayName() < db->DisplayName();
-        });
-    } else if (PathFromIdList(m_currentAbs).isEmpty()) {
-        // Few items outside the file system: the folder's own comparison.
-        const int column = std::abs(k) - 1;
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-            int r = CompareResultOrder(m_currentFolder->CompareIDs(column, items[size_t(a)].Data->RelIdList(), items[size_t(b)].Data->RelIdList()));
-            return k < 0 ? r > 0 : r < 0;
-        });
-    } else {
-        // The folder's order for its columns, from keys computed once per item.
-        const int column = std::abs(k) - 1;
-        QCollator col = NameCollator();
-        struct Key {
-            bool folder;
-            qint64 number = 0;
-            QCollatorSortKey name;
-            std::optional<QCollatorSortKey> text;
-        };
-        std::vector<Key> keys;
-        keys.reserve(size_t(n));
-        for (int i = 0; i < n; ++i) {
-            TShListData* d = items[size_t(i)].Data.get();
-            bool folder = items[size_t(i)].Attributes & SFGAO_FOLDER;
-            qint64 number = 0;
-            std::optional<QCollatorSortKey> text;
-            // Sizes and times were read with the listing: sorting never asks the disk.
-            if (const TShItemDetails* det = d->Details(); det && (column == 1 || column == 3)) {
-                number = column == 1 ? (folder ? 0 : std::max<qint64>(det->Size, 0)) : det->Modified;
-            } else if (column == 2) {
-                text = col.sortKey(folder ? QString() : d->TypeText());
-            }
-            keys.push_back({folder, number, nameKeys && (*nameKeys)[size_t(i)] ? *(*nameKeys)[size_t(i)] : col.sortKey(d->DisplayName()), std::move(text)});
-        }
-        auto cmp = [&](int a, int b) {
-            const Key& x = keys[size_t(a)];
-            const Key& y = keys[size_t(b)];
-            if (x.folder != y.folder)
-                return x.folder ? -1 : 1;
-            if (x.number != y.number)
-                return x.number < y.number ? -1 : 1;
-            if (x.text && y.text) {
-                int t = x.text->compare(*y.text);
-                if (t != 0)
-                    return t;
-            }
-            int r = x.name.compare(y.name);
-            if (r != 0)
-                return r;
-            // Names equal to the collator (case only) are still different files.
-            QByteArrayView ra = IdListBody(items[size_t(a)].Data->RelIdList());
-            QByteArrayView rb = IdListBody(items[size_t(b)].Data->RelIdList());
-            return ra == rb ? 0 : (ra < rb ? -1 : 1);
-        };
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-            int r = cmp(a, b);
-            return k < 0 ? r > 0 : r < 0;
-        });
-    }
-    m_model->Reorder(order);
+    TShellListModel::Compare compare;
+    if (OnCompare)
+        compare = [this](TShListData* a, TShListData* b) { return OnCompare(this, a, b); };
+    m_model->Sort(m_sortKey, compare, nameKeys);
 }
 
 void TCustomShellList::ColClick(int column)
@@ -776,96 +521,24 @@ void TCustomShellList::RefreshList()
     startListing(ListingKind::Refresh, m_currentAbs);
 }
 
+TShellListModel::Admit TCustomShellList::admitter()
+{
+    return [this](TShListData& data, std::uint32_t& attrs) { return admit(data, attrs); };
+}
+
 void TCustomShellList::applyRefresh(FolderListing listing)
 {
     // A folder that can no longer be read has no items left.
-    if (Failed(listing.bindResult) || Failed(listing.enumStartResult))
+    if (Failed(listing.bindResult) || Failed(listing.enumStartResult)) {
         listing.items.clear();
+        listing.comparedWithKnown = false;
+    }
     // The fresh folder object reads the folder as it is now; the items keep their records.
-    if (listing.folder && m_listFolder) {
+    if (listing.folder && m_model->Folder()) {
         m_currentFolder = listing.folder;
-        m_listFolder->IShf = listing.folder;
+        m_model->Folder()->IShf = listing.folder;
     }
-    if (listing.comparedWithKnown && Succeeded(listing.bindResult) && Succeeded(listing.enumStartResult)) {
-        applyComparedRefresh(std::move(listing));
-        return;
-    }
-    TPidlList known, fresh;
-    known.SetCapacity(Count());
-    fresh.SetCapacity(int(listing.items.size()));
-    // Outside the file system the folder compares; inside, the bytes are the name.
-    if (PathFromIdList(m_currentAbs).isEmpty())
-        known.SetFolder(m_currentFolder);
-    known.SetDuplicates(TPidlList::dupAccept);
-    for (int row = 0; row < Count(); ++row)
-        known.Add(DataOfIndex(row)->RelIdList(), reinterpret_cast<void*>(quintptr(row)));
-    known.SetSorted(true);
-    for (const ListedItem& li : listing.items)
-        fresh.Add(li.rel);
-    // Matched pairs are marked, not erased: erasing from the middle of 100,000 entries one by
-    // one would cost quadratic time.
-    std::vector<char> matched(size_t(known.Count()), 0);
-    std::vector<int> freshRows;
-    for (int n = 0; n < fresh.Count(); ++n) {
-        int at = known.IndexOf(fresh.IdList(n));
-        if (at >= 0 && !matched[size_t(at)])
-            matched[size_t(at)] = 1;
-        else
-            freshRows.push_back(n);
-    }
-    setUpdatesEnabled(false);
-    struct Done {
-        TCustomShellList* l;
-        ~Done()
-        {
-            l->setUpdatesEnabled(true);
-            if (l->OnFillComplete)
-                l->OnFillComplete(l);
-            emit l->fillFinished();
-        }
-    } done{this};
-    std::vector<int> gone;
-    for (int i = 0; i < known.Count(); ++i) {
-        if (!matched[size_t(i)])
-            gone.push_back(int(reinterpret_cast<quintptr>(known.Data(i))));
-    }
-    std::sort(gone.begin(), gone.end());
-    if (OnDeleteItem) {
-        for (int row : gone)
-            OnDeleteItem(this, row, DataOfIndex(row));
-    }
-    m_model->RemoveRows(gone);
-    std::vector<TShellListModel::Item> added;
-    try {
-        added = admitListed(listing.items, &freshRows);
-    } catch (const EShellError&) {
-        ShellWarning(QString::fromLatin1(texts::AddNewShellItemFailed));
-        throw;
-    }
-    m_model->Append(std::move(added));
-}
-
-void TCustomShellList::applyComparedRefresh(FolderListing listing)
-{
-    // The rows may have changed while the folder was read (a rename): gone and new items are
-    // matched against the rows as they are now.
-    QSet<QByteArray> gone(listing.gone.begin(), listing.gone.end());
-    QSet<QByteArray> fresh;
-    for (const ListedItem& li : listing.items)
-        fresh.insert(li.rel);
-    std::vector<int> goneRows;
-    for (int row = 0; row < Count() && (!gone.isEmpty() || !fresh.isEmpty()); ++row) {
-        const PItemIDList& rel = DataOfIndex(row)->RelIdList();
-        if (gone.remove(rel))
-            goneRows.push_back(row);
-        else
-            fresh.remove(rel);
-    }
-    std::vector<int> newRows;
-    for (size_t n = 0; n < listing.items.size(); ++n) {
-        if (fresh.contains(listing.items[n].rel))
-            newRows.push_back(int(n));
-    }
+    const TShellListModel::Diff diff = m_model->RefreshDiff(listing);
     setUpdatesEnabled(false);
     struct Done {
         TCustomShellList* l;
@@ -878,13 +551,13 @@ void TCustomShellList::applyComparedRefresh(FolderListing listing)
         }
     } done{this};
     if (OnDeleteItem) {
-        for (int row : goneRows)
+        for (int row : diff.goneRows)
             OnDeleteItem(this, row, DataOfIndex(row));
     }
-    m_model->RemoveRows(goneRows);
+    m_model->RemoveRows(diff.goneRows);
     std::vector<TShellListModel::Item> added;
     try {
-        added = admitListed(listing.items, &newRows);
+        added = m_model->MakeItems(listing.items, &diff.newItems, admitter(), nullptr);
     } catch (const EShellError&) {
         ShellWarning(QString::fromLatin1(texts::AddNewShellItemFailed));
         throw;
@@ -998,33 +671,23 @@ bool TCustomShellList::EditCaption(int row)
     return true;
 }
 
-QString TCustomShellList::editableName(TShListData& data) const
-{
-    return EditableName(m_currentFolder, data.RelIdList(), data.DisplayName());
-}
-
 bool TCustomShellList::renameItem(int row, const QString& text)
 {
-    TShListData* d = DataOfIndex(row);
-    if (!d || !m_currentFolder)
+    if (!DataOfIndex(row) || !m_currentFolder)
         return false;
-    const QString original = editableName(*d);
+    const QString original = m_model->EditableName(row);
     const QString name = NameFromEditText(text, original);
     if (name == original)
         return false;
     BusyCursor busy;
     m_ignoreNextChange = true;
-    PItemIDList renamed;
-    HResult hr = m_currentFolder->SetNameOf(d->RelIdList(), name.left(260), SHGDN_INFOLDER, renamed);
+    const HResult hr = m_model->Rename(row, name);
     if (Failed(hr)) {
         // Nothing changed: the next report is somebody else's.
         m_ignoreNextChange = false;
         ShellWarning(SystemMessage(hr));
         return false;
     }
-    d->SetRelIdList(renamed);
-    m_model->Items()[size_t(row)].Icon = -1;
-    m_model->RowChanged(row);
     return true;
 }
 

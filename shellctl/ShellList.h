@@ -1,16 +1,14 @@
 #pragma once
 // The file list: the items of one shell folder in four view styles, filled, refreshed,
 // sorted, opened and renamed as the explorer window needs.
-#include "ShellRecords.h"
 #include "ShellDrag.h"
+#include "ShellListModel.h"
+#include "ShellRecords.h"
 #include "UTreeList.h"
 #include "core/Job.h"
 
-#include <QAbstractTableModel>
-#include <QCollator>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
 
 class QLabel;
@@ -50,49 +48,6 @@ using TShellListOptions = unsigned;
 inline constexpr TShellListOptions DefaultShellListOptions = sloAutoFill | sloNonFilesystemAncestors | sloDefaultKeyHandling
                                                              | sloContextMenus | sloDynamicRefresh | sloOleDrag | sloOleDrop
                                                              | sloFolderContextMenu | sloShowHidden;
-
-// The items of the list, in view order. Texts and icons are computed when first shown.
-class TShellListModel : public QAbstractTableModel
-{
-    Q_OBJECT
-public:
-    struct Item {
-        std::unique_ptr<TShListData> Data;
-        std::uint32_t Attributes = 0;
-        int Icon = -1;
-    };
-
-    explicit TShellListModel(TCustomShellList* list);
-    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : int(m_items.size()); }
-    int columnCount(const QModelIndex& parent = {}) const override
-    {
-        return parent.isValid() ? 0 : m_columns.empty() ? 4 : int(m_columns.size());
-    }
-    QVariant data(const QModelIndex& index, int role) const override;
-    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-
-    std::vector<Item>& Items() { return m_items; }
-    const Item& At(int row) const { return m_items[size_t(row)]; }
-    void Reset(std::vector<Item> items);
-    void Append(std::vector<Item> items);
-    // Removes rows given ascending, in runs.
-    void RemoveRows(const std::vector<int>& rows);
-    void Reorder(const std::vector<int>& order);
-    void RowChanged(int row);
-    // The columns a folder describes itself; none for the standard Name, Size, Type, Modified.
-    void SetColumns(std::vector<platform::ShellDetails> columns);
-    bool HasOwnColumns() const { return !m_columns.empty(); }
-    bool LargeIcons = false;
-
-private:
-    Qt::Alignment alignment(int column) const;
-
-    TCustomShellList* m_list;
-    std::vector<Item> m_items;
-    std::vector<platform::ShellDetails> m_columns;
-};
 
 class TCustomShellList : public TCustomListView
 {
@@ -193,7 +148,6 @@ protected:
     void ViewDrop(QDropEvent* event) override;
 
 private:
-    friend class TShellListModel;
     void folderChanged();
     void NavigateTo(const PItemIDList& abs);
     enum class ListingKind { Fill, Refresh };
@@ -204,18 +158,14 @@ private:
     void showBusy(bool busy);
     void applyFill(platform::FolderListing listing);
     void applyRefresh(platform::FolderListing listing);
-    void applyComparedRefresh(platform::FolderListing listing);
     void applyColumns(const platform::FolderListing& listing);
     std::vector<int> currentColumnWidths() const;
     bool admit(TShListData& data, std::uint32_t& attrs);
-    // Records for the listed items (those at `only`, when given) that the list admits.
-    std::vector<TShellListModel::Item> admitListed(std::vector<platform::ListedItem>& listed, const std::vector<int>* only,
-                                                   std::vector<std::optional<QCollatorSortKey>>* nameKeys = nullptr);
+    // The list's admission rules and OnAddItem, for the model's new records.
+    TShellListModel::Admit admitter();
     // With name keys made beforehand, one per row.
-    void sort(const std::vector<std::optional<QCollatorSortKey>>* nameKeys = nullptr);
+    void sort(const TShellListModel::NameKeys* nameKeys = nullptr);
     bool renameItem(int row, const QString& text);
-    // The lossless name an editor of the item starts from.
-    QString editableName(TShListData& data) const;
     void removeAll();
     bool unwatched();
     void timerFired();
@@ -240,7 +190,6 @@ private:
     // What the list showed before a fill, put back when the new folder cannot be read.
     PItemIDList m_previousAbs;
     ShellFolderPtr m_previousFolder;
-    std::shared_ptr<TShListFolder> m_listFolder;
     core::JobPtr<platform::FolderListingJob> m_listing;
     ListingKind m_listingKind = ListingKind::Fill;
     quint64 m_listingGeneration = 0;

@@ -148,6 +148,30 @@ TEST(ShellList, ColumnWidthsCarryOverFromFolderToFolder)
     EXPECT_EQ(later.ReportView()->columnWidth(1), 77);
 }
 
+// A rename made while a refresh reads the folder is neither undone nor shown twice.
+TEST(ShellList, RefreshDiffTakesTheRowsAsTheyAreNow)
+{
+    TempDir dir{"a", "b"};
+    TShellList list;
+    showIn(list, dir.path());
+    TShellListModel* model = list.ShellModel();
+    corvane::platform::FolderListingRequest request;
+    request.abs = list.CurrentIdList();
+    for (int row = 0; row < list.Count(); ++row)
+        request.known.push_back(list.DataOfIndex(row)->RelIdList());
+    const int row = names(list).indexOf("a");
+    ASSERT_TRUE(corvane::platform::Succeeded(model->Rename(row, "renamed")));
+    dir.addFile("c");
+    const std::atomic<bool> cancel{false};
+    const corvane::platform::FolderListing listing = corvane::platform::ListFolder(request, cancel);
+    ASSERT_EQ(listing.gone.size(), 1u);
+    const TShellListModel::Diff diff = model->RefreshDiff(listing);
+    EXPECT_TRUE(diff.goneRows.empty());
+    ASSERT_EQ(diff.newItems.size(), 1u);
+    EXPECT_EQ(corvane::platform::PathBytesFromIdList(corvane::platform::ConcatIdLists(request.abs, listing.items[size_t(diff.newItems[0])].rel)),
+              dir.pathBytes() + "/c");
+}
+
 TEST(ShellList, NavigationUpAndIntoLinksToFolders)
 {
     TempDir dir{"target/inner"};
