@@ -228,6 +228,12 @@ void TCustomListView::setModel(QAbstractItemModel* model)
         delete iconOwn;
     if (oldShared != shared)
         delete oldShared;
+    // The views' own auto-scroll is off (it would fight our drag scrolling), so the current
+    // item is kept in sight here: keyboard moves, and the first item of a new folder.
+    connect(shared, &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+        if (current.isValid())
+            CurrentView()->scrollTo(current);
+    });
 }
 
 QItemSelectionModel* TCustomListView::SelectionModel() const

@@ -20,6 +20,11 @@ TCustomTreeView::TCustomTreeView(QWidget* parent)
     setHeaderHidden(true);
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // Auto-scroll is off for our own drag scrolling: keyboard moves keep the node in sight here.
+    connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+        if (current)
+            scrollToItem(current);
+    });
     QAbstractItemModel* m = model();
     connect(m, &QAbstractItemModel::rowsAboutToBeRemoved, this,
             [this](const QModelIndex& parent, int first, int last) {

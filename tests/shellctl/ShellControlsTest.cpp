@@ -10,7 +10,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include "platform/NameCodec.h"
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTreeView>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -170,6 +172,39 @@ TEST(ShellList, RefreshDiffTakesTheRowsAsTheyAreNow)
     ASSERT_EQ(diff.newItems.size(), 1u);
     EXPECT_EQ(corvane::platform::PathBytesFromIdList(corvane::platform::ConcatIdLists(request.abs, listing.items[size_t(diff.newItems[0])].rel)),
               dir.pathBytes() + "/c");
+}
+
+// Keyboard moves keep the current item in sight, and a new folder opens at its top.
+TEST(ShellList, KeyboardMovesScrollToTheCurrentItem)
+{
+    TempDir big, other;
+    for (int i = 0; i < 200; ++i)
+        big.addFile(QByteArray("f") + QByteArray::number(1000 + i));
+    for (int i = 0; i < 200; ++i)
+        other.addFile(QByteArray("g") + QByteArray::number(1000 + i));
+    TShellList list;
+    list.SetViewStyle(vsReport);
+    list.resize(500, 200);
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    showIn(list, big.path());
+    QTreeView* view = list.ReportView();
+    view->setFocus();
+    auto currentInSight = [&] {
+        return view->viewport()->rect().contains(view->visualRect(view->currentIndex()));
+    };
+    for (Qt::Key key : {Qt::Key_End, Qt::Key_Home, Qt::Key_PageDown}) {
+        QTest::keyClick(view, key);
+        EXPECT_TRUE(currentInSight()) << key;
+    }
+    QTest::keyClick(view, Qt::Key_Home);
+    for (int i = 0; i < 30; ++i)
+        QTest::keyClick(view, Qt::Key_Down);
+    EXPECT_EQ(view->currentIndex().row(), 30);
+    EXPECT_TRUE(currentInSight());
+    QTest::keyClick(view, Qt::Key_End);
+    showIn(list, other.path());
+    EXPECT_EQ(view->verticalScrollBar()->value(), 0);
 }
 
 TEST(ShellList, NavigationUpAndIntoLinksToFolders)
