@@ -178,7 +178,7 @@ TCustomListView::TCustomListView(QWidget* parent)
       m_iconView(new TLvIconView(*this, this)),
       m_reportView(new TLvReportView(*this, this)),
       m_header(new THeaderSortView(m_reportView)),
-      m_delegate(new TCustomDrawDelegate(*this, this))
+      m_delegate(new TCustomDrawDelegate(*this, this)), m_iconDelegate(new TCustomDrawDelegate(*this, this))
 {
     m_stack->setContentsMargins(0, 0, 0, 0);
     m_stack->addWidget(m_iconView);
@@ -203,7 +203,7 @@ TCustomListView::TCustomListView(QWidget* parent)
 
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_iconView),
                                     static_cast<QAbstractItemView*>(m_reportView)}) {
-        view->setItemDelegate(m_delegate);
+        view->setItemDelegate(view == m_reportView ? m_delegate : m_iconDelegate);
         view->setSelectionMode(QAbstractItemView::SingleSelection);
         view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     }
@@ -467,7 +467,7 @@ QRect TCustomListView::ItemIconRect(const QModelIndex& index) const
     if (m_viewStyle == vsReport)
         return detail::itemSubRect(m_reportView, m_reportView->ViewOption(), m_delegate, item,
                                    QStyle::SE_ItemViewItemDecoration);
-    return detail::itemSubRect(m_iconView, m_iconView->ViewOption(), m_delegate, item,
+    return detail::itemSubRect(m_iconView, m_iconView->ViewOption(), m_iconDelegate, item,
                                QStyle::SE_ItemViewItemDecoration);
 }
 

@@ -151,7 +151,8 @@ private:
     TLvIconView* m_iconView;
     TLvReportView* m_reportView;
     THeaderSortView* m_header;
-    TCustomDrawDelegate* m_delegate;
+    TCustomDrawDelegate* m_delegate;      // the details view's
+    TCustomDrawDelegate* m_iconDelegate;  // each view has its own: editors belong to one view
     std::unique_ptr<TLvCustomDraw> m_customDraw;
     QPointer<QMenu> m_popupMenu;
     QColor m_color;

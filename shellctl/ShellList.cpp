@@ -77,12 +77,14 @@ TCustomShellList::TCustomShellList(QWidget* parent)
     Header()->installEventFilter(this);
     // A refresh that came due while a caption was edited runs once the editor is gone, however
     // the editing ended (a new name, a refused one, Escape).
-    connect(IconView()->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] {
-        if (!m_refreshDue)
-            return;
-        m_refreshDue = false;
-        QTimer::singleShot(0, this, &TCustomShellList::RefreshList);
-    });
+    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(IconView()), static_cast<QAbstractItemView*>(ReportView())}) {
+        connect(v->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] {
+            if (!m_refreshDue)
+                return;
+            m_refreshDue = false;
+            QTimer::singleShot(0, this, &TCustomShellList::RefreshList);
+        });
+    }
     connect(SelectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected, const QItemSelection& deselected) {
                 if (!OnSelectItem)

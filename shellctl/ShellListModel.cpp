@@ -4,6 +4,7 @@
 #include "ShellRecords.h"
 #include "UShConsts.h"
 #include "UShellUtils.h"
+#include "UTreeListDraw.h"
 #include "platform/Clipboard.h"
 #include "platform/IconTable.h"
 #include "platform/IdListFormat.h"
@@ -49,6 +50,15 @@ QVariant TShellListModel::data(const QModelIndex& index, int role) const
         return {};
     case Qt::TextAlignmentRole:
         return index.column() == 0 ? QVariant() : QVariant(alignment(index.column()));
+    case EditSelectionRole: {
+        // A file's name is edited with its extension left out of the selection, as users
+        // usually keep it; folders and names that are all extension (".profile") select all.
+        if (index.column() != 0 || (item.Attributes & SFGAO_FOLDER))
+            return {};
+        const QString text = NameToEditText(EditableName(index.row()));
+        const qsizetype dot = text.lastIndexOf(QLatin1Char('.'));
+        return dot > 0 ? QVariant(int(dot)) : QVariant();
+    }
     default:
         return {};
     }

@@ -1,5 +1,7 @@
 #include "UTreeListDraw.h"
 
+#include <QLineEdit>
+
 #include <QApplication>
 #include <QPainter>
 
@@ -40,6 +42,17 @@ void TCustomDraw::Begin(int stage, QPainter* canvas, const QRect& rect, const QF
 TCustomDrawDelegate::TCustomDrawDelegate(TCustomDrawHost& host, QObject* parent)
     : QStyledItemDelegate(parent), m_host(host)
 {
+}
+
+void TCustomDrawDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const
+{
+    QStyledItemDelegate::setEditorData(editor, index);
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    const QVariant keep = index.data(EditSelectionRole);
+    if (!line || !keep.isValid())
+        return;
+    // The view selects the whole text once the editor is set up: ours comes after it.
+    QMetaObject::invokeMethod(line, [line, length = keep.toInt()] { line->setSelection(0, length); }, Qt::QueuedConnection);
 }
 
 void TCustomDrawDelegate::InitOption(QStyleOptionViewItem* option, const QModelIndex& index) const

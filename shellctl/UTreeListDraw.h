@@ -104,11 +104,17 @@ protected:
 // Paints items as QStyledItemDelegate does, with the changes of the custom-draw handlers.
 // Views that paint a row cell by cell announce the row with BeginRow, so the row is
 // notified once and every cell gets the same changes.
+// An item's role giving how many leading characters of its name an editor selects at first
+// (the name without its extension); none selects all.
+inline constexpr int EditSelectionRole = Qt::UserRole + 20;
+
 class TCustomDrawDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
 public:
     TCustomDrawDelegate(TCustomDrawHost& host, QObject* parent);
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 

@@ -36,6 +36,15 @@ void showIn(TCustomShellList& list, const QString& path)
     list.Folder().SetPath(path);
 }
 
+QLineEdit* openEditor(TCustomShellList& list)
+{
+    for (QLineEdit* e : list.CurrentView()->viewport()->findChildren<QLineEdit*>()) {
+        if (e->isVisible())
+            return e;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 TEST(ShellList, EmptyFolderFiresFillEventsAndFocusesNothing)
@@ -205,6 +214,52 @@ TEST(ShellList, KeyboardMovesScrollToTheCurrentItem)
     QTest::keyClick(view, Qt::Key_End);
     showIn(list, other.path());
     EXPECT_EQ(view->verticalScrollBar()->value(), 0);
+}
+
+// Editing a caption selects a file's name without its extension and a folder's whole name;
+// committing with Enter renames without complaints from the other view.
+TEST(ShellList, CaptionEditorSelectsTheBaseName)
+{
+    TempDir dir{"report.final.txt", "folder.d/", ".profile"};
+    TShellList list;
+    list.SetViewStyle(vsReport);
+    list.resize(500, 200);
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    showIn(list, dir.path());
+    static QStringList warnings;
+    warnings.clear();
+    QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtWarningMsg)
+            warnings << text;
+    });
+    const struct {
+        const char* name;
+        const char* selected;
+    } cases[] = {{"report.final.txt", "report.final"}, {"folder.d", "folder.d"}, {".profile", ".profile"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int row = names(list).indexOf(c.name);
+        ASSERT_GE(row, 0);
+        ASSERT_TRUE(list.EditCaption(row));
+        QLineEdit* editor = openEditor(list);
+        ASSERT_TRUE(editor);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(editor->selectedText(), c.selected);
+        QTest::keyClick(editor, Qt::Key_Escape);
+    }
+    const int row = names(list).indexOf("report.final.txt");
+    ASSERT_TRUE(list.EditCaption(row));
+    QLineEdit* editor = openEditor(list);
+    ASSERT_TRUE(editor);
+    QCoreApplication::processEvents();
+    QTest::keyClicks(editor, "summary");
+    EXPECT_EQ(editor->text(), "summary.txt");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("summary.txt")));
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
 }
 
 TEST(ShellList, NavigationUpAndIntoLinksToFolders)
