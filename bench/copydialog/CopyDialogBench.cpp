@@ -9,7 +9,7 @@
 // here: runs take turns at going first and each starts on a synced disk. The engine syncs each
 // file before renaming it into place, so "cp -r; sync" is shown beside plain cp -r.
 #include "bench/support/CopyBenchData.h"
-#include "app/FileOpDialogs.h"
+#include "dialogs/FileOpDialogs.h"
 #include "app/Utility.h"
 #include "dialogs/JobProgress.h"
 #include "platform/FileOperation.h"

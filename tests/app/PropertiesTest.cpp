@@ -1,6 +1,6 @@
 // The properties dialog counts a folder's content beside the window; closing it never waits
 // for the count, even when the count is stuck on a volume that does not answer.
-#include "app/Properties.h"
+#include "dialogs/Properties.h"
 #include "tests/support/StallFs.h"
 #include "tests/support/TempDir.h"
 

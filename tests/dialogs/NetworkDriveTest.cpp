@@ -1,7 +1,7 @@
 #include "DialogsFixture.h"
 
 #include "app/Launchers.h"
-#include "app/NetworkDrive.h"
+#include "dialogs/NetworkDrive.h"
 #include "app/Utility.h"
 #include "platform/LaunchMount.h"
 #include "tests/support/StallFs.h"

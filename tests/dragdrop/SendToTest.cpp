@@ -1,5 +1,5 @@
-#include "app/FileOpDialogs.h"
-#include "app/ShellVerbUi.h"
+#include "dialogs/FileOpDialogs.h"
+#include "dialogs/ShellVerbUi.h"
 #include "app/Utility.h"
 #include "platform/Clipboard.h"
 #include "platform/DragDrop.h"

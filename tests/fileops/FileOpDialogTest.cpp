@@ -1,5 +1,5 @@
 #include "FileOpsTestSupport.h"
-#include "app/FileOpDialogs.h"
+#include "dialogs/FileOpDialogs.h"
 #include "app/Utility.h"
 #include "dialogs/JobProgress.h"
 #include "tests/support/TempDir.h"

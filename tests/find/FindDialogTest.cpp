@@ -1,4 +1,4 @@
-#include "app/Find.h"
+#include "dialogs/Find.h"
 #include "app/Globals.h"
 #include "app/Utility.h"
 #include "platform/NameCodec.h"

@@ -1,7 +1,7 @@
 #include "tests/support/AsNobody.h"
 
 #include "app/Globals.h"
-#include "app/NewShortcut.h"
+#include "dialogs/NewShortcut.h"
 #include "app/Utility.h"
 #include "platform/NameCodec.h"
 #include "shellctl/ShellControls.h"

@@ -1,7 +1,7 @@
 // The verbs of items in the Trash: restore, copy and delete for good; nothing that would take an
 // item out of its trash and leave its .trashinfo behind.
-#include "app/FileOpDialogs.h"
-#include "app/ShellVerbUi.h"
+#include "dialogs/FileOpDialogs.h"
+#include "dialogs/ShellVerbUi.h"
 #include "app/Utility.h"
 #include "platform/Clipboard.h"
 #include "platform/ShellVerbs.h"

@@ -2,8 +2,8 @@
 
 #include "core/Text.h"
 
-#include "ShellUiTexts.h"
-#include "Utility.h"
+#include "ShellDialogTexts.h"
+#include "app/Utility.h"
 #include "platform/NameCodec.h"
 #include "platform/ShellOpen.h"
 #include "shellctl/ShellRecords.h"

@@ -2,9 +2,9 @@
 
 #include "core/Text.h"
 
-#include "ShellUiTexts.h"
-#include "Utility.h"
-#include "dialogs/JobProgress.h"
+#include "ShellDialogTexts.h"
+#include "app/Utility.h"
+#include "JobProgress.h"
 #include "platform/NameCodec.h"
 
 #include <QCheckBox>

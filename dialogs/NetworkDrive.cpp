@@ -1,7 +1,7 @@
 #include "NetworkDrive.h"
 
-#include "AppTexts.h"
-#include "Utility.h"
+#include "NetworkDriveTexts.h"
+#include "app/Utility.h"
 #include "platform/LaunchMount.h"
 
 #include <QCheckBox>
@@ -34,21 +34,21 @@ void connectQuestions(platform::NetworkMountJob* job, QWidget* owner)
 platform::MountPasswordAnswer AskMountPassword(QWidget* parent, const platform::MountPasswordRequest& request)
 {
     QDialog dialog(parent, kDialogFlags);
-    dialog.setWindowTitle(QString::fromLatin1(texts::PasswordCaption));
+    dialog.setWindowTitle(QString::fromLatin1(nettexts::PasswordCaption));
     auto* message = new QLabel(request.message, &dialog);
     message->setWordWrap(true);
     auto* user = new QLineEdit(request.defaultUser, &dialog);
     auto* domain = new QLineEdit(request.defaultDomain, &dialog);
     auto* password = new QLineEdit(&dialog);
     password->setEchoMode(QLineEdit::Password);
-    auto* anonymous = new QCheckBox(QString::fromLatin1(texts::PasswordAnonymous), &dialog);
+    auto* anonymous = new QCheckBox(QString::fromLatin1(nettexts::PasswordAnonymous), &dialog);
     auto* form = new QFormLayout;
     if (request.needUser)
-        form->addRow(QString::fromLatin1(texts::PasswordUser), user);
+        form->addRow(QString::fromLatin1(nettexts::PasswordUser), user);
     if (request.needDomain)
-        form->addRow(QString::fromLatin1(texts::PasswordDomain), domain);
+        form->addRow(QString::fromLatin1(nettexts::PasswordDomain), domain);
     if (request.needPassword)
-        form->addRow(QString::fromLatin1(texts::PasswordPassword), password);
+        form->addRow(QString::fromLatin1(nettexts::PasswordPassword), password);
     for (QWidget* w : {static_cast<QWidget*>(user), static_cast<QWidget*>(domain), static_cast<QWidget*>(password)})
         w->setVisible(form->indexOf(w) >= 0);
     anonymous->setVisible(request.anonymousAllowed);
@@ -88,13 +88,13 @@ int AskMountQuestion(QWidget* parent, const QString& message, const QStringList&
 // --- Map Network Drive ---
 
 TfrmMapNetworkDrive::TfrmMapNetworkDrive(QWidget* parent)
-    : QDialog(parent, kDialogFlags), Label1(new QLabel(QString::fromLatin1(texts::NetworkAddress), this)),
-      cboAddress(new QComboBox(this)), lblExamples(new QLabel(QString::fromLatin1(texts::NetworkExamples), this)),
-      lblStatus(new QLabel(this)), cmdOK(new QPushButton(QString::fromLatin1(texts::Ok), this)),
-      cmdCancel(new QPushButton(QString::fromLatin1(texts::Cancel), this)), Job(new platform::NetworkMountJob(this))
+    : QDialog(parent, kDialogFlags), Label1(new QLabel(QString::fromLatin1(nettexts::NetworkAddress), this)),
+      cboAddress(new QComboBox(this)), lblExamples(new QLabel(QString::fromLatin1(nettexts::NetworkExamples), this)),
+      lblStatus(new QLabel(this)), cmdOK(new QPushButton(QString::fromLatin1(nettexts::Ok), this)),
+      cmdCancel(new QPushButton(QString::fromLatin1(nettexts::Cancel), this)), Job(new platform::NetworkMountJob(this))
 {
     setObjectName(QStringLiteral("frmMapNetworkDrive"));
-    setWindowTitle(QString::fromLatin1(texts::MapNetworkDriveCaption));
+    setWindowTitle(QString::fromLatin1(nettexts::MapNetworkDriveCaption));
     setModal(true);
     cboAddress->setEditable(true);
     cboAddress->setInsertPolicy(QComboBox::NoInsert);
@@ -146,13 +146,13 @@ void TfrmMapNetworkDrive::cmdOKClick()
 {
     const QString address = cboAddress->currentText().trimmed();
     if (!platform::IsNetworkAddress(address)) {
-        MsgBox(QString::fromLatin1(texts::NetworkBadAddress), QString::fromLatin1(texts::Error), MB_ICONEXCLAMATION);
+        MsgBox(QString::fromLatin1(nettexts::NetworkBadAddress), QString::fromLatin1(nettexts::Error), MB_ICONEXCLAMATION);
         return;
     }
     if (cboAddress->count() == 0 || cboAddress->itemText(0) != address)
         cboAddress->insertItem(0, address);
     cboAddress->setEditText(address);
-    lblStatus->setText(QString::fromLatin1(texts::NetworkConnecting).arg(address));
+    lblStatus->setText(QString::fromLatin1(nettexts::NetworkConnecting).arg(address));
     setBusy(true);
     Job->Mount(address);
 }
@@ -166,8 +166,8 @@ void TfrmMapNetworkDrive::mountFinished(bool ok, const QString& error)
         return;
     }
     if (!error.isEmpty())
-        MsgBox(QString::fromLatin1(texts::NetworkConnectFailed).arg(cboAddress->currentText().trimmed(), error),
-               QString::fromLatin1(texts::Error), MB_ICONEXCLAMATION);
+        MsgBox(QString::fromLatin1(nettexts::NetworkConnectFailed).arg(cboAddress->currentText().trimmed(), error),
+               QString::fromLatin1(nettexts::Error), MB_ICONEXCLAMATION);
 }
 
 void TfrmMapNetworkDrive::cmdCancelClick()
@@ -185,13 +185,13 @@ void TfrmMapNetworkDrive::reject()
 // --- Disconnect Network Drive ---
 
 TfrmDisconnectNetworkDrive::TfrmDisconnectNetworkDrive(QWidget* parent)
-    : QDialog(parent, kDialogFlags), Label1(new QLabel(QString::fromLatin1(texts::NetworkDrives), this)),
+    : QDialog(parent, kDialogFlags), Label1(new QLabel(QString::fromLatin1(nettexts::NetworkDrives), this)),
       lstDrives(new QListWidget(this)), lblStatus(new QLabel(this)),
-      cmdOK(new QPushButton(QString::fromLatin1(texts::Ok), this)),
-      cmdCancel(new QPushButton(QString::fromLatin1(texts::Cancel), this)), Job(new platform::NetworkMountJob(this))
+      cmdOK(new QPushButton(QString::fromLatin1(nettexts::Ok), this)),
+      cmdCancel(new QPushButton(QString::fromLatin1(nettexts::Cancel), this)), Job(new platform::NetworkMountJob(this))
 {
     setObjectName(QStringLiteral("frmDisconnectNetworkDrive"));
-    setWindowTitle(QString::fromLatin1(texts::DisconnectNetworkDriveCaption));
+    setWindowTitle(QString::fromLatin1(nettexts::DisconnectNetworkDriveCaption));
     setModal(true);
     Label1->setBuddy(lstDrives);
     lblStatus->setWordWrap(true);
@@ -233,7 +233,7 @@ void TfrmDisconnectNetworkDrive::FormActivate()
     }
     if (lstDrives->count() > 0)
         lstDrives->setCurrentRow(0);
-    lblStatus->setText(lstDrives->count() == 0 ? QString::fromLatin1(texts::NetworkNone) : QString());
+    lblStatus->setText(lstDrives->count() == 0 ? QString::fromLatin1(nettexts::NetworkNone) : QString());
     setBusy(false);
     lstDrives->setFocus();
 }
@@ -249,7 +249,7 @@ void TfrmDisconnectNetworkDrive::cmdOKClick()
     QListWidgetItem* item = lstDrives->currentItem();
     if (!item || Job->Running())
         return;
-    lblStatus->setText(QString::fromLatin1(texts::NetworkDisconnecting).arg(item->text()));
+    lblStatus->setText(QString::fromLatin1(nettexts::NetworkDisconnecting).arg(item->text()));
     setBusy(true);
     Job->Unmount(item->data(Qt::UserRole).toString());
 }
@@ -264,7 +264,7 @@ void TfrmDisconnectNetworkDrive::unmountFinished(bool ok, const QString& error)
     }
     if (!error.isEmpty()) {
         const QString name = lstDrives->currentItem() ? lstDrives->currentItem()->text() : QString();
-        MsgBox(QString::fromLatin1(texts::NetworkDisconnectFailed).arg(name, error), QString::fromLatin1(texts::Error),
+        MsgBox(QString::fromLatin1(nettexts::NetworkDisconnectFailed).arg(name, error), QString::fromLatin1(nettexts::Error),
                MB_ICONEXCLAMATION);
     }
 }

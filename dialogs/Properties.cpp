@@ -1,7 +1,7 @@
 #include "Properties.h"
 
-#include "ShellUiTexts.h"
-#include "Utility.h"
+#include "ShellDialogTexts.h"
+#include "app/Utility.h"
 #include "platform/NameCodec.h"
 #include "platform/ShellOpen.h"
 

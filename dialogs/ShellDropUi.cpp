@@ -1,9 +1,9 @@
 #include "ShellDropUi.h"
 
 #include "FileOpDialogs.h"
-#include "ShellUiTexts.h"
+#include "ShellDialogTexts.h"
 #include "ShellVerbUi.h"
-#include "Utility.h"
+#include "app/Utility.h"
 #include "platform/NameCodec.h"
 #include "platform/ShellOpen.h"
 #include "platform/Trash.h"
