@@ -2,6 +2,7 @@
 
 #include "ShellDialogTexts.h"
 #include "app/Utility.h"
+#include "core/TreeWalker.h"
 #include "platform/NameCodec.h"
 #include "platform/ShellOpen.h"
 
@@ -10,14 +11,11 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLocale>
+#include <QMimeDatabase>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cstring>
-#include <thread>
-#include <dirent.h>
-#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -65,38 +63,16 @@ QString ownerText(uid_t uid, gid_t gid)
              gr ? QString::fromLocal8Bit(gr->gr_name) : QString::number(gid));
 }
 
-// Walks the tree below an open folder without following links; stops when asked.
-template <typename Count>
-void countTree(int dirFd, Count& c, int depth)
+QString countText(qint64 n, const char* one, const char* many)
 {
-    DIR* dir = ::fdopendir(dirFd);
-    if (!dir) {
-        ::close(dirFd);
-        return;
-    }
-    while (!c.stop.load(std::memory_order_relaxed)) {
-        const dirent* e = ::readdir(dir);
-        if (!e)
-            break;
-        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
-            continue;
-        struct stat st {};
-        if (::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        if (S_ISDIR(st.st_mode)) {
-            c.folders.fetch_add(1, std::memory_order_relaxed);
-            // Deep trees are counted as far as file descriptors allow.
-            if (depth < 256) {
-                const int sub = ::openat(::dirfd(dir), e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-                if (sub >= 0)
-                    countTree(sub, c, depth + 1);
-            }
-        } else {
-            c.files.fetch_add(1, std::memory_order_relaxed);
-            c.bytes.fetch_add(st.st_size, std::memory_order_relaxed);
-        }
-    }
-    ::closedir(dir);
+    return n == 1 ? QString::fromUtf8(one) : QString::fromUtf8(many).arg(QLocale::system().toString(n));
+}
+
+// The type as people read it: the MIME type's description where the database has one.
+QString typeText(const QString& mimeName)
+{
+    const QMimeType type = QMimeDatabase().mimeTypeForName(mimeName);
+    return type.isValid() && !type.comment().isEmpty() ? type.comment() : mimeName;
 }
 
 QLabel* value(const QString& text, QWidget* parent)
@@ -109,8 +85,51 @@ QLabel* value(const QString& text, QWidget* parent)
 
 } // namespace
 
+// Counts the files, folders and bytes below the chosen folders, on top of what the dialog
+// counted itself (the plain files of a selection).
+class FolderCountJob : public core::Job
+{
+public:
+    FolderCountJob(std::vector<QByteArray> folders, core::WalkProgress start)
+        : m_folders(std::move(folders)), m_count(start)
+    {
+    }
+
+    core::WalkProgress Count() const
+    {
+        std::lock_guard lock(resultMutex());
+        return m_count;
+    }
+
+protected:
+    void execute() override
+    {
+        for (const QByteArray& folder : m_folders) {
+            core::TreeWalker walker({}, &cancelFlag());
+            const core::WalkProgress before = Count();
+            walker.onProgress([&](const core::WalkProgress& p) { publish(before, p); });
+            walker.walk(folder, [](const core::WalkEntry&) { return core::WalkStep::Continue; });
+            publish(before, walker.totals());
+            if (isCancelled())
+                return;
+        }
+    }
+
+private:
+    void publish(const core::WalkProgress& before, const core::WalkProgress& walked)
+    {
+        std::lock_guard lock(resultMutex());
+        m_count.files = before.files + walked.files;
+        m_count.folders = before.folders + walked.folders;
+        m_count.bytes = before.bytes + walked.bytes;
+    }
+
+    const std::vector<QByteArray> m_folders;
+    core::WalkProgress m_count;  // guarded by resultMutex()
+};
+
 TfrmProperties::TfrmProperties(const VerbTarget& target, QWidget* parent)
-    : QDialog(parent), m_count(std::make_shared<Count>()), m_timer(new QTimer(this))
+    : QDialog(parent), m_timer(new QTimer(this))
 {
     auto* layout = new QVBoxLayout(this);
     m_form = new QFormLayout;
@@ -126,7 +145,7 @@ TfrmProperties::TfrmProperties(const VerbTarget& target, QWidget* parent)
             paths.push_back(p);
     }
     std::vector<QByteArray> folders;
-    qint64 fileBytes = 0;
+    core::WalkProgress counted;
     if (paths.size() == 1) {
         const QByteArray& path = paths.front();
         const QString name = ReadableName(BaseName(path));
@@ -134,7 +153,7 @@ TfrmProperties::TfrmProperties(const VerbTarget& target, QWidget* parent)
         struct stat st {};
         const bool ok = ::lstat(path.constData(), &st) == 0;
         row(shelltexts::PropName, name);
-        row(shelltexts::PropType, S_ISLNK(st.st_mode) ? QStringLiteral("inode/symlink") : ContentTypeOf(path));
+        row(shelltexts::PropType, typeText(S_ISLNK(st.st_mode) ? QStringLiteral("inode/symlink") : ContentTypeOf(path)));
         row(shelltexts::PropLocation, ReadableName(ParentOf(path)));
         if (S_ISLNK(st.st_mode)) {
             char buf[4096];
@@ -171,13 +190,12 @@ TfrmProperties::TfrmProperties(const VerbTarget& target, QWidget* parent)
                 continue;
             if (S_ISDIR(st.st_mode)) {
                 folders.push_back(p);
-                m_count->folders.fetch_add(1);
+                ++counted.folders;
             } else {
-                fileBytes += st.st_size;
-                m_count->files.fetch_add(1);
+                counted.bytes += st.st_size;
+                ++counted.files;
             }
         }
-        m_count->bytes.fetch_add(fileBytes);
     }
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QString::fromUtf8(shelltexts::Close), QDialogButtonBox::RejectRole);
@@ -185,41 +203,35 @@ TfrmProperties::TfrmProperties(const VerbTarget& target, QWidget* parent)
     layout->addWidget(buttons);
     setMinimumWidth(Scaled(420));
 
-    if (folders.empty() && paths.size() == 1) {
-        m_count->done = true;
-        return;
-    }
+    if (!lblContains && paths.size() == 1)
+        return;  // one plain file: its size is shown already
+    m_job.reset(new FolderCountJob(std::move(folders), counted));
     // The count runs beside the window so a huge folder never freezes it.
-    std::shared_ptr<Count> count = m_count;
-    std::thread([count, folders] {
-        for (const QByteArray& f : folders) {
-            if (count->stop.load())
-                break;
-            const int fd = ::open(f.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (fd >= 0)
-                countTree(fd, *count, 0);
-        }
-        count->done = true;
-    }).detach();
+    connect(m_job.get(), &core::Job::finished, this, &TfrmProperties::showCount, Qt::QueuedConnection);
+    m_job->start();
     connect(m_timer, &QTimer::timeout, this, &TfrmProperties::showCount);
     m_timer->start(200);
     showCount();
 }
 
-TfrmProperties::~TfrmProperties()
+// Closing lets go of the count (JobPtr): it stops at its next step and never holds up the window.
+TfrmProperties::~TfrmProperties() = default;
+
+bool TfrmProperties::CountDone() const
 {
-    // The count stops at its next step and ends by itself; closing does not wait for it.
-    m_count->stop = true;
+    return !m_job || !m_job->isRunning();
 }
 
 void TfrmProperties::showCount()
 {
-    const bool done = m_count->done.load();
+    const bool done = CountDone();
+    const core::WalkProgress count = m_job->Count();
     const QString more = done ? QString() : QString::fromUtf8(shelltexts::StillCounting);
-    lblSize->setText(sizeText(m_count->bytes.load()) + more);
+    lblSize->setText(sizeText(count.bytes) + more);
     if (lblContains)
         lblContains->setText(QString::fromUtf8(shelltexts::ContainsCount)
-                                 .arg(QLocale::system().toString(m_count->files.load()), QLocale::system().toString(m_count->folders.load()))
+                                 .arg(countText(count.files, shelltexts::OneFile, shelltexts::ManyFiles),
+                                      countText(count.folders, shelltexts::OneFolder, shelltexts::ManyFolders))
                              + more);
     if (done)
         m_timer->stop();

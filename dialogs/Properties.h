@@ -1,17 +1,18 @@
 #pragma once
 // The properties dialog of one or more items: name, type, location, size (a folder's content is
 // counted in the background), times, permissions, owner and the default application.
+#include "core/Job.h"
 #include "platform/ShellVerbs.h"
 
 #include <QDialog>
-#include <atomic>
-#include <memory>
 
 class QFormLayout;
 class QLabel;
 class QTimer;
 
 namespace corvane::app {
+
+class FolderCountJob;
 
 class TfrmProperties : public QDialog
 {
@@ -23,22 +24,14 @@ public:
     QLabel* lblSize;
     QLabel* lblContains;
     // True once the background count has finished.
-    bool CountDone() const { return m_count->done.load(); }
+    bool CountDone() const;
 
 private:
-    struct Count {
-        std::atomic<bool> stop{false};
-        std::atomic<bool> done{false};
-        std::atomic<qint64> bytes{0};
-        std::atomic<qint64> files{0};
-        std::atomic<qint64> folders{0};
-    };
     void showCount();
 
     QFormLayout* m_form;
-    // Shared with the counting thread, which may outlive the dialog: a count stuck on a
-    // volume that does not answer must not hold up closing it.
-    std::shared_ptr<Count> m_count;
+    // Released on close: a count stuck on a volume that does not answer ends by itself later.
+    core::JobPtr<FolderCountJob> m_job;
     QTimer* m_timer;
 };
 

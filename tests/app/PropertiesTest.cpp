@@ -25,9 +25,45 @@ TEST(Properties, CountsAFolderInTheBackground)
     app::TfrmProperties dialog(target);
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.CountDone(); }, 30000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.lblSize->text().contains("counting"); }, 30000));
-    EXPECT_EQ(dialog.lblContains->text(), "2 files, 1 folders");
+    EXPECT_EQ(dialog.lblContains->text(), "2 files, 1 folder");
     const QString size = dialog.lblSize->text();
     EXPECT_TRUE(size.endsWith("(1,024 bytes)") || size.endsWith("(1024 bytes)")) << size.toStdString();
+}
+
+TEST(Properties, CountsSayOneFileAndOneFolderInTheSingular)
+{
+    struct Case {
+        std::vector<const char*> files;
+        const char* contains;
+    } cases[] = {
+        {{"top/a.txt"}, "1 file, 0 folders"},
+        {{"top/sub/a.txt", "top/sub/b.txt"}, "2 files, 1 folder"},
+        {{"top/s1/a", "top/s2/b", "top/c"}, "3 files, 2 folders"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        for (const char* f : c.files)
+            dir.addFile(f, "x");
+        platform::VerbTarget target;
+        target.paths = {dir.pathBytes() + "/top"};
+        app::TfrmProperties dialog(target);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.lblContains->text().contains("counting"); }, 30000));
+        EXPECT_EQ(dialog.lblContains->text(), c.contains);
+    }
+}
+
+TEST(Properties, TheTypeIsDescribedRatherThanAMimeName)
+{
+    TempDir dir;
+    dir.addFile("notes.txt", "hello");
+    platform::VerbTarget target;
+    target.paths = {dir.pathBytes() + "/notes.txt"};
+    app::TfrmProperties dialog(target);
+    QStringList texts;
+    for (const QLabel* l : dialog.findChildren<QLabel*>())
+        texts << l->text();
+    EXPECT_TRUE(texts.contains("plain text document")) << texts.join(" | ").toStdString();
+    EXPECT_FALSE(texts.contains("text/plain"));
 }
 
 TEST(Properties, ClosingDoesNotWaitForACountThatIsStuck)
