@@ -23,10 +23,20 @@ namespace {
 constexpr Qt::WindowFlags kDialogFlags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                                          | Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint;
 
-void connectQuestions(platform::NetworkMountJob* job, QWidget* owner)
+// Starts the job with its questions put to the owner; `done` runs once it has finished, unless
+// the owner has let go of it by then.
+template <typename Dialog>
+void startJob(Dialog* owner, platform::NetworkMountJob* job, void (Dialog::*done)())
 {
+    owner->Job.reset(job);
     job->AskPassword = [owner](const platform::MountPasswordRequest& r) { return AskMountPassword(owner, r); };
     job->AskQuestion = [owner](const QString& m, const QStringList& c) { return AskMountQuestion(owner, m, c); };
+    QObject::connect(job, &core::Job::finished, owner, [owner, job, done] {
+        // A job let go of may have left its address to a newer one that is still running.
+        if (owner->Job.get() == job && owner->Job->isFinished())
+            (owner->*done)();
+    }, Qt::QueuedConnection);
+    job->start();
 }
 
 } // namespace
@@ -91,7 +101,7 @@ TfrmMapNetworkDrive::TfrmMapNetworkDrive(QWidget* parent)
     : QDialog(parent, kDialogFlags), Label1(new QLabel(QString::fromLatin1(nettexts::NetworkAddress), this)),
       cboAddress(new QComboBox(this)), lblExamples(new QLabel(QString::fromLatin1(nettexts::NetworkExamples), this)),
       lblStatus(new QLabel(this)), cmdOK(new QPushButton(QString::fromLatin1(nettexts::Ok), this)),
-      cmdCancel(new QPushButton(QString::fromLatin1(nettexts::Cancel), this)), Job(new platform::NetworkMountJob(this))
+      cmdCancel(new QPushButton(QString::fromLatin1(nettexts::Cancel), this))
 {
     setObjectName(QStringLiteral("frmMapNetworkDrive"));
     setWindowTitle(QString::fromLatin1(nettexts::MapNetworkDriveCaption));
@@ -102,7 +112,6 @@ TfrmMapNetworkDrive::TfrmMapNetworkDrive(QWidget* parent)
     lblExamples->setWordWrap(true);
     lblStatus->setWordWrap(true);
     cmdOK->setDefault(true);
-    connectQuestions(Job, this);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -119,7 +128,6 @@ TfrmMapNetworkDrive::TfrmMapNetworkDrive(QWidget* parent)
 
     connect(cmdOK, &QPushButton::clicked, this, &TfrmMapNetworkDrive::cmdOKClick);
     connect(cmdCancel, &QPushButton::clicked, this, &TfrmMapNetworkDrive::cmdCancelClick);
-    connect(Job, &platform::NetworkMountJob::Finished, this, &TfrmMapNetworkDrive::mountFinished);
 }
 
 void TfrmMapNetworkDrive::showEvent(QShowEvent* e)
@@ -154,11 +162,14 @@ void TfrmMapNetworkDrive::cmdOKClick()
     cboAddress->setEditText(address);
     lblStatus->setText(QString::fromLatin1(nettexts::NetworkConnecting).arg(address));
     setBusy(true);
-    Job->Mount(address);
+    startJob(this, platform::NetworkMountJob::Mount(address), &TfrmMapNetworkDrive::mountFinished);
 }
 
-void TfrmMapNetworkDrive::mountFinished(bool ok, const QString& error)
+void TfrmMapNetworkDrive::mountFinished()
 {
+    const bool ok = Job->Ok();
+    const QString error = Job->Error();
+    Job.reset();
     setBusy(false);
     lblStatus->clear();
     if (ok) {
@@ -178,7 +189,7 @@ void TfrmMapNetworkDrive::cmdCancelClick()
 void TfrmMapNetworkDrive::reject()
 {
     // A connection under way is given up; its result no longer matters.
-    Job->Cancel();
+    Job.reset();
     QDialog::reject();
 }
 
@@ -188,7 +199,7 @@ TfrmDisconnectNetworkDrive::TfrmDisconnectNetworkDrive(QWidget* parent)
     : QDialog(parent, kDialogFlags), Label1(new QLabel(QString::fromLatin1(nettexts::NetworkDrives), this)),
       lstDrives(new QListWidget(this)), lblStatus(new QLabel(this)),
       cmdOK(new QPushButton(QString::fromLatin1(nettexts::Ok), this)),
-      cmdCancel(new QPushButton(QString::fromLatin1(nettexts::Cancel), this)), Job(new platform::NetworkMountJob(this))
+      cmdCancel(new QPushButton(QString::fromLatin1(nettexts::Cancel), this))
 {
     setObjectName(QStringLiteral("frmDisconnectNetworkDrive"));
     setWindowTitle(QString::fromLatin1(nettexts::DisconnectNetworkDriveCaption));
@@ -196,7 +207,6 @@ TfrmDisconnectNetworkDrive::TfrmDisconnectNetworkDrive(QWidget* parent)
     Label1->setBuddy(lstDrives);
     lblStatus->setWordWrap(true);
     cmdOK->setDefault(true);
-    connectQuestions(Job, this);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -212,7 +222,6 @@ TfrmDisconnectNetworkDrive::TfrmDisconnectNetworkDrive(QWidget* parent)
     connect(cmdOK, &QPushButton::clicked, this, &TfrmDisconnectNetworkDrive::cmdOKClick);
     connect(cmdCancel, &QPushButton::clicked, this, &TfrmDisconnectNetworkDrive::cmdCancelClick);
     connect(lstDrives, &QListWidget::itemDoubleClicked, this, &TfrmDisconnectNetworkDrive::cmdOKClick);
-    connect(Job, &platform::NetworkMountJob::Finished, this, &TfrmDisconnectNetworkDrive::unmountFinished);
 }
 
 void TfrmDisconnectNetworkDrive::showEvent(QShowEvent* e)
@@ -247,15 +256,19 @@ void TfrmDisconnectNetworkDrive::setBusy(bool busy)
 void TfrmDisconnectNetworkDrive::cmdOKClick()
 {
     QListWidgetItem* item = lstDrives->currentItem();
-    if (!item || Job->Running())
+    if (!item || Job)
         return;
     lblStatus->setText(QString::fromLatin1(nettexts::NetworkDisconnecting).arg(item->text()));
     setBusy(true);
-    Job->Unmount(item->data(Qt::UserRole).toString());
+    startJob(this, platform::NetworkMountJob::Unmount(item->data(Qt::UserRole).toString()),
+             &TfrmDisconnectNetworkDrive::unmountFinished);
 }
 
-void TfrmDisconnectNetworkDrive::unmountFinished(bool ok, const QString& error)
+void TfrmDisconnectNetworkDrive::unmountFinished()
 {
+    const bool ok = Job->Ok();
+    const QString error = Job->Error();
+    Job.reset();
     setBusy(false);
     lblStatus->clear();
     if (ok) {
@@ -276,7 +289,7 @@ void TfrmDisconnectNetworkDrive::cmdCancelClick()
 
 void TfrmDisconnectNetworkDrive::reject()
 {
-    Job->Cancel();
+    Job.reset();
     QDialog::reject();
 }
 

@@ -1,18 +1,15 @@
 #pragma once
 // Map and Disconnect Network Drive: small dialogs that mount a network address and unmount
 // network mounts.
+#include "core/Job.h"
+#include "platform/LaunchMount.h"
+
 #include <QDialog>
 
 class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
-
-namespace corvane::platform {
-class NetworkMountJob;
-struct MountPasswordRequest;
-struct MountPasswordAnswer;
-} // namespace corvane::platform
 
 namespace corvane::app {
 
@@ -32,7 +29,8 @@ public:
     QLabel* lblStatus;
     QPushButton* cmdOK;
     QPushButton* cmdCancel;
-    platform::NetworkMountJob* Job;
+    // The mount under way, if any; closing lets go of it without waiting.
+    core::JobPtr<platform::NetworkMountJob> Job;
 
     void FormActivate();
     void cmdOKClick();
@@ -44,7 +42,7 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    void mountFinished(bool ok, const QString& error);
+    void mountFinished();
     void setBusy(bool busy);
 };
 
@@ -59,7 +57,8 @@ public:
     QLabel* lblStatus;
     QPushButton* cmdOK;
     QPushButton* cmdCancel;
-    platform::NetworkMountJob* Job;
+    // The unmount under way, if any; closing lets go of it without waiting.
+    core::JobPtr<platform::NetworkMountJob> Job;
 
     void FormActivate();
     void cmdOKClick();
@@ -71,7 +70,7 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    void unmountFinished(bool ok, const QString& error);
+    void unmountFinished();
     void setBusy(bool busy);
 };
 
