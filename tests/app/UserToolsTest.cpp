@@ -1,4 +1,4 @@
-#include "DialogsFixture.h"
+#include "tests/support/DialogsFixture.h"
 
 #include "app/AppTexts.h"
 #include "app/UserTools.h"

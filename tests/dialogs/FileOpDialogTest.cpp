@@ -1,4 +1,4 @@
-#include "FileOpsTestSupport.h"
+#include "tests/support/FileOpsTestSupport.h"
 #include "dialogs/FileOpDialogs.h"
 #include "app/Utility.h"
 #include "dialogs/JobProgress.h"

@@ -5,7 +5,7 @@
 #include "app/Utility.h"
 #include "platform/NameCodec.h"
 #include "shellctl/ShellControls.h"
-#include "tests/dialogs/DialogsFixture.h"
+#include "tests/support/DialogsFixture.h"
 #include "tests/support/TempDir.h"
 
 #include <QAction>

@@ -7,7 +7,7 @@
 #include "shellctl/ShellList.h"
 #include "shellctl/ShellTree.h"
 #include "shellctl/ShellMenu.h"
-#include "tests/fileops/FileOpsTestSupport.h"
+#include "tests/support/FileOpsTestSupport.h"
 #include "tests/support/TempDir.h"
 
 #include <QAction>
