@@ -1,6 +1,6 @@
+#include "app/Utility.h"
 #include "dialogs/FileOpDialogs.h"
 #include "dialogs/ShellVerbUi.h"
-#include "app/Utility.h"
 #include "platform/Clipboard.h"
 #include "platform/DragDrop.h"
 #include "platform/IdListFormat.h"

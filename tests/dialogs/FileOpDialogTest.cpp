@@ -1,7 +1,7 @@
-#include "tests/support/FileOpsTestSupport.h"
-#include "dialogs/FileOpDialogs.h"
 #include "app/Utility.h"
+#include "dialogs/FileOpDialogs.h"
 #include "dialogs/JobProgress.h"
+#include "tests/support/FileOpsTestSupport.h"
 #include "tests/support/TempDir.h"
 
 #include <QApplication>

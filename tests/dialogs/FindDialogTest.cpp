@@ -1,6 +1,6 @@
-#include "dialogs/Find.h"
 #include "app/Globals.h"
 #include "app/Utility.h"
+#include "dialogs/Find.h"
 #include "platform/NameCodec.h"
 #include "shellctl/ShellControls.h"
 #include "tests/support/DialogsFixture.h"

@@ -1,8 +1,8 @@
 #include "tests/support/DialogsFixture.h"
 
 #include "app/Launchers.h"
-#include "dialogs/NetworkDrive.h"
 #include "app/Utility.h"
+#include "dialogs/NetworkDrive.h"
 #include "platform/LaunchMount.h"
 #include "tests/support/StallFs.h"
 #include "tests/support/TmpfsMount.h"

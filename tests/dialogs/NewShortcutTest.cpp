@@ -1,8 +1,8 @@
 #include "tests/support/AsNobody.h"
 
 #include "app/Globals.h"
-#include "dialogs/NewShortcut.h"
 #include "app/Utility.h"
+#include "dialogs/NewShortcut.h"
 #include "platform/NameCodec.h"
 #include "shellctl/ShellControls.h"
 #include "tests/support/DialogsFixture.h"

@@ -1,8 +1,8 @@
 // The verbs of items in the Trash: restore, copy and delete for good; nothing that would take an
 // item out of its trash and leave its .trashinfo behind.
+#include "app/Utility.h"
 #include "dialogs/FileOpDialogs.h"
 #include "dialogs/ShellVerbUi.h"
-#include "app/Utility.h"
 #include "platform/Clipboard.h"
 #include "platform/ShellVerbs.h"
 #include "platform/Trash.h"
