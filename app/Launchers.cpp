@@ -4,7 +4,7 @@
 #include "ClipboardViewer.h"
 #include "Globals.h"
 #include "Mainform.h"
-#include "NetworkDrive.h"
+#include "dialogs/NetworkDrive.h"
 #include "Utility.h"
 #include "explorer/Child.h"
 #include "platform/Launch.h"

@@ -1,11 +1,11 @@
 // The main window's commands on the current explorer window: clipboard and delete verbs, rename,
 // open, properties, links, new folder, selection, arranging, tree expansion and refresh.
-#include "Find.h"
+#include "dialogs/Find.h"
 #include "Globals.h"
 #include "Mainform.h"
-#include "NewShortcut.h"
+#include "dialogs/NewShortcut.h"
 #include "ShellUiTexts.h"
-#include "ShellVerbUi.h"
+#include "dialogs/ShellVerbUi.h"
 
 #include "explorer/Child.h"
 #include "explorer/StatusBar.h"

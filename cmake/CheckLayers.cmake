@@ -1,8 +1,8 @@
 # Fails when a source includes a header from a higher layer (run with -DROOT=<source dir>).
 # Layers, lowest first: core; platform, imaging and the subsystems' engines (the widget-free
 # "engine" subfolder of a subsystem's folder); settings and shellctl; the shared dialogs; the
-# forms. Forms other than the main frame's own reach it only through app/Globals.h and the helpers
-# in app/Utility.h.
+# forms. The shared dialogs and the forms other than the main frame's own reach it only through
+# app/Globals.h and the helpers in app/Utility.h.
 set(_forms app explorer preview filetools zip graphics reports)
 set(_allowed_core core)
 set(_allowed_platform core platform)
@@ -10,7 +10,7 @@ set(_allowed_imaging core imaging)
 set(_allowed_engine core platform imaging engine)
 set(_allowed_settings core platform settings)
 set(_allowed_shellctl core platform shellctl)
-set(_allowed_dialogs core platform imaging engine settings shellctl dialogs)
+set(_allowed_dialogs core platform imaging engine settings shellctl dialogs app)
 foreach(_f ${_forms})
     set(_allowed_${_f} core platform imaging engine settings shellctl dialogs ${_forms})
 endforeach()

@@ -4,8 +4,6 @@
 #include "NameCodec.h"
 #include "Volumes.h"
 
-#include <QAbstractEventDispatcher>
-#include <QTimer>
 #include <QUrl>
 
 // GLib names a struct member "signals", which Qt defines as a keyword.
@@ -33,39 +31,25 @@ bool isRemotePath(const QByteArray& path)
 
 } // namespace
 
-// Shared with the GIO callbacks, which may arrive after the job object is gone.
-struct NetworkMountJob::State {
+struct NetworkMountJob::Gio {
+    QString uri;
+    GObjectPtr<GMount> mount;  // to unmount; none to mount uri
+    bool unmount = false;
+    // Set on the worker while the job runs.
     NetworkMountJob* job = nullptr;
-    GObjectPtr<GCancellable> cancellable;
-    GObjectPtr<GMountOperation> operation;
-    bool running = false;
-
-    void finish(bool ok, GError* error)
-    {
-        running = false;
-        if (!job)
-            return;
-        QString text;
-        // A cancelled question or password has been answered by the user already.
-        if (!ok && error && !g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)
-            && !g_error_matches(error, G_IO_ERROR, G_IO_ERROR_FAILED_HANDLED))
-            text = fromUtf8(error->message);
-        // Without GVfs, GIO knows no network schemes at all.
-        if (!ok && error && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED))
-            text += QLatin1Char('\n') + QString::fromLatin1(texts::NeedGvfs);
-        emit job->Finished(ok, text);
-    }
+    bool done = false;
+    bool ok = false;
+    GErrorPtr error;
 };
 
 namespace {
 
-// The heap copy of the shared state that a pending GIO call carries as its user data.
-using StateRef = std::shared_ptr<NetworkMountJob::State>;
+using Gio = NetworkMountJob::Gio;
 
 void onAskPassword(GMountOperation* op, gchar* message, gchar* defaultUser, gchar* defaultDomain, GAskPasswordFlags flags,
                    gpointer data)
 {
-    auto* state = static_cast<NetworkMountJob::State*>(data);
+    auto* gio = static_cast<Gio*>(data);
     MountPasswordRequest request;
     request.message = fromUtf8(message);
     request.defaultUser = fromUtf8(defaultUser);
@@ -75,8 +59,8 @@ void onAskPassword(GMountOperation* op, gchar* message, gchar* defaultUser, gcha
     request.needPassword = flags & G_ASK_PASSWORD_NEED_PASSWORD;
     request.anonymousAllowed = flags & G_ASK_PASSWORD_ANONYMOUS_SUPPORTED;
     MountPasswordAnswer answer;
-    if (state->job && state->job->AskPassword)
-        answer = state->job->AskPassword(request);
+    if (gio->job->AskPassword)
+        answer = gio->job->ask([&] { return gio->job->AskPassword(request); }, MountPasswordAnswer{});
     if (!answer.ok) {
         g_mount_operation_reply(op, G_MOUNT_OPERATION_ABORTED);
         return;
@@ -94,13 +78,13 @@ void onAskPassword(GMountOperation* op, gchar* message, gchar* defaultUser, gcha
 
 void onAskQuestion(GMountOperation* op, gchar* message, GStrv choices, gpointer data)
 {
-    auto* state = static_cast<NetworkMountJob::State*>(data);
+    auto* gio = static_cast<Gio*>(data);
     QStringList list;
     for (GStrv c = choices; c && *c; ++c)
         list << fromUtf8(*c);
     int choice = -1;
-    if (state->job && state->job->AskQuestion)
-        choice = state->job->AskQuestion(fromUtf8(message), list);
+    if (gio->job->AskQuestion)
+        choice = gio->job->ask([&] { return gio->job->AskQuestion(fromUtf8(message), list); }, -1);
     if (choice < 0 || choice >= list.size()) {
         g_mount_operation_reply(op, G_MOUNT_OPERATION_ABORTED);
         return;
@@ -111,22 +95,22 @@ void onAskQuestion(GMountOperation* op, gchar* message, GStrv choices, gpointer 
 
 void onMounted(GObject* source, GAsyncResult* result, gpointer data)
 {
-    std::unique_ptr<StateRef> ref(static_cast<StateRef*>(data));
+    auto* gio = static_cast<Gio*>(data);
     GError* raw = nullptr;
     const gboolean ok = g_file_mount_enclosing_volume_finish(G_FILE(source), result, &raw);
-    GErrorPtr e(raw);
+    gio->error.reset(raw);
     // Already mounted is what the user wanted.
-    const bool done = ok || (e && g_error_matches(e.get(), G_IO_ERROR, G_IO_ERROR_ALREADY_MOUNTED));
-    (*ref)->finish(done, e.get());
+    gio->ok = ok || (raw && g_error_matches(raw, G_IO_ERROR, G_IO_ERROR_ALREADY_MOUNTED));
+    gio->done = true;
 }
 
 void onUnmounted(GObject* source, GAsyncResult* result, gpointer data)
 {
-    std::unique_ptr<StateRef> ref(static_cast<StateRef*>(data));
+    auto* gio = static_cast<Gio*>(data);
     GError* raw = nullptr;
-    const gboolean ok = g_mount_unmount_with_operation_finish(G_MOUNT(source), result, &raw);
-    GErrorPtr e(raw);
-    (*ref)->finish(ok, e.get());
+    gio->ok = g_mount_unmount_with_operation_finish(G_MOUNT(source), result, &raw);
+    gio->error.reset(raw);
+    gio->done = true;
 }
 
 GMount* findMount(const QString& uri)
@@ -175,79 +159,91 @@ std::vector<NetworkMountInfo> NetworkMounts()
     return out;
 }
 
-NetworkMountJob::NetworkMountJob(QObject* parent)
-    : QObject(parent), m_state(std::make_shared<State>())
+NetworkMountJob::NetworkMountJob() : m_gio(std::make_unique<Gio>()) {}
+
+NetworkMountJob::~NetworkMountJob() = default;
+
+NetworkMountJob* NetworkMountJob::Mount(const QString& uri)
 {
-    m_state->job = this;
+    auto* job = new NetworkMountJob;
+    job->m_gio->uri = uri.trimmed();
+    return job;
 }
 
-NetworkMountJob::~NetworkMountJob()
+NetworkMountJob* NetworkMountJob::Unmount(const QString& uri)
 {
-    m_state->job = nullptr;
-    if (m_state->cancellable)
-        g_cancellable_cancel(m_state->cancellable.get());
+    auto* job = new NetworkMountJob;
+    job->m_gio->uri = uri;
+    job->m_gio->unmount = true;
+    job->m_gio->mount.reset(findMount(uri));
+    return job;
 }
 
-bool NetworkMountJob::Running() const
+bool NetworkMountJob::Ok() const
 {
-    return m_state->running;
+    std::lock_guard lock(resultMutex());
+    return m_ok;
 }
 
-void NetworkMountJob::Cancel()
+QString NetworkMountJob::Error() const
 {
-    if (m_state->cancellable)
-        g_cancellable_cancel(m_state->cancellable.get());
+    std::lock_guard lock(resultMutex());
+    return m_error;
 }
 
-void NetworkMountJob::startPolling()
+void NetworkMountJob::execute()
 {
-    // Without GLib's event loop under Qt, GIO's replies need the default context turned.
-    QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance();
-    if (d && d->inherits("QEventDispatcherGlib"))
-        return;
-    auto* timer = new QTimer(this);
-    connect(timer, &QTimer::timeout, this, [this, timer] {
-        while (g_main_context_iteration(nullptr, FALSE)) {
-        }
-        if (!m_state->running)
-            timer->deleteLater();
-    });
-    timer->start(20);
-}
-
-void NetworkMountJob::Mount(const QString& uri)
-{
-    if (m_state->running)
-        return;
-    m_state->cancellable.reset(g_cancellable_new());
-    m_state->operation.reset(g_mount_operation_new());
-    g_signal_connect(m_state->operation.get(), "ask-password", G_CALLBACK(onAskPassword), m_state.get());
-    g_signal_connect(m_state->operation.get(), "ask-question", G_CALLBACK(onAskQuestion), m_state.get());
-    m_state->running = true;
-    GObjectPtr<GFile> file(g_file_new_for_uri(uri.trimmed().toUtf8().constData()));
-    g_file_mount_enclosing_volume(file.get(), G_MOUNT_MOUNT_NONE, m_state->operation.get(), m_state->cancellable.get(),
-                                  onMounted, new StateRef(m_state));
-    startPolling();
-}
-
-void NetworkMountJob::Unmount(const QString& uri)
-{
-    if (m_state->running)
-        return;
-    GObjectPtr<GMount> mount(findMount(uri));
-    if (!mount) {
-        GError* e = g_error_new(G_IO_ERROR, G_IO_ERROR_NOT_MOUNTED, "%s", texts::NotMounted);
-        GErrorPtr owned(e);
-        m_state->finish(false, e);
+    Gio& gio = *m_gio;
+    gio.job = this;
+    if (gio.unmount && !gio.mount) {
+        std::lock_guard lock(resultMutex());
+        m_error = QString::fromUtf8(texts::NotMounted);
         return;
     }
-    m_state->cancellable.reset(g_cancellable_new());
-    m_state->operation.reset(g_mount_operation_new());
-    g_signal_connect(m_state->operation.get(), "ask-question", G_CALLBACK(onAskQuestion), m_state.get());
-    m_state->running = true;
-    g_mount_unmount_with_operation(mount.get(), G_MOUNT_UNMOUNT_NONE, m_state->operation.get(), m_state->cancellable.get(),
-                                   onUnmounted, new StateRef(m_state));
-    startPolling();
+    // GIO delivers its replies to the worker's own context, which only this loop turns.
+    GMainContext* context = g_main_context_new();
+    g_main_context_push_thread_default(context);
+    {
+        GObjectPtr<GCancellable> cancellable(g_cancellable_new());
+        GObjectPtr<GMountOperation> operation(g_mount_operation_new());
+        g_signal_connect(operation.get(), "ask-question", G_CALLBACK(onAskQuestion), &gio);
+        if (gio.unmount) {
+            g_mount_unmount_with_operation(gio.mount.get(), G_MOUNT_UNMOUNT_NONE, operation.get(), cancellable.get(),
+                                           onUnmounted, &gio);
+        } else {
+            g_signal_connect(operation.get(), "ask-password", G_CALLBACK(onAskPassword), &gio);
+            GObjectPtr<GFile> file(g_file_new_for_uri(gio.uri.toUtf8().constData()));
+            g_file_mount_enclosing_volume(file.get(), G_MOUNT_MOUNT_NONE, operation.get(), cancellable.get(), onMounted,
+                                          &gio);
+        }
+        // A tick wakes the loop to look at the cancel flag.
+        GSource* tick = g_timeout_source_new(50);
+        g_source_set_callback(tick, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr, nullptr);
+        g_source_attach(tick, context);
+        while (!gio.done) {
+            if (isCancelled())
+                g_cancellable_cancel(cancellable.get());
+            g_main_context_iteration(context, TRUE);
+        }
+        g_source_destroy(tick);
+        g_source_unref(tick);
+        g_signal_handlers_disconnect_by_data(operation.get(), &gio);
+    }
+    g_main_context_pop_thread_default(context);
+    g_main_context_unref(context);
+
+    QString text;
+    GError* error = gio.error.get();
+    // A cancelled question or password has been answered by the user already.
+    if (!gio.ok && error && !g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)
+        && !g_error_matches(error, G_IO_ERROR, G_IO_ERROR_FAILED_HANDLED))
+        text = fromUtf8(error->message);
+    // Without GVfs, GIO knows no network schemes at all.
+    if (!gio.ok && error && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED))
+        text += QLatin1Char('\n') + QString::fromLatin1(texts::NeedGvfs);
+    std::lock_guard lock(resultMutex());
+    m_ok = gio.ok;
+    m_error = text;
 }
 
 } // namespace corvane::platform

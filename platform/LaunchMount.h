@@ -1,7 +1,7 @@
 #pragma once
-// Network locations mounted and unmounted through GIO (smb://, sftp://, nfs://). The jobs run
-// in the background; questions and passwords go to the caller's handlers on the UI thread.
-#include <QObject>
+// Network locations mounted and unmounted through GIO (smb://, sftp://, nfs://).
+#include "core/Job.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -41,34 +41,40 @@ struct NetworkMountInfo {
 // The network mounts that can be unmounted now.
 std::vector<NetworkMountInfo> NetworkMounts();
 
-class NetworkMountJob : public QObject
+// Mounts or unmounts one network location on a worker of its own, so neither a slow server nor
+// a stuck GVfs ever holds up a window. Questions and passwords go to the handlers, which run on
+// the user-interface thread; cancelling answers any question still pending with "cancel".
+class NetworkMountJob : public core::Job
 {
     Q_OBJECT
 public:
-    explicit NetworkMountJob(QObject* parent = nullptr);
+    // Both are called on the user-interface thread: GIO's list of mounts lives there.
+    static NetworkMountJob* Mount(const QString& uri);
+    // Unmounts the network mount with that root address.
+    static NetworkMountJob* Unmount(const QString& uri);
     ~NetworkMountJob() override;
 
-    // Called while a job runs; an answer that is not ok cancels the job.
+    // Called on the user-interface thread while the job runs; an answer that is not ok cancels.
     std::function<MountPasswordAnswer(const MountPasswordRequest&)> AskPassword;
     // The index of the chosen answer, or -1 to cancel.
     std::function<int(const QString& message, const QStringList& choices)> AskQuestion;
 
-    void Mount(const QString& uri);
-    // Unmounts the network mount with that root address.
-    void Unmount(const QString& uri);
-    void Cancel();
-    bool Running() const;
+    // Final once finished. The error is empty when the user cancelled.
+    bool Ok() const;
+    QString Error() const;
 
-    // What the pending GIO calls share with the job; they may outlive it.
-    struct State;
+    // What the GIO callbacks on the worker share with the job.
+    struct Gio;
 
-signals:
-    // The error is empty when the user cancelled.
-    void Finished(bool ok, const QString& error);
+protected:
+    void execute() override;
 
 private:
-    std::shared_ptr<State> m_state;
-    void startPolling();
+    NetworkMountJob();
+
+    std::unique_ptr<Gio> m_gio;
+    bool m_ok = false;  // guarded by resultMutex()
+    QString m_error;
 };
 
 } // namespace corvane::platform

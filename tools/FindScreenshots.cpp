@@ -1,7 +1,7 @@
 // Renders the manual's pictures of the find window and the Create Shortcut dialog.
 //   corvane_find_screenshots OUTDIR
-#include "app/Find.h"
-#include "app/NewShortcut.h"
+#include "dialogs/Find.h"
+#include "dialogs/NewShortcut.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 // Renders the manual's pictures of the shell commands into PNG files.
 //   corvane_shell_screenshots OUTDIR
-#include "app/FileOpDialogs.h"
-#include "app/Properties.h"
-#include "app/ShellVerbUi.h"
+#include "dialogs/FileOpDialogs.h"
 #include "dialogs/JobProgress.h"
+#include "dialogs/Properties.h"
+#include "dialogs/ShellVerbUi.h"
 #include "platform/Clipboard.h"
 #include "platform/FileOperation.h"
 #include "shellctl/ShellControls.h"

@@ -8,9 +8,9 @@
 // FOLDER (default: the current folder) and removed at the end. The page cache cannot be dropped
 // here: runs take turns at going first and each starts on a synced disk. The engine syncs each
 // file before renaming it into place, so "cp -r; sync" is shown beside plain cp -r.
-#include "bench/support/CopyBenchData.h"
-#include "app/FileOpDialogs.h"
 #include "app/Utility.h"
+#include "bench/support/CopyBenchData.h"
+#include "dialogs/FileOpDialogs.h"
 #include "dialogs/JobProgress.h"
 #include "platform/FileOperation.h"
 

@@ -1,8 +1,8 @@
-#include "DialogsFixture.h"
+#include "tests/support/DialogsFixture.h"
 
 #include "app/Launchers.h"
-#include "app/NetworkDrive.h"
 #include "app/Utility.h"
+#include "dialogs/NetworkDrive.h"
 #include "platform/LaunchMount.h"
 #include "tests/support/StallFs.h"
 #include "tests/support/TmpfsMount.h"
@@ -31,22 +31,23 @@ TEST(NetworkAddress, OnlySmbSftpAndNfsWithAServer)
 
 TEST(NetworkMount, AFailedMountReportsWhy)
 {
-    platform::NetworkMountJob job;
     // Answers any question with cancel: nothing here may wait for a person.
-    job.AskPassword = [](const platform::MountPasswordRequest&) { return platform::MountPasswordAnswer{}; };
-    job.AskQuestion = [](const QString&, const QStringList&) { return -1; };
-    QSignalSpy finished(&job, &platform::NetworkMountJob::Finished);
+    auto run = [](platform::NetworkMountJob* raw) {
+        core::JobPtr<platform::NetworkMountJob> job(raw);
+        job->AskPassword = [](const platform::MountPasswordRequest&) { return platform::MountPasswordAnswer{}; };
+        job->AskQuestion = [](const QString&, const QStringList&) { return -1; };
+        QSignalSpy finished(job.get(), &core::Job::finished);
+        job->start();
+        EXPECT_TRUE(finished.count() > 0 || finished.wait(30000));
+        EXPECT_TRUE(job->isFinished());
+        return std::pair(job->Ok(), job->Error());
+    };
     // Nothing listens on the loopback address's SMB port: refused, or unsupported without GVfs.
-    job.Mount("smb://127.0.0.1/corvane-none");
-    ASSERT_TRUE(finished.count() > 0 || finished.wait(30000));
-    EXPECT_FALSE(finished.first().at(0).toBool());
-    EXPECT_FALSE(job.Running());
+    EXPECT_FALSE(run(platform::NetworkMountJob::Mount("smb://127.0.0.1/corvane-none")).first);
 
-    finished.clear();
-    job.Unmount("smb://127.0.0.1/never-mounted/");
-    ASSERT_TRUE(finished.count() > 0 || finished.wait(5000));
-    EXPECT_FALSE(finished.first().at(0).toBool());
-    EXPECT_FALSE(finished.first().at(1).toString().isEmpty());
+    const auto [ok, error] = run(platform::NetworkMountJob::Unmount("smb://127.0.0.1/never-mounted/"));
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(error.isEmpty());
 }
 
 namespace {

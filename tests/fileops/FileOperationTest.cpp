@@ -1,4 +1,4 @@
-#include "FileOpsTestSupport.h"
+#include "tests/support/FileOpsTestSupport.h"
 #include "platform/FileOperation.h"
 #include "tests/support/TempDir.h"
 
