@@ -247,6 +247,7 @@ void TCustomListView::SetViewStyle(TViewStyle style)
         return;
     m_viewStyle = style;
     applyViewStyle();
+    ViewStyleChanged();
 }
 
 QAbstractItemView* TCustomListView::CurrentView() const
@@ -286,6 +287,9 @@ void TCustomListView::applyViewStyle()
         m_iconView->setGridSize(
             QSize(std::max(2 * large + 12, 12 * fm.averageCharWidth()), large + 2 * fm.lineSpacing() + 10));
         m_iconView->setWordWrap(true);
+        // Uniform sizes would take the first item's size for all: a short first name would cut
+        // every other name short. Items fill their cell instead.
+        m_iconDelegate->SetItemSize(m_iconView->gridSize() - QSize(4, 4));
         break;
     case vsSmallIcon:
     case vsList:
@@ -295,6 +299,7 @@ void TCustomListView::applyViewStyle()
         m_iconView->setIconSize(QSize(small, small));
         m_iconView->setGridSize(QSize(columnWidth, rowHeight));
         m_iconView->setWordWrap(false);
+        m_iconDelegate->SetItemSize(QSize(columnWidth - 4, rowHeight));
         break;
     case vsReport:
         m_reportView->setIconSize(QSize(small, small));

@@ -106,6 +106,8 @@ public:
     TLvColumnClickEvent OnColumnClick;
 
 protected:
+    // After the view style changed and the views took it.
+    virtual void ViewStyleChanged() {}
     // Called once; the object is reused for every notification.
     virtual std::unique_ptr<TLvCustomDraw> CreateCustomDraw();
     // Every notification; the shell list raises its custom-draw events here.

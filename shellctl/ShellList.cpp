@@ -64,6 +64,7 @@ TCustomShellList::TCustomShellList(QWidget* parent)
     connect(&CutItems::instance(), &CutItems::changed, this, [this] { CurrentView()->viewport()->update(); });
     SetMultiSelect(true);
     SetViewStyle(vsIcon);
+    ViewStyleChanged();
     SetDragDrop(m_options & sloOleDrag, m_options & sloOleDrop);
     m_timer->setSingleShot(true);
     connect(m_timer, &QTimer::timeout, this, &TCustomShellList::timerFired);
@@ -106,6 +107,17 @@ TCustomShellList::~TCustomShellList()
     if (m_widthsGoBack && m_model->columnCount() > 0)
         columnWidthStream().widths = currentColumnWidths();
     removeAll();
+}
+
+void TCustomShellList::ViewStyleChanged()
+{
+    // Large icons draw the large pictures of the same icons.
+    const bool large = ViewStyle() == vsIcon;
+    if (large == m_model->LargeIcons)
+        return;
+    m_model->LargeIcons = large;
+    if (Count() > 0)
+        emit m_model->dataChanged(m_model->index(0, 0), m_model->index(Count() - 1, 0), {Qt::DecorationRole});
 }
 
 void TCustomShellList::SetOptions(TShellListOptions o)

@@ -136,6 +136,7 @@ signals:
     void fillFinished();
 
 protected:
+    void ViewStyleChanged() override;
     bool KeyDown(QKeyEvent* event) override;
     void ColClick(int column) override;
     void DoCustomDraw(TLvCustomDraw& aCD) override;

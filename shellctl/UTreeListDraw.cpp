@@ -44,6 +44,11 @@ TCustomDrawDelegate::TCustomDrawDelegate(TCustomDrawHost& host, QObject* parent)
 {
 }
 
+QSize TCustomDrawDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    return m_itemSize.isValid() ? m_itemSize : QStyledItemDelegate::sizeHint(option, index);
+}
+
 void TCustomDrawDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const
 {
     QStyledItemDelegate::setEditorData(editor, index);

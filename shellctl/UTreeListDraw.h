@@ -115,6 +115,9 @@ public:
     TCustomDrawDelegate(TCustomDrawHost& host, QObject* parent);
 
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // Every item takes this size (a grid's cell less its spacing); invalid: as the item needs.
+    void SetItemSize(QSize size) { m_itemSize = size; }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
@@ -129,6 +132,7 @@ private:
 
     TCustomDrawHost& m_host;
     const TCustomDraw* m_row = nullptr;
+    QSize m_itemSize;
 };
 
 } // namespace corvane::shellctl

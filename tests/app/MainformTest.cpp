@@ -230,8 +230,7 @@ TEST_F(Frame, HistoryMenuEntriesBelongToTheirWindow)
     const QStringList history = second->lstHistory->Items();
     const int index = second->lstHistory->ItemIndex();
     main.MdiArea()->subWindowList(QMdiArea::CreationOrder).first()->close();
-    QTest::qWait(20);
-    ASSERT_EQ(main.ActiveExplorer(), second);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main.ActiveExplorer() == second; }));
     emit main.mnuBack->triggered(entries[0]);
     EXPECT_EQ(second->Tree1->SelectedPath(), "/usr/share");
     EXPECT_EQ(second->lstHistory->Items(), history);
