@@ -2,6 +2,8 @@
 // its focus decides; its own renames are not refreshed again.
 #include "WatchWindows.h"
 #include "platform/ChangeNotify.h"
+#include "platform/Namespace.h"
+#include "platform/Trash.h"
 #include "shellctl/ShellKeys.h"
 #include "tests/support/TempDir.h"
 
@@ -146,6 +148,32 @@ TEST(ListRefresh, EditingThatRenamesNothingLosesNoRefresh)
         QTest::keyClick(editor, Qt::Key_Escape);
         ASSERT_TRUE(QTest::qWaitFor([&] { return w.List->Count() == 2; }, 30000));
     }
+}
+
+// The Trash has no path of its own, but its items change when anything is trashed or emptied:
+// the list follows without F5.
+TEST(ListRefresh, TrashFollowsItsFolders)
+{
+    const QByteArray trash = corvane::platform::HomeTrashPath();
+    ASSERT_TRUE(QDir().mkpath(QString::fromLocal8Bit(trash + "/files")));
+    ASSERT_TRUE(QDir().mkpath(QString::fromLocal8Bit(trash + "/info")));
+    WatchWindow w(false);
+    corvane::platform::PItemIDList abs;
+    ASSERT_TRUE(corvane::platform::Succeeded(
+        corvane::platform::SHGetSpecialFolderLocation(corvane::platform::CSIDL_BITBUCKET, abs)));
+    w.List->Folder().SetIdList(abs);
+    const int before = w.List->Count();
+    QFile info(QString::fromLocal8Bit(trash + "/info/followed.txt.trashinfo"));
+    ASSERT_TRUE(info.open(QIODevice::WriteOnly));
+    info.write("[Trash Info]\nPath=/tmp/followed.txt\nDeletionDate=2026-12-11T05:00:00\n");
+    info.close();
+    QFile file(QString::fromLocal8Bit(trash + "/files/followed.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.List->Count() == before + 1; }, 30000));
+    ASSERT_TRUE(file.remove());
+    info.remove();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.List->Count() == before; }, 30000));
 }
 
 TEST(ListRefresh, DynamicRefreshCanBeSwitchedOffAndOn)
