@@ -25,6 +25,7 @@
 #include <QListView>
 #include <QMimeData>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
@@ -341,6 +342,11 @@ void TCustomShellList::abandonListing()
     m_refreshAgain = false;
     showBusy(false);
     // Every fill start has its completion.
+    endFill();
+}
+
+void TCustomShellList::endFill()
+{
     if (OnFillComplete)
         OnFillComplete(this);
     emit fillFinished();
@@ -444,16 +450,10 @@ std::vector<int> TCustomShellList::currentColumnWidths() const
 void TCustomShellList::applyFill(FolderListing listing)
 {
     setUpdatesEnabled(false);
-    struct Done {
-        TCustomShellList* l;
-        ~Done()
-        {
-            l->setUpdatesEnabled(true);
-            if (l->OnFillComplete)
-                l->OnFillComplete(l);
-            emit l->fillFinished();
-        }
-    } done{this};
+    const auto done = qScopeGuard([this] {
+        setUpdatesEnabled(true);
+        endFill();
+    });
     auto restorePrevious = [this] {
         m_currentAbs = m_previousAbs;
         m_currentFolder = m_previousFolder;
@@ -554,16 +554,10 @@ void TCustomShellList::applyRefresh(FolderListing listing)
     }
     const TShellListModel::Diff diff = m_model->RefreshDiff(listing);
     setUpdatesEnabled(false);
-    struct Done {
-        TCustomShellList* l;
-        ~Done()
-        {
-            l->setUpdatesEnabled(true);
-            if (l->OnFillComplete)
-                l->OnFillComplete(l);
-            emit l->fillFinished();
-        }
-    } done{this};
+    const auto done = qScopeGuard([this] {
+        setUpdatesEnabled(true);
+        endFill();
+    });
     if (OnDeleteItem) {
         for (int row : diff.goneRows)
             OnDeleteItem(this, row, DataOfIndex(row));

@@ -156,6 +156,8 @@ private:
     void finishListing();
     // Drops a listing under way; its fill start gets its completion.
     void abandonListing();
+    // OnFillComplete and fillFinished().
+    void endFill();
     void showBusy(bool busy);
     void applyFill(platform::FolderListing listing);
     void applyRefresh(platform::FolderListing listing);
