@@ -4,6 +4,7 @@
 #include "Globals.h"
 #include "Mainform.h"
 #include "NewShortcut.h"
+#include "OpenWith.h"
 #include "ShellUiTexts.h"
 #include "ShellVerbUi.h"
 
@@ -202,8 +203,12 @@ void TfrmMain::Open1Click()
 
 void TfrmMain::OpenWithAssociate1Click()
 {
-    if (ActiveExplorer() && CurShellList && CurShellList->SelectedData())
-        CurShellList->InvokeSelectionVerb(QStringLiteral("openas"));
+    // A program is chosen for one file: the first of the selection, however many are selected.
+    shellctl::TShListData* first = ActiveExplorer() && CurShellList ? CurShellList->SelectedData() : nullptr;
+    if (!first || first->Path().isEmpty())
+        return;
+    TfrmOpenWith dlg(platform::EncodeName(first->Path()), this);
+    dlg.exec();
 }
 
 void TfrmMain::Properties1Click()

@@ -46,9 +46,12 @@ TfrmMain::TfrmMain(QWidget* parent)
         move(s->availableGeometry().center() - rect().center());
     createSettings();
     connectCommands();
-    connect(m_mdi, &QMdiArea::subWindowActivated, this, [](QMdiSubWindow* w) {
-        if (auto* child = w ? qobject_cast<explorer::TfrmChild*>(w->widget()) : nullptr)
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
+        if (auto* child = w ? qobject_cast<explorer::TfrmChild*>(w->widget()) : nullptr) {
             child->FormActivate();
+            // Back and Forward follow the history of the window now current.
+            UpdateHistoryButtons();
+        }
     });
     // The help file sits beside the program; a build tree also finds the sources' manual.
     HelpFile = QApplication::applicationDirPath() + QStringLiteral("/docs/index.html");
@@ -122,7 +125,11 @@ void TfrmMain::createDialogs()
     Launchers = new TLaunchers(this);
 
     connect(actFileFilter, &QAction::triggered, this, [] { explorer::frmFileFilters->exec(); });
-    connect(actNoFilter, &QAction::triggered, explorer::frmFileFilters, &explorer::TfrmFileFilters::actNoFilterExecute);
+    // Without an explorer window there is nothing to unfilter, and the dialog keeps its texts.
+    connect(actNoFilter, &QAction::triggered, this, [this] {
+        if (ActiveExplorer())
+            explorer::frmFileFilters->actNoFilterExecute();
+    });
     connect(GoToFolder1, &QAction::triggered, this, [] { explorer::frmGoToFolder->exec(); });
     connect(Options1, &QAction::triggered, this, [this] {
         explorer::frmOptions->exec();

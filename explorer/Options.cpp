@@ -38,7 +38,7 @@ int pointsOf(const QFont& font)
     if (font.pointSizeF() > 0)
         return int(std::lround(font.pointSizeF()));
     // A font sized in pixels: its points at the screen's resolution.
-    return int(std::lround(font.pixelSize() * 72.0 / (app::Scaled(120) * 0.8)));
+    return int(std::lround(font.pixelSize() * 72.0 / app::Scaled(120)));
 }
 
 void setTextColor(QWidget* w, const QColor& color)

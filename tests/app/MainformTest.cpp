@@ -10,6 +10,9 @@
 #include "tests/support/TmpfsMount.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QTimer>
 #include <QDir>
 #include <QMdiArea>
 #include <QDir>
@@ -297,4 +300,38 @@ TEST_F(Frame, ExpandFolderCanBeCancelledFromTheStatusBar)
     for (int i = 0; i < top->childCount(); ++i)
         expanded += top->child(i)->isExpanded() ? 1 : 0;
     EXPECT_LT(expanded, 10);
+}
+
+TEST_F(Frame, BackAndForwardFollowTheWindowThatBecomesActive)
+{
+    auto* first = main.ActiveExplorer();
+    QTemporaryDir dir;
+    CurShellTree->SelectPath(dir.path());
+    ASSERT_TRUE(main.actBack->isEnabled());
+    main.actNewWindow->trigger();
+    EXPECT_FALSE(main.actBack->isEnabled());
+    main.MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
+    EXPECT_TRUE(main.actBack->isEnabled());
+    EXPECT_FALSE(main.actForward->isEnabled());
+}
+
+TEST_F(Frame, OpenWithOnASelectionAsksForTheFirstItem)
+{
+    corvane::test::TempDir dir{"a.txt", "b.txt"};
+    CurShellTree->SelectPath(dir.path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return CurShellList->Count() == 2; }));
+    CurShellList->setFocus();
+    CurShellList->SelectAll();
+    ASSERT_EQ(CurShellList->SelCount(), 2);
+    QString shown;
+    QTimer::singleShot(0, &main, [&] {
+        QWidget* dlg = QApplication::activeModalWidget();
+        ASSERT_NE(dlg, nullptr);
+        for (QLabel* l : dlg->findChildren<QLabel*>())
+            shown += l->text();
+        dlg->close();
+    });
+    main.OpenWithAssociate1->setEnabled(true);
+    main.OpenWithAssociate1->trigger();
+    EXPECT_TRUE(shown.contains("a.txt")) << shown.toStdString();
 }

@@ -10,6 +10,9 @@
 
 #include <QCheckBox>
 #include <QFontDialog>
+#include <QGuiApplication>
+#include <QScreen>
+#include <cmath>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -140,6 +143,15 @@ TEST_F(Options, GridLinesShowWithoutRefillAndExclusionRefillsOnlyWhenChanged)
     explorer::TfrmChild* filtered = main->ActiveExplorer();
     EXPECT_EQ(filtered->List1->Count(), 3);
     EXPECT_EQ(folders(filtered), 2);
+}
+
+TEST(OptionsFontCaption, PixelSizedFontsShowTheirPoints)
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(32);
+    const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInch();
+    EXPECT_EQ(explorer::TfrmOptions::FontCaption(font),
+              QString("DejaVu Sans, %1 points").arg(std::lround(32 * 72.0 / dpi)));
 }
 
 TEST_F(Options, ListingFontAppliesOnSaveOnly)
