@@ -170,7 +170,7 @@ void TfrmMain::fillWindowMenu()
         m_windowItems.append(Window1->addSeparator());
     int n = 0;
     for (QMdiSubWindow* w : windows) {
-        QAction* a = Window1->addAction(QStringLiteral("&%1 %2").arg(++n).arg(w->widget()->windowTitle()));
+        QAction* a = Window1->addAction(QStringLiteral("&%1 %2").arg(++n).arg(w->widget()->windowTitle().replace(QLatin1Char('&'), QStringLiteral("&&"))));
         a->setCheckable(true);
         a->setChecked(w == m_mdi->activeSubWindow());
         connect(a, &QAction::triggered, this, [this, w] { m_mdi->setActiveSubWindow(w); });

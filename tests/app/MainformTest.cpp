@@ -335,3 +335,21 @@ TEST_F(Frame, OpenWithOnASelectionAsksForTheFirstItem)
     main.OpenWithAssociate1->trigger();
     EXPECT_TRUE(shown.contains("a.txt")) << shown.toStdString();
 }
+
+TEST_F(Frame, AmpersandsInPathsShowInTheHistoryAndWindowMenus)
+{
+    corvane::test::TempDir dir{"R&D/", "x/"};
+    const QString amp = dir.filePath("R&D");
+    CurShellTree->SelectPath(amp);
+    CurShellTree->SelectPath(dir.filePath("x"));
+    main.mnuBackPopup();
+    QAction* entry = main.mnuBack->actions().value(0);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->text(), "&1 " + QString(amp).replace("&", "&&"));
+    main.JumpToHistoryEntry(entry);
+    EXPECT_EQ(CurShellTree->SelectedPath(), amp);
+
+    emit main.Window1->aboutToShow();
+    const QList<QAction*> items = main.Window1->actions();
+    EXPECT_EQ(items.last()->text(), "&1 " + QString(amp).replace("&", "&&"));
+}
