@@ -190,8 +190,9 @@ TEST(FrameSettings, ExplorerWindowsComeBackAtTheirBoundsStatesAndViews)
         first.actTileVert->trigger();
         auto windows = first.MdiArea()->subWindowList(QMdiArea::CreationOrder);
         ASSERT_EQ(windows.size(), 3);
-        const corvane::shellctl::TViewStyle styles[] = {corvane::shellctl::vsIcon, corvane::shellctl::vsList,
-                                                         corvane::shellctl::vsReport};
+        // The last window, active after a restart, in a style other than the first one's.
+        const corvane::shellctl::TViewStyle styles[] = {corvane::shellctl::vsIcon, corvane::shellctl::vsReport,
+                                                         corvane::shellctl::vsList};
         for (int i = 0; i < 3; ++i) {
             qobject_cast<corvane::explorer::TfrmChild*>(windows[i]->widget())->List1->SetViewStyle(styles[i]);
             saved.push_back(windows[i]->geometry());
@@ -208,9 +209,12 @@ TEST(FrameSettings, ExplorerWindowsComeBackAtTheirBoundsStatesAndViews)
         for (int i = 0; i < 3; ++i) {
             auto* child = qobject_cast<corvane::explorer::TfrmChild*>(windows[i]->widget());
             EXPECT_EQ(windows[i]->geometry(), saved[size_t(i)]) << i;
-            EXPECT_EQ(child->List1->ViewStyle(), i == 0 ? corvane::shellctl::vsIcon : i == 1 ? corvane::shellctl::vsList : corvane::shellctl::vsReport);
+            EXPECT_EQ(child->List1->ViewStyle(), i == 0 ? corvane::shellctl::vsIcon : i == 1 ? corvane::shellctl::vsReport : corvane::shellctl::vsList);
             EXPECT_EQ(child->Tree1->SelectedPath(), "/");
         }
+        // The toolbar and the View menu show the active window's style.
+        EXPECT_TRUE(second.actList->isChecked());
+        EXPECT_FALSE(second.actDetails->isChecked());
         EXPECT_EQ(second.PFormSettings1->SettingByName("MaxPreviewSize").AsInteger(), 1000);
     }
     corvane::platform::setCurrentUserHive(corvane::platform::Hive::inMemory());
