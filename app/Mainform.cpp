@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -58,6 +59,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     if (!QFile::exists(HelpFile))
         HelpFile = QStringLiteral(CORVANE_DOCS_DIR "/index.html");
     createDialogs();
+    qApp->installEventFilter(this);
 }
 
 TfrmMain::~TfrmMain()
@@ -73,6 +75,25 @@ void TfrmMain::showEvent(QShowEvent* e)
         m_shown = true;
         FormShow();
     }
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* e)
+{
+    // Under X the keypad modifier keeps Ctrl+Num + and Ctrl+Num - from matching their shortcuts,
+    // and the focused tree would take the key as its own one-level expand: the keys come here first.
+    if (e->type() == QEvent::KeyPress && watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this) {
+        const auto* key = static_cast<QKeyEvent*>(e);
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        if ((key->modifiers() & Qt::KeypadModifier) && mods == Qt::ControlModifier) {
+            QAction* action = key->key() == Qt::Key_Plus ? actExpandFolder : key->key() == Qt::Key_Minus ? actCollapseFolder : nullptr;
+            if (action) {
+                if (action->isEnabled())
+                    action->trigger();
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, e);
 }
 
 void TfrmMain::changeEvent(QEvent* e)

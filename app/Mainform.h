@@ -128,6 +128,7 @@ public:
     TLaunchers* Launchers = nullptr;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void changeEvent(QEvent* e) override;
 

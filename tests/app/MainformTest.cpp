@@ -357,3 +357,19 @@ TEST_F(Frame, AmpersandsInPathsShowInTheHistoryAndWindowMenus)
     const QList<QAction*> items = main.Window1->actions();
     EXPECT_EQ(items.last()->text(), "&1 " + QString(amp).replace("&", "&&"));
 }
+
+TEST_F(Frame, CtrlKeypadPlusAndMinusExpandAndCollapseTheFolder)
+{
+    corvane::test::TempDir dir{"a/b/c/", "d/e/"};
+    CurShellTree->SelectPath(dir.path());
+    QTreeWidgetItem* top = CurShellTree->currentItem();
+    CurShellTree->setFocus();
+    // Under X (QT_QPA_PLATFORM=xcb) the keypad modifier kept these keys from their shortcuts.
+    const Qt::KeyboardModifiers mods = Qt::ControlModifier | Qt::KeypadModifier;
+    QTest::keyClick(CurShellTree, Qt::Key_Plus, mods);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !CurShellTree->Expanding() && top->childCount() == 2 && top->child(0)->isExpanded(); }));
+    EXPECT_TRUE(top->child(1)->isExpanded());
+    QTest::keyClick(CurShellTree, Qt::Key_Minus, mods);
+    EXPECT_FALSE(top->isExpanded());
+    EXPECT_FALSE(top->child(0)->isExpanded());
+}
