@@ -81,8 +81,19 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* e)
 {
     // Under X the keypad modifier keeps Ctrl+Num + and Ctrl+Num - from matching their shortcuts,
     // and the focused tree would take the key as its own one-level expand: the keys come here first.
-    if (e->type() == QEvent::KeyPress && watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this) {
-        const auto* key = static_cast<QKeyEvent*>(e);
+    if ((e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride) && watched->isWidgetType()
+        && static_cast<QWidget*>(watched)->window() == this) {
+        auto* key = static_cast<QKeyEvent*>(e);
+        // Ctrl+F4 closes the active child window. Every child window's own menu claims the key
+        // too, and a shortcut claimed twice never fires, so the key is taken before the shortcuts.
+        if (key->key() == Qt::Key_F4 && (key->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier) {
+            key->accept();
+            if (e->type() == QEvent::KeyPress)
+                m_mdi->closeActiveSubWindow();
+            return true;
+        }
+        if (e->type() != QEvent::KeyPress)
+            return QMainWindow::eventFilter(watched, e);
         const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
         if ((key->modifiers() & Qt::KeypadModifier) && mods == Qt::ControlModifier) {
             QAction* action = key->key() == Qt::Key_Plus ? actExpandFolder : key->key() == Qt::Key_Minus ? actCollapseFolder : nullptr;

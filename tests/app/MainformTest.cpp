@@ -373,3 +373,30 @@ TEST_F(Frame, CtrlKeypadPlusAndMinusExpandAndCollapseTheFolder)
     EXPECT_FALSE(top->isExpanded());
     EXPECT_FALSE(top->child(0)->isExpanded());
 }
+
+TEST_F(Frame, CtrlF4ClosesTheActiveExplorerWindow)
+{
+    main.actNewWindow->trigger();
+    ASSERT_EQ(main.ExplorerCount(), 2);
+    QMdiSubWindow* active = main.MdiArea()->activeSubWindow();
+    QTest::keyClick(CurShellTree, Qt::Key_F4, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main.ExplorerCount() == 1; }));
+    EXPECT_FALSE(main.MdiArea()->subWindowList().contains(active));
+}
+
+TEST_F(Frame, HelpWindowGoesBackAndHome)
+{
+    main.HelpContents1->trigger();
+    THelpWindow* help = main.findChild<THelpWindow*>();
+    ASSERT_NE(help, nullptr);
+    const QUrl home = help->Browser()->source();
+    EXPECT_FALSE(help->cmdBack->isEnabled());
+    help->Browser()->setSource(QUrl(home.toString() + "#drives"));
+    help->Browser()->setSource(QUrl(home.toString() + "#tree"));
+    ASSERT_TRUE(help->cmdBack->isEnabled());
+    QTest::mouseClick(help->cmdBack, Qt::LeftButton);
+    EXPECT_EQ(help->Browser()->source().fragment(), "drives");
+    QTest::mouseClick(help->cmdHome, Qt::LeftButton);
+    EXPECT_EQ(help->Browser()->source(), home);
+    help->close();
+}
