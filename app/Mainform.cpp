@@ -42,9 +42,19 @@ TfrmMain::TfrmMain(QWidget* parent)
     createActions();
     createMenus();
     createToolBars();
-    resize(Scaled(782), Scaled(515) + menuBar()->sizeHint().height() + ToolBar1->sizeHint().height() + ToolBar2->sizeHint().height());
-    if (QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    // The first start: room for the whole toolbar and a fair share of the screen, never more than
+    // the screen. Later starts take the size saved by the settings.
+    QSize size(Scaled(782), Scaled(515) + menuBar()->sizeHint().height() + ToolBar1->sizeHint().height() + ToolBar2->sizeHint().height());
+    if (QScreen* s = QGuiApplication::primaryScreen()) {
+        const QRect avail = s->availableGeometry();
+        size = size.expandedTo(QSize(ToolBar1->sizeHint().width() + Scaled(16), avail.height() * 3 / 4))
+                   .expandedTo(avail.size() * 3 / 4)
+                   .boundedTo(avail.size() * 9 / 10);
+        resize(size);
+        move(avail.center() - rect().center());
+    } else {
+        resize(size);
+    }
     createSettings();
     connectCommands();
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {

@@ -22,6 +22,8 @@
 #include <QTemporaryDir>
 #include "explorer/History.h"
 #include "settings/PFormSettings.h"
+#include <QScreen>
+#include <QToolBar>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -399,4 +401,30 @@ TEST_F(Frame, HelpWindowGoesBackAndHome)
     QTest::mouseClick(help->cmdHome, Qt::LeftButton);
     EXPECT_EQ(help->Browser()->source(), home);
     help->close();
+}
+
+TEST(FrameLooks, FirstStartFitsTheToolbarAndButtonsShowTheirState)
+{
+    corvane::platform::setCurrentUserHive(corvane::platform::Hive::inMemory());
+    TfrmMain main;
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    const QRect avail = main.screen()->availableGeometry();
+    EXPECT_GE(main.width(), qMin(main.ToolBar1->sizeHint().width(), avail.width() * 9 / 10));
+    EXPECT_GE(main.height(), avail.height() * 3 / 4 - 1);
+    EXPECT_LE(main.width(), avail.width());
+    EXPECT_LE(main.height(), avail.height());
+    // Every button has a picture, and a disabled one looks different from an enabled one.
+    for (QAction* a : main.ToolBar1->actions()) {
+        if (a->isSeparator())
+            continue;
+        const QImage on = a->icon().pixmap(16, QIcon::Normal).toImage();
+        const QImage off = a->icon().pixmap(16, QIcon::Disabled).toImage();
+        int inked = 0;
+        for (int y = 0; y < on.height(); ++y)
+            for (int x = 0; x < on.width(); ++x)
+                inked += qAlpha(on.pixel(x, y)) > 0;
+        EXPECT_GT(inked, 0) << a->toolTip().toStdString();
+        EXPECT_NE(on, off) << a->toolTip().toStdString();
+    }
 }
