@@ -124,8 +124,8 @@ void TfrmMain::connectCommands()
 
 void TfrmMain::UpdatePasteState()
 {
-    // Our own array, or what other file managers put there.
-    actPaste->setEnabled(platform::HasPasteableFiles(QGuiApplication::clipboard()->mimeData()));
+    // Our own array, or what other file managers put there; pasted into an explorer window's folder.
+    actPaste->setEnabled(!Explorers().empty() && platform::HasPasteableFiles(QGuiApplication::clipboard()->mimeData()));
 }
 
 int TfrmMain::focusedPane() const

@@ -60,6 +60,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
         if (auto* child = w ? qobject_cast<explorer::TfrmChild*>(w->widget()) : nullptr) {
             child->FormActivate();
+            updateWindowCommands();
             // Back and Forward follow the history of the window now current.
             UpdateHistoryButtons();
         }

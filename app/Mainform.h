@@ -152,6 +152,8 @@ private:
     void clipboardVerb(const QString& verb);
     void restoreExplorers();
     void updateBackForward();
+    // Commands on an explorer window are off while none is open.
+    void updateWindowCommands();
     void moveInHistory(int step);
     void fillHistoryMenu(QMenu* menu, bool back);
     // Creates the dialogs once and connects their menu items, the run bar and the launchers.

@@ -428,3 +428,17 @@ TEST(FrameLooks, FirstStartFitsTheToolbarAndButtonsShowTheirState)
         EXPECT_NE(on, off) << a->toolTip().toStdString();
     }
 }
+
+TEST_F(Frame, CommandsOnAWindowAreOffWhileNoneIsOpen)
+{
+    main.Encrypt1->setEnabled(true);
+    main.MdiArea()->closeAllSubWindows();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main.ExplorerCount() == 0 && !main.actDelete->isEnabled(); }));
+    for (QAction* a : {main.Encrypt1, main.Decrypt1, main.actDelete, main.Open1, main.actCut, main.actCopy, main.actPaste,
+                       main.actNoFilter, main.actFileFilter, main.GoToFolder1, main.SelectAll1, main.actUp})
+        EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+    EXPECT_TRUE(main.actNewWindow->isEnabled());
+    main.actNewWindow->trigger();
+    EXPECT_TRUE(main.actDelete->isEnabled());
+    EXPECT_TRUE(main.Open1->isEnabled());
+}
