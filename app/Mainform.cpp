@@ -42,6 +42,12 @@ TfrmMain::TfrmMain(QWidget* parent)
     createActions();
     createMenus();
     createToolBars();
+    // The frame's font is the listing font the user picks in Options; the menu bar, the toolbars
+    // and the explorer windows' frames keep the font they start with.
+    QFont chrome = font();
+    chrome.setResolveMask(QFont::AllPropertiesResolved);
+    for (QWidget* w : std::initializer_list<QWidget*>{menuBar(), ToolBar1, ToolBar2, m_mdi})
+        w->setFont(chrome);
     // The first start: room for the whole toolbar and a fair share of the screen, never more than
     // the screen. Later starts take the size saved by the settings.
     QSize size(Scaled(782), Scaled(515) + menuBar()->sizeHint().height() + ToolBar1->sizeHint().height() + ToolBar2->sizeHint().height());

@@ -43,9 +43,12 @@ int pointsOf(const QFont& font)
 
 void setTextColor(QWidget* w, const QColor& color)
 {
+    // Disabled text keeps its own colour: hidden and cut items are drawn with it.
     QPalette pal = w->palette();
-    pal.setColor(QPalette::WindowText, color);
-    pal.setColor(QPalette::Text, color);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        pal.setColor(group, QPalette::WindowText, color);
+        pal.setColor(group, QPalette::Text, color);
+    }
     w->setPalette(pal);
 }
 

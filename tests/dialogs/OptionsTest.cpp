@@ -13,7 +13,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <cmath>
+#include <QComboBox>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
@@ -171,12 +173,18 @@ TEST_F(Options, ListingFontAppliesOnSaveOnly)
     for (explorer::TfrmChild* w : windows)
         EXPECT_EQ(w->Tree1->font().family(), before.family());
 
+    const QFont menuFont = main->menuBar()->font();
     withDialog([&] {
         answerFontDialog(chosen);
         frmOptions->cmdChildFontClick();
         frmOptions->cmdSaveClick();
     });
     EXPECT_EQ(main->font().family(), "DejaVu Sans Mono");
+    // The menu bar and the run bar keep their font; disabled text stays dimmed.
+    EXPECT_EQ(main->menuBar()->font(), menuFont);
+    EXPECT_EQ(main->cboRun->font(), menuFont);
+    EXPECT_NE(windows[0]->Tree1->palette().color(QPalette::Disabled, QPalette::Text),
+              windows[0]->Tree1->palette().color(QPalette::Active, QPalette::Text));
     EXPECT_EQ(main->font().pointSize(), 15);
     EXPECT_TRUE(main->font().bold());
     for (explorer::TfrmChild* w : windows) {
