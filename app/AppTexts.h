@@ -12,6 +12,8 @@ inline constexpr const char* Drives = "Drives:";
 inline constexpr const char* HelpTitle = "Corvane Help";
 inline constexpr const char* HelpMissing = "The help file could not be found.";
 inline constexpr const char* HelpContents = "&Contents";
+inline constexpr const char* HelpBack = "&Back";
+inline constexpr const char* HelpHome = "&Home";
 inline constexpr const char* DroppedMessage = "Read of address";
 
 // Run box and launchers.

@@ -3,8 +3,6 @@
 #include "AppTexts.h"
 #include "Utility.h"
 
-#include <QDir>
-#include <QIcon>
 
 namespace corvane::app {
 
@@ -13,15 +11,6 @@ TApplication::TApplication(int& argc, char** argv)
 {
     setApplicationName(QString::fromLatin1(texts::ProductName));
     setOrganizationName(QString::fromLatin1(texts::ProductName));
-    // Outside a desktop session Qt knows no icon theme; take an installed one if there is.
-    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
-        for (const char* theme : {"breeze", "Adwaita", "gnome"}) {
-            if (QDir(QStringLiteral("/usr/share/icons/") + QLatin1String(theme)).exists()) {
-                QIcon::setThemeName(QLatin1String(theme));
-                break;
-            }
-        }
-    }
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event)

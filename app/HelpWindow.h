@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QTextBrowser;
+class QToolButton;
 
 namespace corvane::app {
 
@@ -13,6 +14,8 @@ public:
     explicit THelpWindow(QWidget* parent = nullptr);
     static void ShowContents(const QString& helpFile, QWidget* parent);
     QTextBrowser* Browser() const { return m_browser; }
+    QToolButton* cmdBack;
+    QToolButton* cmdHome;
 
 private:
     QTextBrowser* m_browser;

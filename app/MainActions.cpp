@@ -14,6 +14,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
@@ -25,27 +26,102 @@ namespace corvane::app {
 
 namespace {
 
-// A toolbar icon from the desktop theme, or a drawn one so that no button is ever blank.
-QIcon toolIcon(const char* themeName, const QString& mark)
+// Our own toolbar pictures, for commands that icon themes have no picture for.
+enum class Picture { None, LargeIcons, SmallIcons, List, Details, Filter, NoFilter, TileHoriz, TileVert, Cascade, Unzip, ExpandDrive, CollapseDrive };
+
+void drawPicture(QPainter& p, Picture picture, int size, const QColor& ink, const QColor& fill)
 {
-    QIcon icon = QIcon::fromTheme(QString::fromLatin1(themeName));
-    if (!icon.isNull())
-        return icon;
+    const qreal u = size / 16.0;
+    auto box = [&](qreal x, qreal y, qreal w, qreal h) { p.drawRect(QRectF(x * u, y * u, w * u, h * u)); };
+    auto line = [&](qreal x0, qreal y, qreal x1) { p.drawLine(QPointF(x0 * u, y * u), QPointF(x1 * u, y * u)); };
+    p.setPen(QPen(ink, qMax<qreal>(1.0, u)));
+    p.setBrush(fill);
+    switch (picture) {
+    case Picture::LargeIcons:
+        box(1.5, 1.5, 5.5, 5.5), box(9, 1.5, 5.5, 5.5), box(1.5, 9, 5.5, 5.5), box(9, 9, 5.5, 5.5);
+        break;
+    case Picture::SmallIcons:
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+                box(1.5 + c * 5, 1.5 + r * 5, 3, 3);
+        break;
+    case Picture::List:
+        for (int r = 0; r < 3; ++r) {
+            box(1.5, 2 + r * 4.5, 2.5, 2.5);
+            line(6, 3.25 + r * 4.5, 14.5);
+        }
+        break;
+    case Picture::Details:
+        box(1.5, 1.5, 13, 3);
+        for (int r = 0; r < 3; ++r)
+            line(1.5, 7.5 + r * 3, 14.5);
+        p.drawLine(QPointF(8 * u, 1.5 * u), QPointF(8 * u, 14.5 * u));
+        break;
+    case Picture::Filter:
+    case Picture::NoFilter: {
+        QPolygonF funnel({{1.5 * u, 2 * u}, {14.5 * u, 2 * u}, {9.5 * u, 8 * u}, {9.5 * u, 14 * u}, {6.5 * u, 12 * u}, {6.5 * u, 8 * u}});
+        p.drawPolygon(funnel);
+        if (picture == Picture::NoFilter) {
+            p.setPen(QPen(QColor(200, 40, 40, ink.alpha()), 1.6 * u));
+            p.drawLine(QPointF(10 * u, 9 * u), QPointF(15 * u, 14.5 * u));
+            p.drawLine(QPointF(15 * u, 9 * u), QPointF(10 * u, 14.5 * u));
+        }
+        break;
+    }
+    case Picture::TileHoriz:
+        box(1.5, 1.5, 13, 5.5), box(1.5, 9, 13, 5.5);
+        break;
+    case Picture::TileVert:
+        box(1.5, 1.5, 5.5, 13), box(9, 1.5, 5.5, 13);
+        break;
+    case Picture::Cascade:
+        box(1.5, 1.5, 9, 7), box(4, 4, 9, 7), box(6.5, 6.5, 8, 8);
+        break;
+    case Picture::Unzip:
+        box(1.5, 6, 13, 8.5);
+        line(1.5, 9, 14.5);
+        p.setBrush(ink);
+        p.drawPolygon(QPolygonF({{8 * u, 0.5 * u}, {8 * u, 0.5 * u}, {11 * u, 4 * u}, {5 * u, 4 * u}}));
+        break;
+    case Picture::ExpandDrive:
+    case Picture::CollapseDrive:
+        box(1.5, 5, 13, 6.5);
+        p.setBrush(ink);
+        p.drawEllipse(QPointF(12 * u, 8.25 * u), 0.9 * u, 0.9 * u);
+        p.setPen(QPen(ink, 1.6 * u));
+        line(3.5, 8.25, 8.5);
+        if (picture == Picture::ExpandDrive)
+            p.drawLine(QPointF(6 * u, 5.75 * u), QPointF(6 * u, 10.75 * u));
+        break;
+    case Picture::None:
+        break;
+    }
+}
+
+// A toolbar icon from the icon theme (its full-colour picture, else its symbolic one), else our
+// own picture. The disabled look is drawn greyed, so that enabled and disabled buttons differ.
+QIcon toolIcon(const char* themeName, Picture picture)
+{
+    const QString name = QString::fromLatin1(themeName);
+    if (picture == Picture::None && !name.isEmpty()) {
+        for (const QString& candidate : {name, name + QStringLiteral("-symbolic")}) {
+            if (QIcon::hasThemeIcon(candidate))
+                return QIcon::fromTheme(candidate);
+        }
+    }
     QIcon drawn;
-    for (int size : {16, 24, 32}) {
-        QPixmap pm(size, size);
-        pm.fill(Qt::transparent);
-        QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QColor(50, 70, 110));
-        p.setBrush(QColor(220, 230, 245));
-        p.drawRoundedRect(QRectF(0.5, 0.5, size - 1, size - 1), size / 5.0, size / 5.0);
-        QFont f = QApplication::font();
-        f.setPixelSize(mark.size() > 1 ? size * 5 / 12 : size * 2 / 3);
-        f.setBold(true);
-        p.setFont(f);
-        p.drawText(QRect(0, 0, size, size), Qt::AlignCenter, mark);
-        drawn.addPixmap(pm);
+    for (int size : {16, 20, 24, 32, 48}) {
+        for (QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled}) {
+            QPixmap pm(size, size);
+            pm.fill(Qt::transparent);
+            QPainter p(&pm);
+            p.setRenderHint(QPainter::Antialiasing);
+            const bool on = mode == QIcon::Normal;
+            drawPicture(p, picture, size, on ? QColor(40, 70, 120) : QColor(150, 150, 150, 160),
+                        on ? QColor(200, 220, 245) : QColor(235, 235, 235, 120));
+            p.end();
+            drawn.addPixmap(pm, mode);
+        }
     }
     return drawn;
 }
@@ -80,47 +156,59 @@ void TfrmMain::setAvailable(QAction* a, bool on)
 
 void TfrmMain::createActions()
 {
+    // Outside a desktop session Qt knows no icon theme: take the installed ones.
+    if (!QIcon::themeSearchPaths().contains(QStringLiteral("/usr/share/icons")))
+        QIcon::setThemeSearchPaths(QIcon::themeSearchPaths() << QStringLiteral("/usr/share/icons"));
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
+        for (const char* theme : {"Adwaita", "hicolor"}) {
+            if (QDir(QStringLiteral("/usr/share/icons/") + QLatin1String(theme)).exists()) {
+                QIcon::setThemeName(QLatin1String(theme));
+                break;
+            }
+        }
+    }
+    QIcon::setFallbackThemeName(QStringLiteral("hicolor"));
     struct Def {
         QAction** target;
         const char* caption;
         const char* hint;
         QKeySequence key;
         const char* icon;
-        const char* mark;
+        Picture picture;
     };
     const Def defs[] = {
-        {&actCut, "&Cut", "Cut", QKeySequence(Qt::CTRL | Qt::Key_X), "edit-cut", "X"},
-        {&actCopy, "&Copy", "Copy", QKeySequence(Qt::CTRL | Qt::Key_C), "edit-copy", "C"},
-        {&actPaste, "&Paste", "Paste", QKeySequence(Qt::CTRL | Qt::Key_V), "edit-paste", "V"},
-        {&actBack, "Back", "Back", {}, "go-previous", "<"},
-        {&actForward, "Forward", "Forward", {}, "go-next", ">"},
-        {&actUp, "Up", "Up One Level (Backspace)", {}, "go-up", "^"},
-        {&actLargeIcons, "&Large Icons", "Large Icons", {}, "view-list-icons", "LI"},
-        {&actSmallIcons, "&Small Icons", "Small Icons", {}, "view-grid", "SI"},
-        {&actList, "Lis&t", "List", {}, "view-list-compact", "L"},
-        {&actDetails, "&Details", "Details", {}, "view-list-details", "D"},
-        {&actPreview, "&Preview Window", "Preview Window", QKeySequence(Qt::Key_F12), "document-print-preview", "P"},
-        {&actDelete, "actDelete", "Delete", {}, "edit-delete", "Del"},
-        {&actNewWindow, "New", "New Window", QKeySequence(Qt::CTRL | Qt::Key_N), "window-new", "N"},
-        {&actCascade, "Cascade", "Cascade", QKeySequence(Qt::CTRL | Qt::Key_D), "", "Ca"},
-        {&actTileHoriz, "Tile Horizontal", "Tile Horizontal", QKeySequence(Qt::CTRL | Qt::Key_H), "", "TH"},
-        {&actTileVert, "Tile Vertical", "Tile Vertical", QKeySequence(Qt::CTRL | Qt::Key_R), "", "TV"},
-        {&actRefresh, "&Refresh", "Refresh", QKeySequence(Qt::Key_F5), "view-refresh", "R"},
-        {&actZip, "Create &Zip File", "Create Zip File", QKeySequence(Qt::CTRL | Qt::Key_Z), "package-x-generic", "Z"},
-        {&actUnzip, "Unzip File", "Unzip File", QKeySequence(Qt::CTRL | Qt::Key_U), "", "U"},
-        {&actExpandDrive, "E&xpand Drive", "Expand Drive", {}, "", "ED"},
-        {&actCollapseDrive, "C&ollapse Drive", "Collapse Drive", {}, "", "CD"},
-        {&actExpandFolder, "&Expand Folder", "Expand Folder", {}, "list-add", "+"},
-        {&actCollapseFolder, "&Collapse Folder", "Collapse Folder", {}, "list-remove", "-"},
-        {&actFileFilter, "&File Filter", "File Filter", QKeySequence(Qt::Key_F11), "", "F"},
-        {&actNoFilter, "&No Filter", "No Filter", QKeySequence(Qt::CTRL | Qt::Key_F11), "", "NF"},
-        {&actConvert, "Con&vert Graphic", "Convert Graphic", {}, "image-x-generic", "G"},
+        {&actCut, "&Cut", "Cut", QKeySequence(Qt::CTRL | Qt::Key_X), "edit-cut", Picture::None},
+        {&actCopy, "&Copy", "Copy", QKeySequence(Qt::CTRL | Qt::Key_C), "edit-copy", Picture::None},
+        {&actPaste, "&Paste", "Paste", QKeySequence(Qt::CTRL | Qt::Key_V), "edit-paste", Picture::None},
+        {&actBack, "Back", "Back", {}, "go-previous", Picture::None},
+        {&actForward, "Forward", "Forward", {}, "go-next", Picture::None},
+        {&actUp, "Up", "Up One Level (Backspace)", {}, "go-up", Picture::None},
+        {&actLargeIcons, "&Large Icons", "Large Icons", {}, "", Picture::LargeIcons},
+        {&actSmallIcons, "&Small Icons", "Small Icons", {}, "", Picture::SmallIcons},
+        {&actList, "Lis&t", "List", {}, "", Picture::List},
+        {&actDetails, "&Details", "Details", {}, "", Picture::Details},
+        {&actPreview, "&Preview Window", "Preview Window", QKeySequence(Qt::Key_F12), "document-print-preview", Picture::None},
+        {&actDelete, "actDelete", "Delete", {}, "edit-delete", Picture::None},
+        {&actNewWindow, "New", "New Window", QKeySequence(Qt::CTRL | Qt::Key_N), "window-new", Picture::None},
+        {&actCascade, "Cascade", "Cascade", QKeySequence(Qt::CTRL | Qt::Key_D), "", Picture::Cascade},
+        {&actTileHoriz, "Tile Horizontal", "Tile Horizontal", QKeySequence(Qt::CTRL | Qt::Key_H), "", Picture::TileHoriz},
+        {&actTileVert, "Tile Vertical", "Tile Vertical", QKeySequence(Qt::CTRL | Qt::Key_R), "", Picture::TileVert},
+        {&actRefresh, "&Refresh", "Refresh", QKeySequence(Qt::Key_F5), "view-refresh", Picture::None},
+        {&actZip, "Create &Zip File", "Create Zip File", QKeySequence(Qt::CTRL | Qt::Key_Z), "package-x-generic", Picture::None},
+        {&actUnzip, "Unzip File", "Unzip File", QKeySequence(Qt::CTRL | Qt::Key_U), "", Picture::Unzip},
+        {&actExpandDrive, "E&xpand Drive", "Expand Drive", {}, "", Picture::ExpandDrive},
+        {&actCollapseDrive, "C&ollapse Drive", "Collapse Drive", {}, "", Picture::CollapseDrive},
+        {&actExpandFolder, "&Expand Folder", "Expand Folder", {}, "list-add", Picture::None},
+        {&actCollapseFolder, "&Collapse Folder", "Collapse Folder", {}, "list-remove", Picture::None},
+        {&actFileFilter, "&File Filter", "File Filter", QKeySequence(Qt::Key_F11), "", Picture::Filter},
+        {&actNoFilter, "&No Filter", "No Filter", QKeySequence(Qt::CTRL | Qt::Key_F11), "", Picture::NoFilter},
+        {&actConvert, "Con&vert Graphic", "Convert Graphic", {}, "image-x-generic", Picture::None},
     };
     for (const Def& d : defs) {
         auto* a = new QAction(QString::fromLatin1(d.caption), this);
         a->setToolTip(QString::fromLatin1(d.hint));
         a->setStatusTip(QString::fromLatin1(d.hint));
-        a->setIcon(toolIcon(d.icon, QString::fromLatin1(d.mark)));
+        a->setIcon(toolIcon(d.icon, d.picture));
         if (!d.key.isEmpty())
             a->setShortcut(d.key);
         *d.target = a;

@@ -4,6 +4,7 @@
 #include "Globals.h"
 #include "Mainform.h"
 #include "dialogs/NewShortcut.h"
+#include "dialogs/OpenWith.h"
 #include "ShellUiTexts.h"
 #include "dialogs/ShellVerbUi.h"
 
@@ -123,8 +124,8 @@ void TfrmMain::connectCommands()
 
 void TfrmMain::UpdatePasteState()
 {
-    // Our own array, or what other file managers put there.
-    actPaste->setEnabled(platform::HasPasteableFiles(QGuiApplication::clipboard()->mimeData()));
+    // Our own array, or what other file managers put there; pasted into an explorer window's folder.
+    actPaste->setEnabled(!Explorers().empty() && platform::HasPasteableFiles(QGuiApplication::clipboard()->mimeData()));
 }
 
 int TfrmMain::focusedPane() const
@@ -202,8 +203,12 @@ void TfrmMain::Open1Click()
 
 void TfrmMain::OpenWithAssociate1Click()
 {
-    if (ActiveExplorer() && CurShellList && CurShellList->SelectedData())
-        CurShellList->InvokeSelectionVerb(QStringLiteral("openas"));
+    // A program is chosen for one file: the first of the selection, however many are selected.
+    shellctl::TShListData* first = ActiveExplorer() && CurShellList ? CurShellList->SelectedData() : nullptr;
+    if (!first || first->Path().isEmpty())
+        return;
+    TfrmOpenWith dlg(platform::EncodeName(first->Path()), this);
+    dlg.exec();
 }
 
 void TfrmMain::Properties1Click()

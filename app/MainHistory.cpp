@@ -100,7 +100,8 @@ void TfrmMain::fillHistoryMenu(QMenu* menu, bool back)
     for (int i = back ? index - 1 : qMax(0, index); (back ? i >= 0 : i < items.size()) && k < 9; i += back ? -1 : 1) {
         if (items[i] == selected)
             continue;
-        QAction* a = menu->addAction(QStringLiteral("&%1 %2").arg(++k).arg(items[i]));
+        // An "&" of the path is shown, not taken as the item's accelerator.
+        QAction* a = menu->addAction(QStringLiteral("&%1 %2").arg(++k).arg(QString(items[i]).replace(QLatin1Char('&'), QStringLiteral("&&"))));
         a->setData(i);
     }
 }
@@ -125,7 +126,7 @@ void TfrmMain::JumpToHistoryEntry(QAction* item)
     if (!child || child != ActiveExplorer())
         return;
     // The caption is "&", the number, a blank and the path.
-    const QString path = item->text().mid(3);
+    const QString path = item->text().mid(3).replace(QStringLiteral("&&"), QStringLiteral("&"));
     const int index = item->data().toInt();
     if (child->lstHistory->Items().value(index) != path)
         return;

@@ -62,14 +62,17 @@ void TfrmMain::restoreExplorers()
             sub->showMinimized();
         else if (state == 2)
             sub->showMaximized();
-        m_mdi->setActiveSubWindow(sub);
+        // The style is set before activation, which shows it on the toolbar and in the View menu.
         int view = setting(QStringLiteral("View") + k).AsInteger();
         child->List1->SetViewStyle(shellctl::TViewStyle(qBound(0, view, 3)));
+        m_mdi->setActiveSubWindow(sub);
         child->Tree1->SelectPath(QStringLiteral("/"));
         if (QTreeWidgetItem* node = child->Tree1->currentItem())
             node->setExpanded(true);
         child->Tree1->scrollToTop();
     }
+    if (explorer::TfrmChild* active = ActiveExplorer())
+        ShowViewStyle(int(active->List1->ViewStyle()));
     actNewWindow->setEnabled(ExplorerCount() < 4);
     setUpdatesEnabled(true);
 }

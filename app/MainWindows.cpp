@@ -73,8 +73,37 @@ void TfrmMain::actNewWindowExecute()
 void TfrmMain::ChildClosed(explorer::TfrmChild*)
 {
     // The closing window is still counted until it is gone.
-    QMetaObject::invokeMethod(this, [this] { actNewWindow->setEnabled(ExplorerCount() < 4); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this] {
+        actNewWindow->setEnabled(ExplorerCount() < 4);
+        updateWindowCommands();
+    }, Qt::QueuedConnection);
     actNewWindow->setEnabled(true);
+}
+
+void TfrmMain::updateWindowCommands()
+{
+    const bool any = !Explorers().empty();
+    // What the list's focus and selection decide comes back with them; here they only go off.
+    const QList<QAction*> bySelection = {OpenWithAssociate1, ChangeDateTime1, Encrypt1, Decrypt1, Destroy1, actZip,
+                                         actUnzip, actConvert, Folder1, Shortcut1};
+    for (QAction* a : {actCut, actCopy, actDelete, actRefresh, actExpandFolder, actCollapseFolder, actExpandDrive,
+                       actCollapseDrive, actUp, actLargeIcons, actSmallIcons, actList, actDetails, actFileFilter,
+                       actNoFilter, Open1, CreateShortcut1, Rename1, GroupRename1, Properties1, SelectAll1,
+                       DeselectAll1, InvertSelection1, GoToFolder1, ByName1, BySize1, ByType1, ByDate1, ByExtension1,
+                       FolderSizes1, Find1, OpenWithAssociate1, ChangeDateTime1, Encrypt1, Decrypt1, Destroy1, actZip,
+                       actUnzip, actConvert, Folder1, Shortcut1}) {
+        if (!any)
+            a->setEnabled(false);
+        else if (!bySelection.contains(a))
+            a->setEnabled(!m_unbuilt.contains(a));
+    }
+    if (!any) {
+        actPaste->setEnabled(false);
+        actBack->setEnabled(false);
+        actForward->setEnabled(false);
+    } else {
+        UpdatePasteState();
+    }
 }
 
 void TfrmMain::ArrangeChildren()
@@ -170,7 +199,7 @@ void TfrmMain::fillWindowMenu()
         m_windowItems.append(Window1->addSeparator());
     int n = 0;
     for (QMdiSubWindow* w : windows) {
-        QAction* a = Window1->addAction(QStringLiteral("&%1 %2").arg(++n).arg(w->widget()->windowTitle()));
+        QAction* a = Window1->addAction(QStringLiteral("&%1 %2").arg(++n).arg(w->widget()->windowTitle().replace(QLatin1Char('&'), QStringLiteral("&&"))));
         a->setCheckable(true);
         a->setChecked(w == m_mdi->activeSubWindow());
         connect(a, &QAction::triggered, this, [this, w] { m_mdi->setActiveSubWindow(w); });

@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -41,20 +42,41 @@ TfrmMain::TfrmMain(QWidget* parent)
     createActions();
     createMenus();
     createToolBars();
-    resize(Scaled(782), Scaled(515) + menuBar()->sizeHint().height() + ToolBar1->sizeHint().height() + ToolBar2->sizeHint().height());
-    if (QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    // The frame's font is the listing font the user picks in Options; the menu bar, the toolbars
+    // and the explorer windows' frames keep the font they start with.
+    QFont chrome = font();
+    chrome.setResolveMask(QFont::AllPropertiesResolved);
+    for (QWidget* w : std::initializer_list<QWidget*>{menuBar(), ToolBar1, ToolBar2, m_mdi})
+        w->setFont(chrome);
+    // The first start: room for the whole toolbar and a fair share of the screen, never more than
+    // the screen. Later starts take the size saved by the settings.
+    QSize size(Scaled(782), Scaled(515) + menuBar()->sizeHint().height() + ToolBar1->sizeHint().height() + ToolBar2->sizeHint().height());
+    if (QScreen* s = QGuiApplication::primaryScreen()) {
+        const QRect avail = s->availableGeometry();
+        size = size.expandedTo(QSize(ToolBar1->sizeHint().width() + Scaled(16), avail.height() * 3 / 4))
+                   .expandedTo(avail.size() * 3 / 4)
+                   .boundedTo(avail.size() * 9 / 10);
+        resize(size);
+        move(avail.center() - rect().center());
+    } else {
+        resize(size);
+    }
     createSettings();
     connectCommands();
-    connect(m_mdi, &QMdiArea::subWindowActivated, this, [](QMdiSubWindow* w) {
-        if (auto* child = w ? qobject_cast<explorer::TfrmChild*>(w->widget()) : nullptr)
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
+        if (auto* child = w ? qobject_cast<explorer::TfrmChild*>(w->widget()) : nullptr) {
             child->FormActivate();
+            updateWindowCommands();
+            // Back and Forward follow the history of the window now current.
+            UpdateHistoryButtons();
+        }
     });
     // The help file sits beside the program; a build tree also finds the sources' manual.
     HelpFile = QApplication::applicationDirPath() + QStringLiteral("/docs/index.html");
     if (!QFile::exists(HelpFile))
         HelpFile = QStringLiteral(CORVANE_DOCS_DIR "/index.html");
     createDialogs();
+    qApp->installEventFilter(this);
 }
 
 TfrmMain::~TfrmMain()
@@ -70,6 +92,36 @@ void TfrmMain::showEvent(QShowEvent* e)
         m_shown = true;
         FormShow();
     }
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* e)
+{
+    // Under X the keypad modifier keeps Ctrl+Num + and Ctrl+Num - from matching their shortcuts,
+    // and the focused tree would take the key as its own one-level expand: the keys come here first.
+    if ((e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride) && watched->isWidgetType()
+        && static_cast<QWidget*>(watched)->window() == this) {
+        auto* key = static_cast<QKeyEvent*>(e);
+        // Ctrl+F4 closes the active child window. Every child window's own menu claims the key
+        // too, and a shortcut claimed twice never fires, so the key is taken before the shortcuts.
+        if (key->key() == Qt::Key_F4 && (key->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier) {
+            key->accept();
+            if (e->type() == QEvent::KeyPress)
+                m_mdi->closeActiveSubWindow();
+            return true;
+        }
+        if (e->type() != QEvent::KeyPress)
+            return QMainWindow::eventFilter(watched, e);
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        if ((key->modifiers() & Qt::KeypadModifier) && mods == Qt::ControlModifier) {
+            QAction* action = key->key() == Qt::Key_Plus ? actExpandFolder : key->key() == Qt::Key_Minus ? actCollapseFolder : nullptr;
+            if (action) {
+                if (action->isEnabled())
+                    action->trigger();
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, e);
 }
 
 void TfrmMain::changeEvent(QEvent* e)
@@ -122,7 +174,11 @@ void TfrmMain::createDialogs()
     Launchers = new TLaunchers(this);
 
     connect(actFileFilter, &QAction::triggered, this, [] { explorer::frmFileFilters->exec(); });
-    connect(actNoFilter, &QAction::triggered, explorer::frmFileFilters, &explorer::TfrmFileFilters::actNoFilterExecute);
+    // Without an explorer window there is nothing to unfilter, and the dialog keeps its texts.
+    connect(actNoFilter, &QAction::triggered, this, [this] {
+        if (ActiveExplorer())
+            explorer::frmFileFilters->actNoFilterExecute();
+    });
     connect(GoToFolder1, &QAction::triggered, this, [] { explorer::frmGoToFolder->exec(); });
     connect(Options1, &QAction::triggered, this, [this] {
         explorer::frmOptions->exec();

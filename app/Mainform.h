@@ -128,6 +128,7 @@ public:
     TLaunchers* Launchers = nullptr;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void changeEvent(QEvent* e) override;
 
@@ -151,6 +152,8 @@ private:
     void clipboardVerb(const QString& verb);
     void restoreExplorers();
     void updateBackForward();
+    // Commands on an explorer window are off while none is open.
+    void updateWindowCommands();
     void moveInHistory(int step);
     void fillHistoryMenu(QMenu* menu, bool back);
     // Creates the dialogs once and connects their menu items, the run bar and the launchers.

@@ -38,14 +38,17 @@ int pointsOf(const QFont& font)
     if (font.pointSizeF() > 0)
         return int(std::lround(font.pointSizeF()));
     // A font sized in pixels: its points at the screen's resolution.
-    return int(std::lround(font.pixelSize() * 72.0 / (app::Scaled(120) * 0.8)));
+    return int(std::lround(font.pixelSize() * 72.0 / app::Scaled(120)));
 }
 
 void setTextColor(QWidget* w, const QColor& color)
 {
+    // Disabled text keeps its own colour: hidden and cut items are drawn with it.
     QPalette pal = w->palette();
-    pal.setColor(QPalette::WindowText, color);
-    pal.setColor(QPalette::Text, color);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        pal.setColor(group, QPalette::WindowText, color);
+        pal.setColor(group, QPalette::Text, color);
+    }
     w->setPalette(pal);
 }
 

@@ -378,14 +378,17 @@ void TPFontAdapter::SetColor(int Value)
 {
     QPalette pal = m_widget->palette();
     const QPalette standard = QApplication::palette(m_widget);
-    if (Value < 0) {
-        // A system colour: follow the theme again.
-        pal.setColor(QPalette::WindowText, standard.color(QPalette::WindowText));
-        pal.setColor(QPalette::Text, standard.color(QPalette::Text));
-    } else {
-        const QColor c(Value & 0xFF, (Value >> 8) & 0xFF, (Value >> 16) & 0xFF);
-        pal.setColor(QPalette::WindowText, c);
-        pal.setColor(QPalette::Text, c);
+    // Disabled text keeps its own colour: hidden and cut items are drawn with it.
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        if (Value < 0) {
+            // A system colour: follow the theme again.
+            pal.setColor(group, QPalette::WindowText, standard.color(group, QPalette::WindowText));
+            pal.setColor(group, QPalette::Text, standard.color(group, QPalette::Text));
+        } else {
+            const QColor c(Value & 0xFF, (Value >> 8) & 0xFF, (Value >> 16) & 0xFF);
+            pal.setColor(group, QPalette::WindowText, c);
+            pal.setColor(group, QPalette::Text, c);
+        }
     }
     m_widget->setPalette(pal);
 }

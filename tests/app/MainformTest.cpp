@@ -10,6 +10,9 @@
 #include "tests/support/TmpfsMount.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QTimer>
 #include <QDir>
 #include <QMdiArea>
 #include <QDir>
@@ -19,6 +22,8 @@
 #include <QTemporaryDir>
 #include "explorer/History.h"
 #include "settings/PFormSettings.h"
+#include <QScreen>
+#include <QToolBar>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -187,8 +192,9 @@ TEST(FrameSettings, ExplorerWindowsComeBackAtTheirBoundsStatesAndViews)
         first.actTileVert->trigger();
         auto windows = first.MdiArea()->subWindowList(QMdiArea::CreationOrder);
         ASSERT_EQ(windows.size(), 3);
-        const corvane::shellctl::TViewStyle styles[] = {corvane::shellctl::vsIcon, corvane::shellctl::vsList,
-                                                         corvane::shellctl::vsReport};
+        // The last window, active after a restart, in a style other than the first one's.
+        const corvane::shellctl::TViewStyle styles[] = {corvane::shellctl::vsIcon, corvane::shellctl::vsReport,
+                                                         corvane::shellctl::vsList};
         for (int i = 0; i < 3; ++i) {
             qobject_cast<corvane::explorer::TfrmChild*>(windows[i]->widget())->List1->SetViewStyle(styles[i]);
             saved.push_back(windows[i]->geometry());
@@ -205,9 +211,12 @@ TEST(FrameSettings, ExplorerWindowsComeBackAtTheirBoundsStatesAndViews)
         for (int i = 0; i < 3; ++i) {
             auto* child = qobject_cast<corvane::explorer::TfrmChild*>(windows[i]->widget());
             EXPECT_EQ(windows[i]->geometry(), saved[size_t(i)]) << i;
-            EXPECT_EQ(child->List1->ViewStyle(), i == 0 ? corvane::shellctl::vsIcon : i == 1 ? corvane::shellctl::vsList : corvane::shellctl::vsReport);
+            EXPECT_EQ(child->List1->ViewStyle(), i == 0 ? corvane::shellctl::vsIcon : i == 1 ? corvane::shellctl::vsReport : corvane::shellctl::vsList);
             EXPECT_EQ(child->Tree1->SelectedPath(), "/");
         }
+        // The toolbar and the View menu show the active window's style.
+        EXPECT_TRUE(second.actList->isChecked());
+        EXPECT_FALSE(second.actDetails->isChecked());
         EXPECT_EQ(second.PFormSettings1->SettingByName("MaxPreviewSize").AsInteger(), 1000);
     }
     corvane::platform::setCurrentUserHive(corvane::platform::Hive::inMemory());
@@ -296,4 +305,139 @@ TEST_F(Frame, ExpandFolderCanBeCancelledFromTheStatusBar)
     for (int i = 0; i < top->childCount(); ++i)
         expanded += top->child(i)->isExpanded() ? 1 : 0;
     EXPECT_LT(expanded, 10);
+}
+
+TEST_F(Frame, BackAndForwardFollowTheWindowThatBecomesActive)
+{
+    auto* first = main.ActiveExplorer();
+    QTemporaryDir dir;
+    CurShellTree->SelectPath(dir.path());
+    ASSERT_TRUE(main.actBack->isEnabled());
+    main.actNewWindow->trigger();
+    EXPECT_FALSE(main.actBack->isEnabled());
+    main.MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
+    EXPECT_TRUE(main.actBack->isEnabled());
+    EXPECT_FALSE(main.actForward->isEnabled());
+}
+
+TEST_F(Frame, OpenWithOnASelectionAsksForTheFirstItem)
+{
+    corvane::test::TempDir dir{"a.txt", "b.txt"};
+    CurShellTree->SelectPath(dir.path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return CurShellList->Count() == 2; }));
+    CurShellList->setFocus();
+    CurShellList->SelectAll();
+    ASSERT_EQ(CurShellList->SelCount(), 2);
+    QString shown;
+    QTimer::singleShot(0, &main, [&] {
+        QWidget* dlg = QApplication::activeModalWidget();
+        ASSERT_NE(dlg, nullptr);
+        for (QLabel* l : dlg->findChildren<QLabel*>())
+            shown += l->text();
+        dlg->close();
+    });
+    main.OpenWithAssociate1->setEnabled(true);
+    main.OpenWithAssociate1->trigger();
+    EXPECT_TRUE(shown.contains("a.txt")) << shown.toStdString();
+}
+
+TEST_F(Frame, AmpersandsInPathsShowInTheHistoryAndWindowMenus)
+{
+    corvane::test::TempDir dir{"R&D/", "x/"};
+    const QString amp = dir.filePath("R&D");
+    CurShellTree->SelectPath(amp);
+    CurShellTree->SelectPath(dir.filePath("x"));
+    main.mnuBackPopup();
+    QAction* entry = main.mnuBack->actions().value(0);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->text(), "&1 " + QString(amp).replace("&", "&&"));
+    main.JumpToHistoryEntry(entry);
+    EXPECT_EQ(CurShellTree->SelectedPath(), amp);
+
+    emit main.Window1->aboutToShow();
+    const QList<QAction*> items = main.Window1->actions();
+    EXPECT_EQ(items.last()->text(), "&1 " + QString(amp).replace("&", "&&"));
+}
+
+TEST_F(Frame, CtrlKeypadPlusAndMinusExpandAndCollapseTheFolder)
+{
+    corvane::test::TempDir dir{"a/b/c/", "d/e/"};
+    CurShellTree->SelectPath(dir.path());
+    QTreeWidgetItem* top = CurShellTree->currentItem();
+    CurShellTree->setFocus();
+    // Under X (QT_QPA_PLATFORM=xcb) the keypad modifier kept these keys from their shortcuts.
+    const Qt::KeyboardModifiers mods = Qt::ControlModifier | Qt::KeypadModifier;
+    QTest::keyClick(CurShellTree, Qt::Key_Plus, mods);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !CurShellTree->Expanding() && top->childCount() == 2 && top->child(0)->isExpanded(); }));
+    EXPECT_TRUE(top->child(1)->isExpanded());
+    QTest::keyClick(CurShellTree, Qt::Key_Minus, mods);
+    EXPECT_FALSE(top->isExpanded());
+    EXPECT_FALSE(top->child(0)->isExpanded());
+}
+
+TEST_F(Frame, CtrlF4ClosesTheActiveExplorerWindow)
+{
+    main.actNewWindow->trigger();
+    ASSERT_EQ(main.ExplorerCount(), 2);
+    QMdiSubWindow* active = main.MdiArea()->activeSubWindow();
+    QTest::keyClick(CurShellTree, Qt::Key_F4, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main.ExplorerCount() == 1; }));
+    EXPECT_FALSE(main.MdiArea()->subWindowList().contains(active));
+}
+
+TEST_F(Frame, HelpWindowGoesBackAndHome)
+{
+    main.HelpContents1->trigger();
+    THelpWindow* help = main.findChild<THelpWindow*>();
+    ASSERT_NE(help, nullptr);
+    const QUrl home = help->Browser()->source();
+    EXPECT_FALSE(help->cmdBack->isEnabled());
+    help->Browser()->setSource(QUrl(home.toString() + "#drives"));
+    help->Browser()->setSource(QUrl(home.toString() + "#tree"));
+    ASSERT_TRUE(help->cmdBack->isEnabled());
+    QTest::mouseClick(help->cmdBack, Qt::LeftButton);
+    EXPECT_EQ(help->Browser()->source().fragment(), "drives");
+    QTest::mouseClick(help->cmdHome, Qt::LeftButton);
+    EXPECT_EQ(help->Browser()->source(), home);
+    help->close();
+}
+
+TEST(FrameLooks, FirstStartFitsTheToolbarAndButtonsShowTheirState)
+{
+    corvane::platform::setCurrentUserHive(corvane::platform::Hive::inMemory());
+    TfrmMain main;
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    const QRect avail = main.screen()->availableGeometry();
+    EXPECT_GE(main.width(), qMin(main.ToolBar1->sizeHint().width(), avail.width() * 9 / 10));
+    EXPECT_GE(main.height(), avail.height() * 3 / 4 - 1);
+    EXPECT_LE(main.width(), avail.width());
+    EXPECT_LE(main.height(), avail.height());
+    // Every button has a picture, and a disabled one looks different from an enabled one.
+    for (QAction* a : main.ToolBar1->actions()) {
+        if (a->isSeparator())
+            continue;
+        const QImage on = a->icon().pixmap(16, QIcon::Normal).toImage();
+        const QImage off = a->icon().pixmap(16, QIcon::Disabled).toImage();
+        int inked = 0;
+        for (int y = 0; y < on.height(); ++y)
+            for (int x = 0; x < on.width(); ++x)
+                inked += qAlpha(on.pixel(x, y)) > 0;
+        EXPECT_GT(inked, 0) << a->toolTip().toStdString();
+        EXPECT_NE(on, off) << a->toolTip().toStdString();
+    }
+}
+
+TEST_F(Frame, CommandsOnAWindowAreOffWhileNoneIsOpen)
+{
+    main.Encrypt1->setEnabled(true);
+    main.MdiArea()->closeAllSubWindows();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main.ExplorerCount() == 0 && !main.actDelete->isEnabled(); }));
+    for (QAction* a : {main.Encrypt1, main.Decrypt1, main.actDelete, main.Open1, main.actCut, main.actCopy, main.actPaste,
+                       main.actNoFilter, main.actFileFilter, main.GoToFolder1, main.SelectAll1, main.actUp})
+        EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+    EXPECT_TRUE(main.actNewWindow->isEnabled());
+    main.actNewWindow->trigger();
+    EXPECT_TRUE(main.actDelete->isEnabled());
+    EXPECT_TRUE(main.Open1->isEnabled());
 }

@@ -10,7 +10,12 @@
 
 #include <QCheckBox>
 #include <QFontDialog>
+#include <QGuiApplication>
+#include <QScreen>
+#include <cmath>
+#include <QComboBox>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
@@ -142,6 +147,15 @@ TEST_F(Options, GridLinesShowWithoutRefillAndExclusionRefillsOnlyWhenChanged)
     EXPECT_EQ(folders(filtered), 2);
 }
 
+TEST(OptionsFontCaption, PixelSizedFontsShowTheirPoints)
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(32);
+    const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInch();
+    EXPECT_EQ(explorer::TfrmOptions::FontCaption(font),
+              QString("DejaVu Sans, %1 points").arg(std::lround(32 * 72.0 / dpi)));
+}
+
 TEST_F(Options, ListingFontAppliesOnSaveOnly)
 {
     QFont chosen(QStringLiteral("DejaVu Sans Mono"));
@@ -159,12 +173,18 @@ TEST_F(Options, ListingFontAppliesOnSaveOnly)
     for (explorer::TfrmChild* w : windows)
         EXPECT_EQ(w->Tree1->font().family(), before.family());
 
+    const QFont menuFont = main->menuBar()->font();
     withDialog([&] {
         answerFontDialog(chosen);
         frmOptions->cmdChildFontClick();
         frmOptions->cmdSaveClick();
     });
     EXPECT_EQ(main->font().family(), "DejaVu Sans Mono");
+    // The menu bar and the run bar keep their font; disabled text stays dimmed.
+    EXPECT_EQ(main->menuBar()->font(), menuFont);
+    EXPECT_EQ(main->cboRun->font(), menuFont);
+    EXPECT_NE(windows[0]->Tree1->palette().color(QPalette::Disabled, QPalette::Text),
+              windows[0]->Tree1->palette().color(QPalette::Active, QPalette::Text));
     EXPECT_EQ(main->font().pointSize(), 15);
     EXPECT_TRUE(main->font().bold());
     for (explorer::TfrmChild* w : windows) {
