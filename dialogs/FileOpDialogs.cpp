@@ -1,5 +1,6 @@
 #include "FileOpDialogs.h"
 
+#include "core/SizeText.h"
 #include "core/Text.h"
 
 #include "ShellDialogTexts.h"
@@ -42,7 +43,7 @@ QString folderName(const QByteArray& path)
 
 QString sizeText(qint64 bytes)
 {
-    return QLocale::system().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+    return core::SizeTextKB(bytes);
 }
 
 QString timeText(std::time_t t)

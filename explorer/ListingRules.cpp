@@ -1,6 +1,7 @@
 #include "ListingRules.h"
 
 #include "ExplorerTexts.h"
+#include "core/SizeText.h"
 #include "platform/NameCodec.h"
 
 #include <QLocale>
@@ -97,7 +98,8 @@ QString SizeSummary(qint64 bytes)
     double k = double(bytes) / 1024.0;
     if (k >= 1024.0)
         return QStringLiteral(", ") + loc.toString(k / 1024.0, 'f', 2) + QStringLiteral("MB");
-    return QStringLiteral(", ") + loc.toString(k, 'f', 0) + QStringLiteral("KB");
+    // Kilobytes read as in the list's Size column.
+    return QStringLiteral(", ") + core::SizeTextKB(bytes);
 }
 
 QString TotalsText(qint64 count, qint64 bytes)

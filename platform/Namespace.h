@@ -110,7 +110,6 @@ inline constexpr const char* TrashColOrigin = "Original Location";
 inline constexpr const char* TrashColDeleted = "Deletion Date";
 inline constexpr const char* TrashColSize = "Size";
 inline constexpr const char* TrashColType = "Type";
-inline constexpr const char* SizeKB = "%1KB";
 } // namespace names
 
 } // namespace corvane::platform

@@ -1,5 +1,6 @@
 // The Trash: every trash of this user on the mounted volumes as one folder.
 #include "FolderBase.h"
+#include "core/SizeText.h"
 
 #include "NameCodec.h"
 #include "IdListFormat.h"
@@ -41,13 +42,6 @@ QString trashDateText(const TrashEntry& e)
     QLocale loc;
     return loc.toString(e.deletionDate.date(), QLocale::ShortFormat) + QLatin1Char(' ')
            + loc.toString(e.deletionDate.time(), QLocale::ShortFormat);
-}
-
-QString sizeTextKB(qint64 bytes)
-{
-    QLocale loc;
-    loc.setNumberOptions(loc.numberOptions() & ~QLocale::OmitGroupSeparator);
-    return QString::fromLatin1(names::SizeKB).arg(loc.toString(bytes / 1024 + (bytes % 1024 ? 1 : 0)));
 }
 
 QString typeNameOf(char kind, const QByteArray& name)
@@ -135,7 +129,7 @@ public:
             out.text = trashDateText(e);
             break;
         case TrashSize:
-            out.text = e.isFolder ? QString() : sizeTextKB(e.size);
+            out.text = e.isFolder ? QString() : core::SizeTextKB(e.size);
             break;
         default:
             out.text = typeNameOf(it.fsKind, it.name);

@@ -3,7 +3,6 @@
 namespace corvane::shellctl::texts {
 
 inline constexpr const char* SystemFolder = "System Folder";
-inline constexpr const char* SizeKB = "%sKB";
 inline constexpr const char* IdListArrayIndex = "TIdListArray - index %d out of range";
 inline constexpr const char* DuplicatePidl = "TPidlList: Duplicate PIDL";
 inline constexpr const char* TreeDataNotInitialised = "TShTreeData not initialised";

@@ -1,5 +1,7 @@
 #include "UShellUtils.h"
 
+#include "core/SizeText.h"
+
 #include "UShConsts.h"
 #include "platform/DesktopEntry.h"
 #include "platform/IdListFormat.h"
@@ -175,11 +177,7 @@ QString FormatStrPos(const QString& templ, const QStringList& strings)
 
 QString FormatSizeKB(qint64 bytes)
 {
-    qint64 kb = bytes / 1024 + (bytes % 1024 ? 1 : 0);
-    QLocale loc;
-    loc.setNumberOptions(loc.numberOptions() & ~QLocale::OmitGroupSeparator);
-    QString number = loc.toString(kb);
-    return QString::fromLatin1(texts::SizeKB).replace(QLatin1String("%s"), number);
+    return core::SizeTextKB(bytes);
 }
 
 QString ItemTypeName(const PItemIDList& abs, std::uint32_t attributes)

@@ -38,7 +38,9 @@ TEST(ListingRules, TotalsAndSelectionTexts)
     EXPECT_EQ(TotalsText(1, 0), "Total: 1 item");
     EXPECT_EQ(TotalsText(0, 0), "Total: 0 items");
     EXPECT_EQ(TotalsText(3, 1572864), "Total: 3 items, 1.50MB");
-    EXPECT_EQ(TotalsText(2, 1048575), "Total: 2 items, 1024KB");
+    EXPECT_EQ(TotalsText(2, 1048575), "Total: 2 items, 1,024KB");
+    // Kilobytes as the Size column shows them: a remainder counts as one more.
+    EXPECT_EQ(TotalsText(1, 1500), "Total: 1 item, 2KB");
     EXPECT_EQ(SelectionText(2, 2048), " Selected: 2 items, 2KB");
     EXPECT_EQ(SelectionText(1, 1024), " Selected: 1 item, 1KB");
     // Sums are 64-bit: 5 GB is shown as such.
