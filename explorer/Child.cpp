@@ -322,7 +322,7 @@ void TfrmChild::ListColumnRightClick(int column)
 
 void TfrmChild::List1FillComplete()
 {
-    qint64 bytes = FolderFileBytes(Tree1->SelectedPath(), List1->FileFilter());
+    qint64 bytes = FolderFileBytes(Tree1->SelectedPath(), List1->FileFilter(), Exclusions);
     Status1->SetPanelText(0, TotalsText(List1->Count(), bytes));
     ShowDiskFree();
 }
