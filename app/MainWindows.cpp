@@ -21,10 +21,6 @@ explorer::TfrmChild* TfrmMain::CreateExplorer()
     QMdiSubWindow* sub = m_mdi->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(platform::IconTable::instance().icon(platform::SHGetIconIndex(platform::EmptyIdList(), 0)));
-    // Help texts of the context menus go to the status bar's first panel.
-    auto hint = [child](QObject*, const QString& text) { child->Status1->SetPanelText(0, text); };
-    child->List1->OnPopupHint = hint;
-    child->Tree1->OnPopupHint = hint;
     return child;
 }
 
