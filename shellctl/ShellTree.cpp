@@ -247,13 +247,17 @@ void TCustomShellTree::FillNode(const ShellFolderPtr& folder, TShTreeNode* node)
         node->setExpanded(true);
         return;
     }
-    node->Filled = true;
     std::uint32_t flags = SHCONTF_FOLDERS | ((m_options & stoIncludeNonFolders) ? std::uint32_t(SHCONTF_NONFOLDERS) : 0u)
                           | ((m_options & stoShowHidden) ? std::uint32_t(SHCONTF_INCLUDEHIDDEN) : 0u);
     std::unique_ptr<IEnumIDList> e;
-    // A folder whose listing cannot start keeps its expand button and shows nothing.
-    if (!folder || Failed(folder->EnumObjects(flags, e)))
+    // A folder whose listing cannot start keeps its expand button, shows nothing and is read again
+    // the next time it is expanded.
+    if (!folder || Failed(folder->EnumObjects(flags, e))) {
+        if (node->Data())
+            node->Data()->FlushCache();
         return;
+    }
+    node->Filled = true;
     PItemIDList abs = node->Data()->AbsIdList();
     PItemIDList rel;
     HResult hr;

@@ -320,3 +320,20 @@ TEST(ShellList, OddNamesAndLinkLoopsListAndRename)
     list.OpenItem(loop);  // a loop is no folder to enter and nothing hangs
     EXPECT_EQ(list.Folder().Path(), dir.path());
 }
+
+TEST(ShellTree, AFolderThatCouldNotBeReadIsReadAgainOnTheNextExpand)
+{
+    TempDir dir{"a/"};
+    TShellTree tree;
+    tree.SelectPath(dir.filePath("a"));
+    ASSERT_EQ(tree.SelectedPath(), dir.filePath("a"));
+    auto* node = static_cast<TShTreeNode*>(tree.currentItem());
+    ASSERT_TRUE(QDir(dir.path()).rmdir("a"));
+    node->setExpanded(true);
+    EXPECT_EQ(node->childCount(), 0);
+    node->setExpanded(false);
+    dir.addFolder("a/back");
+    node->setExpanded(true);
+    ASSERT_EQ(node->childCount(), 1);
+    EXPECT_EQ(node->child(0)->text(0), "back");
+}
