@@ -5,7 +5,9 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/TmpfsMount.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QWheelEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -271,6 +273,18 @@ TEST(ShellCombo, ListsDesktopVolumesAndTheChain)
     for (int i = 0; i < combo.EntryCount(); ++i)
         computer = computer || (combo.Entry(i)->Caption == "Computer" && combo.Entry(i)->Indent == 1);
     EXPECT_TRUE(computer);
+    // Closed, the arrows and the wheel leave the location alone; the down arrow opens the list.
+    combo.show();
+    for (Qt::Key key : {Qt::Key_Up, Qt::Key_PageDown, Qt::Key_End})
+        QTest::keyClick(&combo, key);
+    QWheelEvent wheel(QPointF(5, 5), combo.mapToGlobal(QPointF(5, 5)), {}, QPoint(0, -120), Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&combo, &wheel);
+    EXPECT_EQ(tree.SelectedPath(), dir.filePath("vol/usr/share"));
+    QTest::keyClick(&combo, Qt::Key_Down);
+    EXPECT_TRUE(combo.view()->isVisible());
+    EXPECT_EQ(tree.SelectedPath(), dir.filePath("vol/usr/share"));
+    combo.hidePopup();
     combo.GoUp(1);
     EXPECT_EQ(tree.SelectedPath(), dir.filePath("vol/usr"));
     combo.GoUp(5);
