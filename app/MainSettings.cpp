@@ -65,9 +65,7 @@ void TfrmMain::restoreExplorers()
         m_mdi->setActiveSubWindow(sub);
         int view = setting(QStringLiteral("View") + k).AsInteger();
         child->List1->SetViewStyle(shellctl::TViewStyle(qBound(0, view, 3)));
-        child->Tree1->SelectPath(QStringLiteral("/"));
-        if (QTreeWidgetItem* node = child->Tree1->currentItem())
-            node->setExpanded(true);
+        child->ShowStartFolder();
         child->Tree1->scrollToTop();
     }
     actNewWindow->setEnabled(ExplorerCount() < 4);

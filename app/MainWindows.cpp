@@ -57,9 +57,7 @@ void TfrmMain::actNewWindowExecute()
     }
     // Active before it shows its first folder, so that folder starts the window's history.
     m_mdi->setActiveSubWindow(sub);
-    child->Tree1->SelectPath(QStringLiteral("/"));
-    if (QTreeWidgetItem* node = child->Tree1->currentItem())
-        node->setExpanded(true);
+    child->ShowStartFolder();
     child->Tree1->scrollToTop();
     actNewWindow->setEnabled(ExplorerCount() < 4);
     m_mdi->setActiveSubWindow(sub);

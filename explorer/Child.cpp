@@ -7,6 +7,7 @@
 #include "app/Globals.h"
 #include "app/Utility.h"
 #include "platform/NameCodec.h"
+#include "platform/Namespace.h"
 #include "platform/Volumes.h"
 #include "settings/PFormSettings.h"
 #include "shellctl/ShellControls.h"
@@ -247,6 +248,13 @@ void TfrmChild::ApplyListingOptions()
     Combo1->setFont(frame()->Window()->font());
     Tree1->setFont(frame()->Window()->font());
     List1->setFont(frame()->Window()->font());
+}
+
+void TfrmChild::ShowStartFolder()
+{
+    Tree1->SelectPath(platform::DecodeName(platform::HomeFolderPath()));
+    if (QTreeWidgetItem* node = Tree1->currentItem())
+        node->setExpanded(true);
 }
 
 void TfrmChild::Tree1Change(TShTreeNode* node)

@@ -45,6 +45,8 @@ public:
     void UpdateCaption();
     void ShowDiskFree();
     void ApplyListingOptions();
+    // A new or restored window opens at the user's home folder, expanded.
+    void ShowStartFolder();
     QSize sizeHint() const override;
 
     // Total and free bytes of the volume that holds the path; both 0 when the query fails.

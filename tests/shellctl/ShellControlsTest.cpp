@@ -351,3 +351,22 @@ TEST(ShellTree, AFolderThatCouldNotBeReadIsReadAgainOnTheNextExpand)
     ASSERT_EQ(node->childCount(), 1);
     EXPECT_EQ(node->child(0)->text(0), "back");
 }
+
+TEST(ShellTree, PathsUnderHomeAreSelectedThroughHome)
+{
+    TempDir dir{"home/docs/deep/"};
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", dir.pathBytes() + "/home");
+    TShellTree tree;
+    tree.SelectPath(dir.filePath("home/docs/../docs/deep"));
+    EXPECT_EQ(tree.SelectedPath(), dir.filePath("home/docs/deep"));
+    QTreeWidgetItem* top = tree.currentItem();
+    ASSERT_TRUE(top);
+    while (top->parent() && top->parent()->parent())
+        top = top->parent();
+    EXPECT_EQ(top->text(0), "Home");
+    // Outside it, the way is through the computer's volumes.
+    tree.SelectPath(dir.path());
+    EXPECT_EQ(tree.SelectedPath(), dir.path());
+    qputenv("HOME", oldHome);
+}
