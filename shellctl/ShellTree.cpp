@@ -18,6 +18,7 @@
 #include <QMouseEvent>
 #include <QMimeData>
 #include <QPointer>
+#include <QHeaderView>
 #include <QTimer>
 #include <algorithm>
 #include <array>
@@ -75,6 +76,10 @@ TCustomShellTree::TCustomShellTree(QWidget* parent)
     setHeaderHidden(true);
     setColumnCount(1);
     setUniformRowHeights(true);
+    // Deep names keep their width and the tree scrolls sideways, instead of cutting them to "…".
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     SetDragDrop(m_options & stoOleDrag, m_options & stoOleDrop);
     m_timer->setSingleShot(true);

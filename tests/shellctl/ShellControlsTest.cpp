@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QScrollBar>
 #include <QWheelEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -369,4 +370,18 @@ TEST(ShellTree, PathsUnderHomeAreSelectedThroughHome)
     tree.SelectPath(dir.path());
     EXPECT_EQ(tree.SelectedPath(), dir.path());
     qputenv("HOME", oldHome);
+}
+
+TEST(ShellTree, DeepNamesKeepTheirWidthAndTheTreeScrollsSideways)
+{
+    const QString longName(60, QLatin1Char('n'));
+    TempDir dir{(longName + "/" + longName + "/").toUtf8()};
+    TShellTree tree;
+    tree.resize(200, 300);
+    tree.show();
+    tree.SelectPath(dir.filePath(longName + "/" + longName));
+    ASSERT_TRUE(tree.currentItem());
+    QTRY_VERIFY(tree.horizontalScrollBar()->maximum() > 0);
+    const QRect rect = tree.visualItemRect(tree.currentItem());
+    EXPECT_GE(rect.width(), tree.fontMetrics().horizontalAdvance(longName));
 }
