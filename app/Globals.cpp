@@ -15,7 +15,6 @@ QPointer<shellctl::TShellList> CurShellList;
 QPointer<shellctl::TShellCombo> CurShellCombo;
 QPointer<explorer::THistory> CurHistory;
 QPointer<explorer::TStatusBar> CurStatusBar;
-qint64 SelectedBytes = 0;
 
 TMainFrame* MainFrame()
 {

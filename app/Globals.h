@@ -79,7 +79,4 @@ extern QPointer<shellctl::TShellCombo> CurShellCombo;
 extern QPointer<explorer::THistory> CurHistory;
 extern QPointer<explorer::TStatusBar> CurStatusBar;
 
-// The byte total of the list selection, one value for every explorer window.
-extern qint64 SelectedBytes;
-
 } // namespace corvane::app

@@ -66,9 +66,7 @@ void TfrmMain::restoreExplorers()
         int view = setting(QStringLiteral("View") + k).AsInteger();
         child->List1->SetViewStyle(shellctl::TViewStyle(qBound(0, view, 3)));
         m_mdi->setActiveSubWindow(sub);
-        child->Tree1->SelectPath(QStringLiteral("/"));
-        if (QTreeWidgetItem* node = child->Tree1->currentItem())
-            node->setExpanded(true);
+        child->ShowStartFolder();
         child->Tree1->scrollToTop();
     }
     if (explorer::TfrmChild* active = ActiveExplorer())

@@ -21,10 +21,6 @@ explorer::TfrmChild* TfrmMain::CreateExplorer()
     QMdiSubWindow* sub = m_mdi->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(platform::IconTable::instance().icon(platform::SHGetIconIndex(platform::EmptyIdList(), 0)));
-    // Help texts of the context menus go to the status bar's first panel.
-    auto hint = [child](QObject*, const QString& text) { child->Status1->SetPanelText(0, text); };
-    child->List1->OnPopupHint = hint;
-    child->Tree1->OnPopupHint = hint;
     return child;
 }
 
@@ -61,9 +57,7 @@ void TfrmMain::actNewWindowExecute()
     }
     // Active before it shows its first folder, so that folder starts the window's history.
     m_mdi->setActiveSubWindow(sub);
-    child->Tree1->SelectPath(QStringLiteral("/"));
-    if (QTreeWidgetItem* node = child->Tree1->currentItem())
-        node->setExpanded(true);
+    child->ShowStartFolder();
     child->Tree1->scrollToTop();
     actNewWindow->setEnabled(ExplorerCount() < 4);
     m_mdi->setActiveSubWindow(sub);

@@ -5,6 +5,9 @@
 #include "TreeWalker.h"
 #include "UniqueFd.h"
 
+#include <QFile>
+#include <QStandardPaths>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -26,6 +29,16 @@ constexpr size_t BatchSize = 512;
 constexpr auto BatchInterval = std::chrono::milliseconds(100);
 
 // Kernel views whose files may block on reading or never end, and whose trees are not the user's.
+// The trash folders: the home one and the ".Trash-$uid" or ".Trash/$uid" at a volume's top. What
+// is in them was thrown away; a search that starts inside one still looks there.
+bool isTrashFolder(const QByteArray& path, const QByteArray& homeTrash)
+{
+    if (path == homeTrash)
+        return true;
+    const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
+    return name == ".Trash" || name.startsWith(".Trash-");
+}
+
 bool isPseudoFs(int fd)
 {
     struct statfs fs {};
@@ -211,6 +224,8 @@ FindCounts RunFind(const FindCriteria& criteria, const std::atomic<bool>& cancel
     TreeWalker walker(options, &cancel);
     bool pseudo = false;
     bool first = true;
+    const QByteArray homeTrash =
+        QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) + "/Trash";
     walker.onEnter([&](const QByteArray& folder, int fd) {
         if (Clock::now() - lastFlush >= BatchInterval)
             flush();
@@ -218,7 +233,7 @@ FindCounts RunFind(const FindCriteria& criteria, const std::atomic<bool>& cancel
             onFolder(folder);
         pseudo = isPseudoFs(fd);
         // Searching inside a kernel view is the user's choice; walking into one is not.
-        const bool enter = first || !pseudo;
+        const bool enter = first || (!pseudo && !isTrashFolder(folder, homeTrash));
         first = false;
         if (enter)
             ++counts.foldersSearched;

@@ -7,6 +7,7 @@
 #include "app/Globals.h"
 #include "app/Utility.h"
 #include "platform/NameCodec.h"
+#include "platform/Namespace.h"
 #include "platform/Volumes.h"
 #include "settings/PFormSettings.h"
 #include "shellctl/ShellControls.h"
@@ -66,8 +67,10 @@ TfrmChild::TfrmChild(QWidget* parent)
     List1->OnSelectItem = [this](QObject*, int row, bool selected) { List1SelectItem(row, selected); };
     List1->OnDeleteItem = [this](QObject*, int, TShListData*) { List1DeleteItem(); };
     List1->OnColumnRightClick = [this](QObject*, int column) { ListColumnRightClick(column); };
+    // A context menu's help texts borrow the totals panel while it is open.
+    List1->OnPopupHint = [this](QObject*, const QString& text) { ShowMenuHint(text); };
+    Tree1->OnPopupHint = List1->OnPopupHint;
     Tree1->SetShellList(List1);
-    app::SelectedBytes = 0;
     LayoutPanes();
     ShowDiskFree();
     ApplyListingOptions();
@@ -87,6 +90,8 @@ TfrmChild::~TfrmChild()
     List1->OnSelectItem = nullptr;
     List1->OnDeleteItem = nullptr;
     List1->OnColumnRightClick = nullptr;
+    List1->OnPopupHint = nullptr;
+    Tree1->OnPopupHint = nullptr;
 }
 
 void TfrmChild::FormActivate()
@@ -245,6 +250,13 @@ void TfrmChild::ApplyListingOptions()
     List1->setFont(frame()->Window()->font());
 }
 
+void TfrmChild::ShowStartFolder()
+{
+    Tree1->SelectPath(platform::DecodeName(platform::HomeFolderPath()));
+    if (QTreeWidgetItem* node = Tree1->currentItem())
+        node->setExpanded(true);
+}
+
 void TfrmChild::Tree1Change(TShTreeNode* node)
 {
     if (!node)
@@ -277,7 +289,7 @@ void TfrmChild::Tree1Enter()
     if (frame())
         frame()->SetSelectionCommandsEnabled(false);
     Status1->SetPanelText(1, {});
-    app::SelectedBytes = 0;
+    m_selectedBytes = 0;
 }
 
 void TfrmChild::Combo1Enter()
@@ -289,14 +301,28 @@ void TfrmChild::Combo1Enter()
 
 void TfrmChild::List1Enter()
 {
+    if (m_listFocused)
+        return;
+    m_listFocused = true;
     if (frame())
         frame()->SetSelectionCommandsEnabled(true);
-    app::SelectedBytes = 0;
+    m_selectedBytes = 0;
 }
 
 void TfrmChild::List1Exit()
 {
-    app::SelectedBytes = 0;
+    // A popup or a switch to another window leaves the list this window's focus widget: the
+    // selection and its byte total stay as they are.
+    QWidget* stays = focusWidget();
+    if (stays && (stays == List1 || List1->isAncestorOf(stays)))
+        return;
+    m_listFocused = false;
+    m_selectedBytes = 0;
+}
+
+void TfrmChild::ShowMenuHint(const QString& text)
+{
+    Status1->SetPanelText(0, text.isEmpty() ? m_totalsText : text);
 }
 
 void TfrmChild::List1AddItem(const ShellFolderPtr& folder, const PItemIDList& rel, bool& allow)
@@ -322,8 +348,9 @@ void TfrmChild::ListColumnRightClick(int column)
 
 void TfrmChild::List1FillComplete()
 {
-    qint64 bytes = FolderFileBytes(Tree1->SelectedPath(), List1->FileFilter());
-    Status1->SetPanelText(0, TotalsText(List1->Count(), bytes));
+    qint64 bytes = FolderFileBytes(Tree1->SelectedPath(), List1->FileFilter(), Exclusions);
+    m_totalsText = TotalsText(List1->Count(), bytes);
+    Status1->SetPanelText(0, m_totalsText);
     ShowDiskFree();
 }
 
@@ -344,8 +371,8 @@ void TfrmChild::List1SelectItem(int row, bool selected)
         if (::stat(platform::EncodeName(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode))
             size = qint64(st.st_size);
     }
-    app::SelectedBytes = qMax<qint64>(0, app::SelectedBytes + (selected ? size : -size));
-    Status1->SetPanelText(1, SelectionText(List1->SelCount(), app::SelectedBytes));
+    m_selectedBytes = qMax<qint64>(0, m_selectedBytes + (selected ? size : -size));
+    Status1->SetPanelText(1, SelectionText(List1->SelCount(), m_selectedBytes));
     fitPanels();
 }
 

@@ -45,6 +45,8 @@ public:
     void UpdateCaption();
     void ShowDiskFree();
     void ApplyListingOptions();
+    // A new or restored window opens at the user's home folder, expanded.
+    void ShowStartFolder();
     QSize sizeHint() const override;
 
     // Total and free bytes of the volume that holds the path; both 0 when the query fails.
@@ -64,6 +66,13 @@ protected:
 
 private:
     bool m_diskFreeQueued = false;
+    // Whether the focus is in the list as far as this window's own controls go: a menu or another
+    // window taking the keyboard for a while does not move it.
+    bool m_listFocused = false;
+    QString m_totalsText;
+    // Each window's own: another window's selection does not add to it.
+    qint64 m_selectedBytes = 0;
+    void ShowMenuHint(const QString& text);
     void fitPanels();
     void Tree1Change(shellctl::TShTreeNode* node);
     void Tree1Enter();

@@ -1,10 +1,12 @@
 #include "ListingRules.h"
 
 #include "ExplorerTexts.h"
+#include "core/PathText.h"
 #include "core/SizeText.h"
 #include "platform/NameCodec.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -129,13 +131,24 @@ int CompareExtensions(const QString& a, const QString& b)
     return x < y ? -1 : 1;
 }
 
-qint64 FolderFileBytes(const QString& folder, const QString& filter)
+qint64 FolderFileBytes(const QString& folder, const QString& filter, const QStringList& exclusions)
 {
     if (folder.isEmpty())
         return 0;
-    QString pattern = filter.isEmpty() ? QStringLiteral("*.*") : filter;
-    // "*.*" means every file, also those without a dot, as on the systems that coined it.
-    bool all = pattern == QLatin1String("*.*") || pattern == QLatin1String("*");
+    // The same patterns and matching as the list's own admission, so the total sums what it shows.
+    QStringList patterns;
+    for (const QString& p : filter.split(QLatin1Char(';'))) {
+        if (!p.isEmpty())
+            patterns << p;
+    }
+    auto admitted = [&](const QString& name) {
+        if (!patterns.isEmpty()
+            && std::none_of(patterns.cbegin(), patterns.cend(),
+                            [&](const QString& p) { return core::FileSpecMatches(name, p); }))
+            return false;
+        return std::none_of(exclusions.cbegin(), exclusions.cend(),
+                            [&](const QString& e) { return MatchesWildcard(name, e); });
+    };
     QByteArray dir = platform::EncodeName(folder);
     DIR* d = ::opendir(dir.constData());
     if (!d)
@@ -147,7 +160,7 @@ qint64 FolderFileBytes(const QString& folder, const QString& filter)
         const char* n = e->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;
-        if (!all && !MatchesWildcard(platform::DecodeName(QByteArray(n)), pattern))
+        if (!admitted(platform::DecodeName(QByteArray(n))))
             continue;
         struct stat st;
         if (::fstatat(::dirfd(d), n, &st, 0) == 0 && !S_ISDIR(st.st_mode))

@@ -7,6 +7,8 @@
 #include "platform/IdListFormat.h"
 
 #include <QAbstractItemView>
+#include <QKeyEvent>
+#include <QWheelEvent>
 #include <algorithm>
 #include <array>
 
@@ -224,6 +226,36 @@ void TCustomShellCombo::focusInEvent(QFocusEvent* e)
     TCustomImageCombo::focusInEvent(e);
     if (OnEnter)
         OnEnter(this);
+}
+
+void TCustomShellCombo::keyPressEvent(QKeyEvent* e)
+{
+    // Closed, the box does not step through the folders: each step would open one. The down
+    // arrow opens the list, where the arrows move freely until a choice is made.
+    if (e->modifiers() == Qt::NoModifier || e->modifiers() == Qt::KeypadModifier) {
+        switch (e->key()) {
+        case Qt::Key_Down:
+            showPopup();
+            e->accept();
+            return;
+        case Qt::Key_Up:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            e->accept();
+            return;
+        default:
+            break;
+        }
+    }
+    TCustomImageCombo::keyPressEvent(e);
+}
+
+void TCustomShellCombo::wheelEvent(QWheelEvent* e)
+{
+    // Scrolling over the box scrolls what is around it, never the location.
+    e->ignore();
 }
 
 void TCustomShellCombo::chosen(int index)

@@ -44,6 +44,8 @@ public:
 protected:
     std::unique_ptr<TImageComboItem> CreateItem(int index) override;
     void focusInEvent(QFocusEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
 
 private:
     void addLevel(const ShellFolderPtr& folder, const PItemIDList& parentAbs, TIdListArray& target, int level, bool& done);

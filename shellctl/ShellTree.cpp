@@ -18,6 +18,7 @@
 #include <QMouseEvent>
 #include <QMimeData>
 #include <QPointer>
+#include <QHeaderView>
 #include <QTimer>
 #include <algorithm>
 #include <array>
@@ -75,6 +76,10 @@ TCustomShellTree::TCustomShellTree(QWidget* parent)
     setHeaderHidden(true);
     setColumnCount(1);
     setUniformRowHeights(true);
+    // Deep names keep their width and the tree scrolls sideways, instead of cutting them to "…".
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     SetDragDrop(m_options & stoOleDrag, m_options & stoOleDrop);
     m_timer->setSingleShot(true);
@@ -247,13 +252,17 @@ void TCustomShellTree::FillNode(const ShellFolderPtr& folder, TShTreeNode* node)
         node->setExpanded(true);
         return;
     }
-    node->Filled = true;
     std::uint32_t flags = SHCONTF_FOLDERS | ((m_options & stoIncludeNonFolders) ? std::uint32_t(SHCONTF_NONFOLDERS) : 0u)
                           | ((m_options & stoShowHidden) ? std::uint32_t(SHCONTF_INCLUDEHIDDEN) : 0u);
     std::unique_ptr<IEnumIDList> e;
-    // A folder whose listing cannot start keeps its expand button and shows nothing.
-    if (!folder || Failed(folder->EnumObjects(flags, e)))
+    // A folder whose listing cannot start keeps its expand button, shows nothing and is read again
+    // the next time it is expanded.
+    if (!folder || Failed(folder->EnumObjects(flags, e))) {
+        if (node->Data())
+            node->Data()->FlushCache();
         return;
+    }
+    node->Filled = true;
     PItemIDList abs = node->Data()->AbsIdList();
     PItemIDList rel;
     HResult hr;

@@ -7,6 +7,7 @@
 #include "platform/IdListFormat.h"
 #include "platform/NameCodec.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QUrl>
@@ -72,6 +73,21 @@ HResult IdListFromPath(const QString& path, PItemIDList& out)
 {
     // The platform limit of a path; longer ones are cut as the wide-string buffer would.
     QString p = path.left(PATH_MAX);
+    // The user's own files are reached through Home, as the tree offers them, not through the
+    // file system's root.
+    const QString home = DecodeName(HomeFolderPath());
+    if (home.size() > 1 && p.startsWith(QLatin1Char('/'))) {
+        const QString clean = QDir::cleanPath(p);
+        if (clean == home || clean.startsWith(home + QLatin1Char('/'))) {
+            PItemIDList homeId, rel;
+            ShellFolderPtr folder;
+            if (Succeeded(SHGetSpecialFolderLocation(CSIDL_PERSONAL, homeId)) && Succeeded(BindToFolder(homeId, folder))
+                && Succeeded(folder->ParseDisplayName(clean.mid(home.size()), rel))) {
+                out = ConcatIdLists(homeId, rel);
+                return S_OK;
+            }
+        }
+    }
     return SHGetDesktopFolder()->ParseDisplayName(p, out);
 }
 

@@ -3,7 +3,12 @@
 #include "shellctl/ShellControls.h"
 #include "tests/support/TmpfsMount.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QLocale>
+#include <QTest>
+#include <QTimer>
 #include <QSplitter>
 #include <QDir>
 #include <QFile>
@@ -122,4 +127,55 @@ TEST(Child, VanishedOrUnreadableFoldersShowEmptyWithoutCrash)
     child.Tree1->SelectPath(tmp.path() + "/gone/deeper");
     EXPECT_EQ(child.Tree1->currentItem(), child.Tree1->topLevelItem(0));
     EXPECT_EQ(child.Status1->PanelText(2), "");
+}
+
+TEST(Child, SelectionTotalAndFolderTotalSurviveMenusAndWindowSwitches)
+{
+    QTemporaryDir dir;
+    for (auto [name, size] : {std::pair{"a.txt", 1024}, {"b.txt", 1024}, {"c.txt", 2048}}) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(size, 'x'));
+    }
+    TfrmChild child;
+    child.resize(800, 500);
+    child.show();
+    QApplication::setActiveWindow(&child);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&child));
+    child.Tree1->SelectPath(dir.path());
+    ASSERT_EQ(child.List1->Count(), 3);
+    const QString folderTotal = child.Status1->PanelText(0);
+    QAbstractItemView* view = child.List1->CurrentView();
+    const QRect first = view->visualRect(view->model()->index(0, 0));
+    const QRect last = view->visualRect(view->model()->index(2, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, first.center());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, last.center());
+    const std::string selected = " Selected: 3 items, 4KB";
+    ASSERT_EQ(child.Status1->PanelText(1).toStdString(), selected);
+
+    // A context menu closed with Escape.
+    bool popped = false;
+    QTimer::singleShot(0, [&popped] {
+        QWidget* popup = QApplication::activePopupWidget();
+        popped = popup;
+        if (popup)
+            QTest::keyClick(popup, Qt::Key_Escape);
+    });
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, last.center(), view->viewport()->mapToGlobal(last.center()));
+    QApplication::sendEvent(view->viewport(), &menu);
+    ASSERT_TRUE(popped);
+    EXPECT_EQ(child.Status1->PanelText(0).toStdString(), folderTotal.toStdString());
+
+    // Another window takes the focus and gives it back.
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    QApplication::setActiveWindow(&child);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&child));
+    ASSERT_TRUE(view->hasFocus());
+
+    // Deselecting one file takes exactly its bytes off the total.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, first.center());
+    EXPECT_EQ(child.Status1->PanelText(1).toStdString(), " Selected: 2 items, 3KB");
 }

@@ -15,7 +15,6 @@
 #include <QTimer>
 #include <QDir>
 #include <QMdiArea>
-#include <QDir>
 #include <QMdiSubWindow>
 #include <QTest>
 #include <QTextBrowser>
@@ -51,7 +50,7 @@ TEST_F(Frame, FirstStartOpensOneMaximisedWindowOnRoot)
     QMdiSubWindow* sub = main.MdiArea()->subWindowList().first();
     EXPECT_TRUE(sub->isMaximized());
     auto* child = qobject_cast<corvane::explorer::TfrmChild*>(sub->widget());
-    EXPECT_EQ(child->Tree1->SelectedPath(), "/");
+    EXPECT_EQ(child->Tree1->SelectedPath(), QDir::homePath());
     EXPECT_TRUE(main.actNewWindow->isEnabled());
     EXPECT_EQ(main.LastArrangement, ' ');
     EXPECT_EQ(CurShellTree, child->Tree1);
@@ -146,14 +145,14 @@ TEST_F(Frame, HistoryBackForwardAndMenus)
 
     main.actBack->trigger();
     main.actBack->trigger();
-    EXPECT_EQ(CurShellTree->SelectedPath(), "/");
+    EXPECT_EQ(CurShellTree->SelectedPath(), QDir::homePath());
     EXPECT_EQ(child->lstHistory->ItemIndex(), 0);
     EXPECT_FALSE(main.actBack->isEnabled());
     EXPECT_TRUE(main.actForward->isEnabled());
     EXPECT_EQ(child->lstHistory->Count(), 3);  // moving does not record
 
     CurShellTree->SelectPath(tmp);
-    EXPECT_EQ(child->lstHistory->Items(), (QStringList{"/", usr, bin, tmp}));
+    EXPECT_EQ(child->lstHistory->Items(), (QStringList{QDir::homePath(), usr, bin, tmp}));
     EXPECT_EQ(child->lstHistory->ItemIndex(), 3);
     EXPECT_FALSE(main.actForward->isEnabled());
 
@@ -162,7 +161,7 @@ TEST_F(Frame, HistoryBackForwardAndMenus)
     ASSERT_EQ(items.size(), 3);
     EXPECT_EQ(items[0]->text(), "&1 " + bin);
     EXPECT_EQ(items[1]->text(), "&2 " + usr);
-    EXPECT_EQ(items[2]->text(), "&3 /");
+    EXPECT_EQ(items[2]->text(), "&3 " + QDir::homePath());
     main.JumpToHistoryEntry(items[1]);
     EXPECT_EQ(CurShellTree->SelectedPath(), usr);
     EXPECT_EQ(child->lstHistory->ItemIndex(), 1);
@@ -212,7 +211,7 @@ TEST(FrameSettings, ExplorerWindowsComeBackAtTheirBoundsStatesAndViews)
             auto* child = qobject_cast<corvane::explorer::TfrmChild*>(windows[i]->widget());
             EXPECT_EQ(windows[i]->geometry(), saved[size_t(i)]) << i;
             EXPECT_EQ(child->List1->ViewStyle(), i == 0 ? corvane::shellctl::vsIcon : i == 1 ? corvane::shellctl::vsReport : corvane::shellctl::vsList);
-            EXPECT_EQ(child->Tree1->SelectedPath(), "/");
+            EXPECT_EQ(child->Tree1->SelectedPath(), QDir::homePath());
         }
         // The toolbar and the View menu show the active window's style.
         EXPECT_TRUE(second.actList->isChecked());

@@ -159,3 +159,16 @@ TEST(FindEngine, UnreadableFoldersAreCountedAndSkipped)
               0)
         << output.toStdString();
 }
+
+TEST(FindEngine, TheTrashIsNotSearchedUnlessTheSearchStartsThere)
+{
+    TempDir dir{"keep.log", ".Trash-0/files/a.log", ".Trash/0/files/b.log", "data/Trash/files/c.log", "data/kept.log"};
+    const QByteArray oldData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", dir.pathBytes() + "/data");
+    EXPECT_EQ(find(dir.pathBytes(), "*.log").paths, (std::set<QByteArray>{"/keep.log", "/data/kept.log"}));
+    EXPECT_EQ(find(dir.pathBytes() + "/.Trash-0", "*.log").paths, (std::set<QByteArray>{"/files/a.log"}));
+    if (oldData.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", oldData);
+}

@@ -65,6 +65,10 @@ TEST(ListingRules, ExtensionsAndFolderBytes)
     dir.addFile("sub/inner.txt", QByteArray(99, 'i'));
     EXPECT_EQ(FolderFileBytes(dir.path(), ""), 1507);
     EXPECT_EQ(FolderFileBytes(dir.path(), "*.txt"), 1000);
-    EXPECT_EQ(FolderFileBytes(dir.path(), "*.txt;*.doc"), 0);  // one pattern, semicolon included
+    // The list's rules: glob matching ("a.txt.txt" is a *.txt), ";" joins patterns, exclusions drop.
+    dir.addFile("c.txt.txt", QByteArray(2000, 'c'));
+    EXPECT_EQ(FolderFileBytes(dir.path(), "*.txt"), 3000);
+    EXPECT_EQ(FolderFileBytes(dir.path(), "*.txt;*.doc"), 3500);
+    EXPECT_EQ(FolderFileBytes(dir.path(), "*.txt;*.doc", {"c*"}), 1500);
     EXPECT_EQ(FolderFileBytes("/no/such/folder", ""), 0);
 }

@@ -5,7 +5,10 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/TmpfsMount.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -408,6 +411,18 @@ TEST(ShellCombo, ListsDesktopVolumesAndTheChain)
     for (int i = 0; i < combo.EntryCount(); ++i)
         computer = computer || (combo.Entry(i)->Caption == "Computer" && combo.Entry(i)->Indent == 1);
     EXPECT_TRUE(computer);
+    // Closed, the arrows and the wheel leave the location alone; the down arrow opens the list.
+    combo.show();
+    for (Qt::Key key : {Qt::Key_Up, Qt::Key_PageDown, Qt::Key_End})
+        QTest::keyClick(&combo, key);
+    QWheelEvent wheel(QPointF(5, 5), combo.mapToGlobal(QPointF(5, 5)), {}, QPoint(0, -120), Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&combo, &wheel);
+    EXPECT_EQ(tree.SelectedPath(), dir.filePath("vol/usr/share"));
+    QTest::keyClick(&combo, Qt::Key_Down);
+    EXPECT_TRUE(combo.view()->isVisible());
+    EXPECT_EQ(tree.SelectedPath(), dir.filePath("vol/usr/share"));
+    combo.hidePopup();
     combo.GoUp(1);
     EXPECT_EQ(tree.SelectedPath(), dir.filePath("vol/usr"));
     combo.GoUp(5);
@@ -456,4 +471,54 @@ TEST(ShellList, OddNamesAndLinkLoopsListAndRename)
     EXPECT_FALSE(list.DataOfIndex(loop)->IsFolder());
     list.OpenItem(loop);  // a loop is no folder to enter and nothing hangs
     EXPECT_EQ(list.Folder().Path(), dir.path());
+}
+
+TEST(ShellTree, AFolderThatCouldNotBeReadIsReadAgainOnTheNextExpand)
+{
+    TempDir dir{"a/"};
+    TShellTree tree;
+    tree.SelectPath(dir.filePath("a"));
+    ASSERT_EQ(tree.SelectedPath(), dir.filePath("a"));
+    auto* node = static_cast<TShTreeNode*>(tree.currentItem());
+    ASSERT_TRUE(QDir(dir.path()).rmdir("a"));
+    node->setExpanded(true);
+    EXPECT_EQ(node->childCount(), 0);
+    node->setExpanded(false);
+    dir.addFolder("a/back");
+    node->setExpanded(true);
+    ASSERT_EQ(node->childCount(), 1);
+    EXPECT_EQ(node->child(0)->text(0), "back");
+}
+
+TEST(ShellTree, PathsUnderHomeAreSelectedThroughHome)
+{
+    TempDir dir{"home/docs/deep/"};
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", dir.pathBytes() + "/home");
+    TShellTree tree;
+    tree.SelectPath(dir.filePath("home/docs/../docs/deep"));
+    EXPECT_EQ(tree.SelectedPath(), dir.filePath("home/docs/deep"));
+    QTreeWidgetItem* top = tree.currentItem();
+    ASSERT_TRUE(top);
+    while (top->parent() && top->parent()->parent())
+        top = top->parent();
+    EXPECT_EQ(top->text(0), "Home");
+    // Outside it, the way is through the computer's volumes.
+    tree.SelectPath(dir.path());
+    EXPECT_EQ(tree.SelectedPath(), dir.path());
+    qputenv("HOME", oldHome);
+}
+
+TEST(ShellTree, DeepNamesKeepTheirWidthAndTheTreeScrollsSideways)
+{
+    const QString longName(60, QLatin1Char('n'));
+    TempDir dir{(longName + "/" + longName + "/").toUtf8()};
+    TShellTree tree;
+    tree.resize(200, 300);
+    tree.show();
+    tree.SelectPath(dir.filePath(longName + "/" + longName));
+    ASSERT_TRUE(tree.currentItem());
+    QTRY_VERIFY(tree.horizontalScrollBar()->maximum() > 0);
+    const QRect rect = tree.visualItemRect(tree.currentItem());
+    EXPECT_GE(rect.width(), tree.fontMetrics().horizontalAdvance(longName));
 }
