@@ -17,7 +17,6 @@
 #include <QLocale>
 #include <QSplitter>
 #include <cmath>
-#include <sys/stat.h>
 
 namespace corvane::explorer {
 
@@ -64,6 +63,8 @@ TfrmChild::TfrmChild(QWidget* parent)
                               std::uint32_t, bool& allow) { List1AddItem(folder, rel, allow); };
     List1->OnCompare = [](QObject*, TShListData* a, TShListData* b) { return CompareExtensions(a->Path(), b->Path()); };
     List1->OnFillComplete = [this](QObject*) { List1FillComplete(); };
+    // While a folder is still being read, the last folder's total would be wrong.
+    List1->OnFillStart = [this](QObject*) { Status1->SetPanelText(0, QString()); };
     List1->OnSelectItem = [this](QObject*, int row, bool selected) { List1SelectItem(row, selected); };
     List1->OnDeleteItem = [this](QObject*, int, TShListData*) { List1DeleteItem(); };
     List1->OnColumnRightClick = [this](QObject*, int column) { ListColumnRightClick(column); };
@@ -87,6 +88,7 @@ TfrmChild::~TfrmChild()
     List1->OnExit = nullptr;
     List1->OnAddItem = nullptr;
     List1->OnFillComplete = nullptr;
+    List1->OnFillStart = nullptr;
     List1->OnSelectItem = nullptr;
     List1->OnDeleteItem = nullptr;
     List1->OnColumnRightClick = nullptr;
@@ -348,8 +350,9 @@ void TfrmChild::ListColumnRightClick(int column)
 
 void TfrmChild::List1FillComplete()
 {
-    qint64 bytes = FolderFileBytes(Tree1->SelectedPath(), List1->FileFilter(), Exclusions);
-    m_totalsText = TotalsText(List1->Count(), bytes);
+    // The sizes came with the listing: the total never reads the folder again, which may be
+    // large or on a volume that stopped answering. The list admitted by the same rules.
+    m_totalsText = TotalsText(List1->Count(), List1->FileBytes());
     Status1->SetPanelText(0, m_totalsText);
     ShowDiskFree();
 }
@@ -364,12 +367,11 @@ void TfrmChild::List1SelectItem(int row, bool selected)
     if (selected && frame())
         frame()->SelectionNarrowed(!folder, app::FileExtension(path) == QLatin1String(".ZIP"),
                                    app::ExtensionInList(path, QString::fromLatin1(GraphicExtensions)));
-    // The size comes from the item's own path: its caption may not name the file exactly.
+    // The size read with the listing, never the disk again.
     qint64 size = 0;
     if (!folder) {
-        struct stat st;
-        if (::stat(platform::EncodeName(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode))
-            size = qint64(st.st_size);
+        if (const shellctl::TShItemDetails* details = d->Details())
+            size = std::max<qint64>(0, details->Size);
     }
     m_selectedBytes = qMax<qint64>(0, m_selectedBytes + (selected ? size : -size));
     Status1->SetPanelText(1, SelectionText(List1->SelCount(), m_selectedBytes));

@@ -279,6 +279,18 @@ bool TCustomShellList::Listing() const
     return m_listing != nullptr;
 }
 
+qint64 TCustomShellList::FileBytes() const
+{
+    qint64 bytes = 0;
+    for (int row = 0; row < Count(); ++row) {
+        const TShellListModel::Item& item = m_model->At(row);
+        const TShItemDetails* d = item.Data->Details();
+        if (d && !(item.Attributes & SFGAO_FOLDER) && d->Size > 0)
+            bytes += d->Size;
+    }
+    return bytes;
+}
+
 void TCustomShellList::FillList()
 {
     if (m_drag.Postpone())

@@ -72,6 +72,8 @@ public:
     void RefreshList();
     // A fill or refresh is waiting for its folder.
     bool Listing() const;
+    // The sizes of the files the list shows, as read with the listing.
+    qint64 FileBytes() const;
     // How long FillList and RefreshList wait for a folder before showing the list busy.
     static void SetListingWait(int msecs);
     void GoUp(int levels);

@@ -1,6 +1,7 @@
 #include "explorer/Child.h"
 #include "explorer/StatusBar.h"
 #include "shellctl/ShellControls.h"
+#include "tests/support/StallFs.h"
 #include "tests/support/TmpfsMount.h"
 
 #include <QAbstractItemView>
@@ -178,4 +179,33 @@ TEST(Child, SelectionTotalAndFolderTotalSurviveMenusAndWindowSwitches)
     // Deselecting one file takes exactly its bytes off the total.
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, first.center());
     EXPECT_EQ(child.Status1->PanelText(1).toStdString(), " Selected: 2 items, 3KB");
+}
+
+// The status bar's totals come with the listing: selecting on a volume that stopped answering
+// asks it nothing, and while a folder is read the last folder's total is not shown.
+TEST(Child, TotalsDoNotAskAVolumeThatStoppedAnswering)
+{
+    corvane::test::StallFs fs{"one.txt", "two.txt"};
+    ASSERT_TRUE(fs.ok());
+    TfrmChild child;
+    child.resize(800, 500);
+    child.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&child));
+    child.Tree1->SelectPath(fs.path());
+    ASSERT_EQ(child.List1->Count(), 2);
+    EXPECT_EQ(child.Status1->PanelText(0).toStdString(), "Total: 2 items, 1KB");
+    fs.Stall();
+    QAbstractItemView* view = child.List1->CurrentView();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(0, 0)).center());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, view->visualRect(view->model()->index(1, 0)).center());
+    EXPECT_EQ(child.Status1->PanelText(1).toStdString(), " Selected: 2 items, 1KB");
+    corvane::shellctl::TShellList::SetListingWait(0);
+    child.List1->FillList();
+    EXPECT_TRUE(child.List1->Listing());
+    EXPECT_EQ(child.Status1->PanelText(0), QString());
+    EXPECT_EQ(fs.GuardedTouches(), 0);
+    fs.Release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !child.List1->Listing(); }, 10000));
+    corvane::shellctl::TShellList::SetListingWait(20000);
+    EXPECT_EQ(child.Status1->PanelText(0).toStdString(), "Total: 2 items, 1KB");
 }
