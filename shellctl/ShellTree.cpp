@@ -9,6 +9,7 @@
 #include "NameEdit.h"
 #include "ShellGuards.h"
 #include "UShConsts.h"
+#include "platform/Volumes.h"
 #include "platform/IconTable.h"
 #include "platform/IdListFormat.h"
 #include "platform/NameCodec.h"
@@ -502,6 +503,13 @@ void TCustomShellTree::rereadNode(TShTreeNode* node, TShTreeNode*& remembered)
         auto* child = static_cast<TShTreeNode*>(node->child(i));
         if (!child->Data())
             continue;
+        // A volume mounted here that may not answer is not asked whether it is still there:
+        // the mount table says so, and the tree would wait on it.
+        if (const QByteArray path = PathBytesFromIdList(child->Data()->AbsIdList());
+            VolumeMayStall(path) && VolumeRootOf(path) == path) {
+            known.push_back(child->Data()->RelIdList());
+            continue;
+        }
         std::uint32_t attrs = RefreshMask;
         std::array<PItemIDList, 1> one{child->Data()->RelIdList()};
         if (Succeeded(folder->GetAttributesOf(one, attrs))) {

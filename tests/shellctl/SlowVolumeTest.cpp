@@ -168,6 +168,28 @@ TEST(SlowVolume, GoingToASilentVolumeByPathDoesNotWait)
     EXPECT_EQ(list.Count(), 1);
 }
 
+// A refresh of the tree (after a new folder, a rename, F5) asks nothing of a volume mounted in
+// a folder it shows.
+TEST(SlowVolume, TreeRefreshDoesNotAskASilentVolume)
+{
+    TempDir dir{"share/", "local/"};
+    StallFs fs(dir.pathBytes() + "/share", {"inside/"}, "sshfs");
+    ASSERT_TRUE(fs.ok());
+    TShellTree tree;
+    tree.BaseFolder().SetPath(dir.path());
+    QTreeWidgetItem* root = tree.topLevelItem(0);
+    ASSERT_TRUE(root);
+    root->setExpanded(true);
+    ASSERT_TRUE(childNamed(root, "share"));
+    fs.Stall();
+    dir.addFolder("added");
+    tree.RefreshTree();
+    EXPECT_EQ(fs.GuardedTouches(), 0);
+    EXPECT_TRUE(childNamed(root, "added"));
+    EXPECT_TRUE(childNamed(root, "share"));
+    fs.Release();
+}
+
 // What a folder that answers late shows is what it would have shown at once, and the events
 // come in their order: the fill's start, the items, its completion.
 TEST(SlowVolume, LateListingShowsTheFolderAndPairsItsEvents)
