@@ -16,6 +16,9 @@
 #include <QLabel>
 #include <QLocale>
 #include <QSplitter>
+#include <QTreeView>
+#include <QStyle>
+#include <QDateTime>
 #include <cmath>
 
 namespace corvane::explorer {
@@ -48,6 +51,8 @@ TfrmChild::TfrmChild(QWidget* parent)
     Splitter1->setChildrenCollapsible(false);
     Splitter1->setSizes({app::Scaled(215), app::Scaled(710 - 215)});
     Splitter1->setStretchFactor(1, 1);
+    // Whatever changes the list's width (the window, the splitter) keeps every column in sight.
+    List1->installEventFilter(this);
     Tree1->setRootIsDecorated(false);
     Tree1->setIndentation(19);
     Tree1->OnChange = [this](QObject*, TShTreeNode* node) { Tree1Change(node); };
@@ -116,6 +121,13 @@ QSize TfrmChild::sizeHint() const
     return {app::Scaled(710), app::Scaled(493)};
 }
 
+bool TfrmChild::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == List1 && event->type() == QEvent::Resize)
+        fitColumns();
+    return QWidget::eventFilter(watched, event);
+}
+
 void TfrmChild::resizeEvent(QResizeEvent* e)
 {
     QWidget::resizeEvent(e);
@@ -164,11 +176,27 @@ void TfrmChild::LayoutPanes()
     Status1->setGeometry(0, height() - statusHeight, width(), statusHeight);
     Splitter1->setGeometry(0, splitterTop, width(), qMax(0, height() - splitterTop - statusHeight - 1));
     Combo1->resize(qMax(0, width() - Combo1->x()), Combo1->height());
-    std::array<int, 4> cols = ColumnWidths(List1->ClientWidth());
-    for (int i = 0; i < 4; ++i)
-        List1->SetColumnWidth(i, cols[size_t(i)]);
+    fitColumns();
     fitPanels();
     setUpdatesEnabled(true);
+}
+
+void TfrmChild::fitColumns()
+{
+    std::array<int, 4> cols = ColumnWidths(List1->ClientWidth());
+    // A date cut short says nothing: the Modified column takes what the longest date needs,
+    // from the Name column, as long as names keep a useful width.
+    const QDateTime widest(QDate(2026, 12, 28), QTime(23, 58, 58));
+    const int needed = List1->ReportView()->fontMetrics().horizontalAdvance(shellctl::FormatFileTime(widest))
+                       + 4 * List1->ReportView()->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12;
+    const int spare = cols[0] - 8 * List1->ReportView()->fontMetrics().averageCharWidth();
+    if (cols[3] < needed && spare > 0) {
+        const int moved = std::min(needed - cols[3], spare);
+        cols[3] += moved;
+        cols[0] -= moved;
+    }
+    for (int i = 0; i < 4; ++i)
+        List1->SetColumnWidth(i, cols[size_t(i)]);
 }
 
 void TfrmChild::fitPanels()

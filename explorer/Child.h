@@ -61,6 +61,7 @@ public:
     static std::array<int, 4> PanelWidths(int barWidth, const std::array<int, 4>& textWidths);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
@@ -74,6 +75,8 @@ private:
     qint64 m_selectedBytes = 0;
     void ShowMenuHint(const QString& text);
     void fitPanels();
+    // The details columns share the list's width, the Modified column wide enough for a date.
+    void fitColumns();
     void Tree1Change(shellctl::TShTreeNode* node);
     void Tree1Enter();
     void Combo1Enter();

@@ -25,6 +25,7 @@
 #include <QListView>
 #include <QMimeData>
 #include <QPointer>
+#include <QScrollBar>
 #include <QScopeGuard>
 #include <QTimer>
 #include <QTreeView>
@@ -904,7 +905,13 @@ bool TCustomShellList::eventFilter(QObject* watched, QEvent* event)
 
 int TCustomShellList::ClientWidth() const
 {
-    return ReportView()->viewport()->width();
+    // From the view's own size, which is kept while another view style is shown (its viewport
+    // is laid out only when shown).
+    QTreeView* view = ReportView();
+    int width = view->maximumViewportSize().width();
+    if (view->verticalScrollBar()->isVisible())
+        width -= view->verticalScrollBar()->width();
+    return width;
 }
 
 void TCustomShellList::SetColumnWidth(int column, int width)

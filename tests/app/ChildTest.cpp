@@ -10,7 +10,9 @@
 #include <QLocale>
 #include <QTest>
 #include <QTimer>
+#include <QMouseEvent>
 #include <QSplitter>
+#include <QTreeView>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -208,4 +210,37 @@ TEST(Child, TotalsDoNotAskAVolumeThatStoppedAnswering)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !child.List1->Listing(); }, 10000));
     corvane::shellctl::TShellList::SetListingWait(20000);
     EXPECT_EQ(child.Status1->PanelText(0).toStdString(), "Total: 2 items, 1KB");
+}
+
+// Dates fit their column, and dragging the splitter keeps every column in sight.
+TEST(Child, ModifiedColumnFitsItsDatesAndFollowsTheSplitter)
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath("file.txt"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    TfrmChild child;
+    child.resize(700, 400);
+    child.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&child));
+    child.Tree1->SelectPath(dir.path());
+    child.List1->SetViewStyle(corvane::shellctl::vsReport);
+    ASSERT_EQ(child.List1->Count(), 1);
+    QTreeView* view = child.List1->ReportView();
+    const QString date = child.List1->ShellModel()->index(0, 3).data().toString();
+    EXPECT_GT(view->columnWidth(3), view->fontMetrics().horizontalAdvance(date));
+
+    QSplitter* splitter = child.findChild<QSplitter*>();
+    ASSERT_TRUE(splitter);
+    QSplitterHandle* handle = splitter->handle(1);
+    const QPoint grab = handle->rect().center();
+    QTest::mousePress(handle, Qt::LeftButton, {}, grab);
+    QMouseEvent drag(QEvent::MouseMove, QPointF(grab + QPoint(150, 0)), handle->mapToGlobal(QPointF(grab + QPoint(150, 0))),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(handle, &drag);
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, grab + QPoint(150, 0));
+    int total = 0;
+    for (int i = 0; i < 4; ++i)
+        total += view->columnWidth(i);
+    EXPECT_LE(total, child.List1->ClientWidth() + 4);
 }
