@@ -156,18 +156,7 @@ void TfrmMain::setAvailable(QAction* a, bool on)
 
 void TfrmMain::createActions()
 {
-    // Outside a desktop session Qt knows no icon theme: take the installed ones.
-    if (!QIcon::themeSearchPaths().contains(QStringLiteral("/usr/share/icons")))
-        QIcon::setThemeSearchPaths(QIcon::themeSearchPaths() << QStringLiteral("/usr/share/icons"));
-    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
-        for (const char* theme : {"Adwaita", "hicolor"}) {
-            if (QDir(QStringLiteral("/usr/share/icons/") + QLatin1String(theme)).exists()) {
-                QIcon::setThemeName(QLatin1String(theme));
-                break;
-            }
-        }
-    }
-    QIcon::setFallbackThemeName(QStringLiteral("hicolor"));
+    platform::IconTable::UseInstalledTheme();
     struct Def {
         QAction** target;
         const char* caption;

@@ -4,6 +4,7 @@
 
 #include "ShellDialogTexts.h"
 #include "app/Utility.h"
+#include "platform/IconTable.h"
 #include "platform/NameCodec.h"
 #include "platform/ShellOpen.h"
 #include "shellctl/ShellRecords.h"
@@ -72,7 +73,7 @@ QVariant TFindResultsModel::data(const QModelIndex& index, int role) const
         }
     case Qt::DecorationRole:
         if (index.column() == 0)
-            return QApplication::style()->standardIcon(h.isFolder ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
+            return platform::IconTable::instance().pixmap(platform::SHGetFileIconIndex(ReadableName(h.name), h.isFolder), false);
         return {};
     case Qt::ToolTipRole:
         return ReadableName(h.path());

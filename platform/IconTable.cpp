@@ -1,5 +1,7 @@
 #include "IconTable.h"
 
+#include <QDir>
+
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
@@ -130,13 +132,29 @@ IconTable& IconTable::instance()
     return table;
 }
 
-int IconTable::indexFor(const QString& iconName, Fallback fallback)
+void IconTable::UseInstalledTheme()
+{
+    const QString shared = QStringLiteral("/usr/share/icons");
+    if (!QIcon::themeSearchPaths().contains(shared))
+        QIcon::setThemeSearchPaths(QIcon::themeSearchPaths() << shared);
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
+        for (const char* theme : {"Adwaita", "hicolor"}) {
+            if (QDir(shared + QLatin1Char('/') + QLatin1String(theme)).exists()) {
+                QIcon::setThemeName(QLatin1String(theme));
+                break;
+            }
+        }
+    }
+    QIcon::setFallbackThemeName(QStringLiteral("hicolor"));
+}
+
+int IconTable::indexFor(const QString& iconName, Fallback fallback, const QString& genericName)
 {
     auto it = m_byName.constFind(iconName);
     if (it != m_byName.constEnd())
         return *it;
     int index = int(m_entries.size());
-    m_entries.push_back({iconName, fallback, {}, false});
+    m_entries.push_back({iconName, fallback, genericName, {}, false});
     m_byName.insert(iconName, index);
     return index;
 }
@@ -158,11 +176,12 @@ QIcon IconTable::icon(int index)
         e.resolved = true;
         if (!e.name.isEmpty())
             e.icon = QIcon::fromTheme(e.name);
-        if (e.icon.isNull() && e.fallback == Document) {
-            // A MIME icon missing from the theme: try its generic family before drawing one.
-            QString generic = e.name.section(QLatin1Char('-'), 0, 0) + QStringLiteral("-x-generic");
-            e.icon = QIcon::fromTheme(generic);
-        }
+        // A type's icon missing from the theme: its family's (a PDF is an office document, a
+        // script a script), then its media's, before one of ours is drawn.
+        if (e.icon.isNull() && !e.generic.isEmpty())
+            e.icon = QIcon::fromTheme(e.generic);
+        if (e.icon.isNull() && e.fallback == Document)
+            e.icon = QIcon::fromTheme(e.name.section(QLatin1Char('-'), 0, 0) + QStringLiteral("-x-generic"));
         if (e.icon.isNull())
             e.icon = fallbackIcon(e.fallback);
     }

@@ -19,7 +19,11 @@ public:
 
     static IconTable& instance();
 
-    int indexFor(const QString& iconName, Fallback fallback);
+    // Outside a desktop session Qt knows no icon theme: the installed ones are taken (Adwaita,
+    // then hicolor).
+    static void UseInstalledTheme();
+    // `genericName`: the icon of the type's family, for themes without the type's own icon.
+    int indexFor(const QString& iconName, Fallback fallback, const QString& genericName = {});
     int count() const { return int(m_entries.size()); }
     QIcon icon(int index);
     // Small icons are 16 and large 32 pixels at 96 dpi, scaled to the screen.
@@ -35,6 +39,7 @@ private:
     struct Entry {
         QString name;
         Fallback fallback;
+        QString generic;
         QIcon icon;
         bool resolved = false;
     };

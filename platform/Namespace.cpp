@@ -26,11 +26,12 @@ QByteArray xdgDataHome()
     return d;
 }
 
-QString iconNameForMime(const QString& fileName, bool* isGeneric)
+// The icon of a file's type, decided by its name alone: the list never reads a file to draw it.
+QString iconNameForMime(const QString& fileName, QString* generic)
 {
     static QMimeDatabase db;
     QMimeType t = db.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
-    *isGeneric = t.isDefault();
+    *generic = t.genericIconName();
     return t.iconName();
 }
 
@@ -264,12 +265,19 @@ int SHGetIconIndex(const PItemIDList& abs, std::uint32_t flags)
     case KindDirLink:
         return open ? table.indexFor(QStringLiteral("folder-open"), IconTable::FolderOpen)
                     : table.indexFor(QStringLiteral("folder"), IconTable::Folder);
-    default: {
-        bool generic = false;
-        QString icon = iconNameForMime(DecodeName(name), &generic);
-        return table.indexFor(icon, IconTable::Document);
+    default:
+        return SHGetFileIconIndex(DecodeName(name), false);
     }
-    }
+}
+
+int SHGetFileIconIndex(const QString& fileName, bool folder)
+{
+    IconTable& table = IconTable::instance();
+    if (folder)
+        return table.indexFor(QStringLiteral("folder"), IconTable::Folder);
+    QString generic;
+    const QString icon = iconNameForMime(fileName, &generic);
+    return table.indexFor(icon, IconTable::Document, generic);
 }
 
 } // namespace corvane::platform

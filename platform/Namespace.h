@@ -87,6 +87,8 @@ enum : std::uint32_t {
 };
 // Index into the shared icon table (IconTable.h).
 int SHGetIconIndex(const PItemIDList& abs, std::uint32_t flags);
+// The icon of a file or folder by its name, for lists of paths (Find): nothing is read.
+int SHGetFileIconIndex(const QString& fileName, bool folder);
 QString SHGetDisplayName(const PItemIDList& abs);
 QString SHGetTypeName(const PItemIDList& abs);
 

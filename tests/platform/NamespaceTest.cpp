@@ -1,3 +1,4 @@
+#include "platform/IconTable.h"
 #include "platform/IdListFormat.h"
 #include "platform/NameCodec.h"
 #include "platform/Namespace.h"
@@ -5,6 +6,7 @@
 #include "tests/support/TempDir.h"
 
 #include <QFileInfo>
+#include <QIcon>
 #include <QProcess>
 #include <gtest/gtest.h>
 #include <map>
@@ -244,4 +246,29 @@ TEST(Namespace, FolderOnAVolumeThatMayStallHasAnExpanderWithoutBeingRead)
     EXPECT_TRUE(all["full"].attributes & SFGAO_HASSUBFOLDER);
     EXPECT_FALSE(all["empty"].attributes & SFGAO_HASSUBFOLDER);
     EXPECT_FALSE(all["files"].attributes & SFGAO_HASSUBFOLDER);
+}
+
+// Types whose own icon the theme lacks show their family's, never a blank page; a picture looks
+// like a picture wherever files are listed by name.
+TEST(Namespace, FileIconsFallBackToTheTypeFamily)
+{
+    corvane::platform::IconTable::UseInstalledTheme();
+    auto& table = corvane::platform::IconTable::instance();
+    const struct {
+        const char* name;
+        bool folder;
+        const char* icon;
+    } cases[] = {
+        {"report.pdf", false, "x-office-document"},
+        {"run.sh", false, "text-x-script"},
+        {"backup.tar.gz", false, "package-x-generic"},
+        {"photo.png", false, "image-x-generic"},
+        {"notes.txt", false, "text-x-generic"},
+        {"Some folder", true, "folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QIcon icon = table.icon(corvane::platform::SHGetFileIconIndex(QString::fromUtf8(c.name), c.folder));
+        EXPECT_EQ(icon.name(), QString::fromUtf8(c.icon));
+    }
 }
