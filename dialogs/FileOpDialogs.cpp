@@ -8,6 +8,7 @@
 #include "JobProgress.h"
 #include "platform/NameCodec.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDateTime>
 #include <QDialog>
@@ -62,7 +63,8 @@ ConflictAnswer AskConflict(const ConflictQuestion& q, QWidget* parent)
 {
     if (answerers().conflict)
         return answerers().conflict(q);
-    QDialog dlg(parent);
+    // Without an owner a question would open in a corner of the screen, away from the work.
+    QDialog dlg(parent ? parent : QApplication::activeWindow());
     dlg.setWindowTitle(Text(shelltexts::ConflictCaption));
     auto* layout = new QVBoxLayout(&dlg);
     auto* lblText = new QLabel(QString::fromUtf8(q.targetIsFolder ? shelltexts::ConflictFolder : shelltexts::ConflictFile)
@@ -104,7 +106,8 @@ ErrorAnswer AskError(const ErrorQuestion& q, QWidget* parent)
 {
     if (answerers().error)
         return answerers().error(q);
-    QDialog dlg(parent);
+    // Without an owner a question would open in a corner of the screen, away from the work.
+    QDialog dlg(parent ? parent : QApplication::activeWindow());
     dlg.setWindowTitle(Text(shelltexts::Error));
     auto* layout = new QVBoxLayout(&dlg);
     auto* lblText = new QLabel(QString::fromUtf8(shelltexts::ErrorQuestion).arg(q.action, ReadableName(q.path), q.message), &dlg);

@@ -81,3 +81,25 @@ TEST(FileOpDialog, TheSharedWindowShowsTheCopyAndItsCancelButtonLeavesNothingBeh
     EXPECT_TRUE(namesIn(dst).empty());
     EXPECT_EQ(namesIn(src), (std::vector<QByteArray>{"after.txt", "big.bin"}));
 }
+
+// A question asked for no window opens over the window the user works in, not in a corner.
+TEST(FileOpDialog, AQuestionWithoutOwnerOpensOverTheActiveWindow)
+{
+    QWidget main;
+    main.resize(400, 300);
+    main.show();
+    QApplication::setActiveWindow(&main);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    ConflictQuestion q;
+    q.source = "/tmp/a.txt";
+    q.target = "/tmp/b/a.txt";
+    QWidget* owner = nullptr;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* dlg = QApplication::activeModalWidget()) {
+            owner = dlg->parentWidget();
+            dlg->close();
+        }
+    });
+    app::AskConflict(q, nullptr);
+    EXPECT_EQ(owner, &main);
+}
