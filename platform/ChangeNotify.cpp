@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <unordered_map>
@@ -50,11 +51,6 @@ std::uint32_t matchingFilters(std::uint32_t mask)
     if (mask & IN_CLOSE_WRITE)
         return FILE_NOTIFY_CHANGE_LAST_WRITE;
     return 0;
-}
-
-bool filterMatches(std::uint32_t filter, std::uint32_t mask)
-{
-    return filter & matchingFilters(mask);
 }
 
 // In the summary of early events of a watch: the folder went away.
@@ -125,8 +121,10 @@ public:
             changed = changed || (early->second & filter);
         }
         m_handles[handle] = rec;
-        if (!rec.gone)
+        if (!rec.gone) {
             m_byWd[wd].push_back(handle);
+            m_pathByWd.emplace(wd, path);
+        }
         m_orphans.erase(wd);
         if (changed || rec.gone)
             signalFd(handle);
@@ -254,21 +252,43 @@ private:
         if (w == m_byWd.end())
             return;
         const bool gone = ev.mask & (IN_IGNORED | IN_DELETE_SELF | IN_UNMOUNT);
+        std::uint32_t filters = matchingFilters(ev.mask);
+        if (linkToFolderMade(ev))
+            filters |= FILE_NOTIFY_CHANGE_DIR_NAME;
         for (int h : w->second) {
             Rec& rec = m_handles[h];
             if (gone) {
                 rec.gone = true;
                 toSignal.insert(h);
-            } else if (filterMatches(rec.filter, ev.mask)) {
+            } else if (rec.filter & filters) {
                 toSignal.insert(h);
             }
         }
-        if (ev.mask & IN_IGNORED)
+        if (ev.mask & IN_IGNORED) {
             m_byWd.erase(w);
+            m_pathByWd.erase(ev.wd);
+        }
+    }
+
+    // inotify tells a new link from a new file only: a link to a folder is a folder to those
+    // watching folder names (a tree). Links are rare, so only they are looked at.
+    bool linkToFolderMade(const inotify_event& ev) const
+    {
+        if (!(ev.mask & (IN_CREATE | IN_MOVED_TO)) || (ev.mask & IN_ISDIR) || ev.len == 0)
+            return false;
+        auto at = m_pathByWd.find(ev.wd);
+        if (at == m_pathByWd.end())
+            return false;
+        const QByteArray entry = at->second + '/' + QByteArray(ev.name);
+        struct stat st;
+        if (::lstat(entry.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return false;
+        return ::stat(entry.constData(), &st) == 0 && S_ISDIR(st.st_mode);
     }
 
     std::mutex m_mutex;
     int m_inotify = -1;
+    std::unordered_map<int, QByteArray> m_pathByWd;  // the folder each watch was made for
     std::unordered_map<int, Rec> m_handles;          // by handle
     std::unordered_map<int, std::vector<int>> m_byWd;  // handles of each watch
     std::atomic<bool> m_limitReached{false};

@@ -31,6 +31,22 @@ TEST(TreeRefresh, FolderDeletedElsewhereVanishesAndItsParentIsSelected)
     EXPECT_EQ(ListNames(w.List), QStringList{"d"});
 }
 
+// A link to a folder is a folder in the tree: one made elsewhere shows without F5.
+TEST(TreeRefresh, NewLinkToAFolderShows)
+{
+    TempDir dir{"a/b/"};
+    WatchWindow w(true);
+    w.Tree->BaseFolder().SetPath(dir.path());
+    w.Tree->SelectPath(dir.filePath("a"));
+    w.Tree->currentItem()->setExpanded(true);
+    w.Focus(w.Tree);
+    w.Settle();
+    QTreeWidgetItem* a = childNamed(w.Tree->topLevelItem(0), "a");
+    ASSERT_TRUE(a);
+    dir.addSymlink("a/link", "b");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return childNamed(a, "link") != nullptr; }, 30000));
+}
+
 TEST(TreeRefresh, OwnRenameIsNotRefreshedAgain)
 {
     const struct {
