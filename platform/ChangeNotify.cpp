@@ -220,20 +220,33 @@ private:
                 ssize_t n = ::read(fd, buffer, sizeof buffer);
                 if (n <= 0)
                     break;
+                std::vector<const inotify_event*> events;
+                for (char* at = buffer; at < buffer + n;) {
+                    events.push_back(reinterpret_cast<const inotify_event*>(at));
+                    at += sizeof(inotify_event) + events.back()->len;
+                }
+                // New links are looked at without the lock: the disk may be slow, and adding or
+                // re-arming a watch (the user-interface thread) must not wait for it.
+                std::vector<QByteArray> made;
+                {
+                    std::lock_guard lock(m_mutex);
+                    for (const inotify_event* ev : events)
+                        made.push_back(madeEntry(*ev));
+                }
+                std::vector<char> linkToFolder(events.size(), 0);
+                for (size_t i = 0; i < events.size(); ++i)
+                    linkToFolder[i] = !made[i].isEmpty() && isLinkToFolder(made[i]);
                 std::lock_guard lock(m_mutex);
                 toSignal.clear();
-                for (char* at = buffer; at < buffer + n;) {
-                    const auto* ev = reinterpret_cast<const inotify_event*>(at);
-                    dispatch(*ev, toSignal);
-                    at += sizeof(inotify_event) + ev->len;
-                }
+                for (size_t i = 0; i < events.size(); ++i)
+                    dispatch(*events[i], linkToFolder[i], toSignal);
                 for (int h : toSignal)
                     signalFd(h);
             }
         }
     }
 
-    void dispatch(const inotify_event& ev, std::unordered_set<int>& toSignal)
+    void dispatch(const inotify_event& ev, bool linkToFolder, std::unordered_set<int>& toSignal)
     {
         if (m_addsInFlight > 0) {
             // A watch being added may have this number already: keep what it would have seen.
@@ -252,8 +265,9 @@ private:
         if (w == m_byWd.end())
             return;
         const bool gone = ev.mask & (IN_IGNORED | IN_DELETE_SELF | IN_UNMOUNT);
+        // A link to a folder is a folder to those watching folder names (a tree).
         std::uint32_t filters = matchingFilters(ev.mask);
-        if (linkToFolderMade(ev))
+        if (linkToFolder)
             filters |= FILE_NOTIFY_CHANGE_DIR_NAME;
         for (int h : w->second) {
             Rec& rec = m_handles[h];
@@ -270,16 +284,18 @@ private:
         }
     }
 
-    // inotify tells a new link from a new file only: a link to a folder is a folder to those
-    // watching folder names (a tree). Links are rare, so only they are looked at.
-    bool linkToFolderMade(const inotify_event& ev) const
+    // inotify does not tell a new link from a new file: the path of an entry made that is not a
+    // folder, to be looked at; empty for other events. Under the lock.
+    QByteArray madeEntry(const inotify_event& ev) const
     {
         if (!(ev.mask & (IN_CREATE | IN_MOVED_TO)) || (ev.mask & IN_ISDIR) || ev.len == 0)
-            return false;
+            return {};
         auto at = m_pathByWd.find(ev.wd);
-        if (at == m_pathByWd.end())
-            return false;
-        const QByteArray entry = at->second + '/' + QByteArray(ev.name);
+        return at == m_pathByWd.end() ? QByteArray() : at->second + '/' + QByteArray(ev.name);
+    }
+
+    static bool isLinkToFolder(const QByteArray& entry)
+    {
         struct stat st;
         if (::lstat(entry.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
             return false;

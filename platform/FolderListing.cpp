@@ -1,6 +1,7 @@
 #include "FolderListing.h"
 
 #include "IdListFormat.h"
+#include "Trash.h"
 #include "Volumes.h"
 #include "core/PathText.h"
 #include "core/UniqueFd.h"
@@ -108,6 +109,12 @@ FolderListing ListFolder(const FolderListingRequest& request, const std::atomic<
 
     const QByteArray folderPath = PathBytesFromIdList(out.abs);
     const bool inFileSystem = !folderPath.isEmpty();
+    if (inFileSystem) {
+        out.watchPaths.push_back(folderPath);
+    } else if (PItemIDList trash; Succeeded(SHGetSpecialFolderLocation(CSIDL_BITBUCKET, trash)) && IdListBody(trash) == IdListBody(out.abs)) {
+        for (const QByteArray& root : TrashFolders())
+            out.watchPaths.push_back(root + "/files");
+    }
     core::UniqueFd dirFd(inFileSystem ? ::open(folderPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC) : -1);
     const bool filtering = inFileSystem && !request.patterns.isEmpty();
     QSet<QByteArray> mountPoints;

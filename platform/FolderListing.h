@@ -54,6 +54,9 @@ struct FolderListing {
     std::vector<ShellDetails> columns;
     std::vector<ListedItem> items;  // with known items: only the new ones
     std::vector<PItemIDList> gone;  // known items no longer there
+    // The folders on disk whose changes change this listing: the folder itself, or for the
+    // Trash the trash folders of the mounted volumes; none outside the file system.
+    std::vector<QByteArray> watchPaths;
     bool comparedWithKnown = false;
     bool cancelled = false;
 };

@@ -4,8 +4,6 @@
 #include "ShellList.h"
 #include "ShellTree.h"
 #include "platform/ChangeNotify.h"
-#include "platform/IdListFormat.h"
-#include "platform/Trash.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -19,18 +17,9 @@ void TCustomShellList::StartWatching()
     m_timer->stop();
     if (!m_watches)
         m_watches = std::make_unique<TFolderWatches>(this);
-    // Folders outside the file system have no path and are not watched, but for the Trash:
-    // its items live in the trash folders, which change when anything is trashed or emptied.
-    const PItemIDList abs = m_currentAbs.isNull() ? m_folder.IdList() : m_currentAbs;
-    QByteArray path = PathBytesFromIdList(abs);
-    std::vector<QByteArray> paths;
-    if (!path.isEmpty()) {
-        paths.push_back(path);
-    } else if (PItemIDList trash; Succeeded(SHGetSpecialFolderLocation(CSIDL_BITBUCKET, trash)) && IdListBody(trash) == IdListBody(abs)) {
-        for (const QByteArray& root : TrashFolders())
-            paths.push_back(root + "/files");
-    }
-    m_watches->Rebuild(paths, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME);
+    // The folders the last listing found behind the list (the Trash: the trash folders of the
+    // volumes); folders outside the file system have none and are not watched.
+    m_watches->Rebuild(m_watchPaths, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME);
 }
 
 void TCustomShellList::StopWatching()

@@ -494,6 +494,7 @@ void TCustomShellList::applyFill(FolderListing listing)
         throw;
     }
     m_previousFolder.reset();
+    m_watchPaths = std::move(listing.watchPaths);
     if (m_options & sloDynamicRefresh)
         StartWatching();
 }

@@ -225,6 +225,7 @@ protected:
 
 private:
     std::unique_ptr<TFolderWatches> m_watches;
+    std::vector<QByteArray> m_watchPaths;  // from the last fill
 };
 
 class TShellList : public TCustomShellList

@@ -20,6 +20,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QHeaderView>
+#include <QSet>
 #include <QTimer>
 #include <algorithm>
 #include <array>
@@ -498,15 +499,19 @@ void TCustomShellTree::rereadNode(TShTreeNode* node, TShTreeNode*& remembered)
     ShellFolderPtr folder = node->Data()->IShf();
     if (!folder)
         return;
+    // A volume mounted here that may not answer is not asked whether it is still there: the
+    // mount table says so, and the tree would wait on it.
+    QSet<QByteArray> silentMounts;
+    for (const Volume& v : MountedVolumes()) {
+        if (v.mayStall)
+            silentMounts.insert(v.mountPoint);
+    }
     std::vector<PItemIDList> known;
     for (int i = node->childCount() - 1; i >= 0; --i) {
         auto* child = static_cast<TShTreeNode*>(node->child(i));
         if (!child->Data())
             continue;
-        // A volume mounted here that may not answer is not asked whether it is still there:
-        // the mount table says so, and the tree would wait on it.
-        if (const QByteArray path = PathBytesFromIdList(child->Data()->AbsIdList());
-            VolumeMayStall(path) && VolumeRootOf(path) == path) {
+        if (!silentMounts.isEmpty() && silentMounts.contains(PathBytesFromIdList(child->Data()->AbsIdList()))) {
             known.push_back(child->Data()->RelIdList());
             continue;
         }
