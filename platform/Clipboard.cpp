@@ -77,7 +77,7 @@ QByteArray MakeCida(const PItemIDList& folderAbs, const std::vector<PItemIDList>
     auto place = [&](const PItemIDList& list) {
         appendU32(out, quint32(header + body.size()));
         const PItemIDList l = list.isEmpty() ? EmptyIdList() : list;
-        body.append(l.left(IdListByteSize(l)));
+        body.append(l.constData(), IdListByteSize(l));
     };
     place(folderAbs);
     for (const PItemIDList& r : rels)

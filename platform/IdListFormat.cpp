@@ -35,7 +35,7 @@ qsizetype IdListByteSize(const PItemIDList& list)
 {
     if (list.isNull())
         return 0;
-    return bodyLength(list, nullptr) + 2;
+    return bodyLength(list.bytes(), nullptr) + 2;
 }
 
 bool IsWellFormedIdList(QByteArrayView bytes)
@@ -49,7 +49,7 @@ QByteArrayView IdListBody(const PItemIDList& list)
 {
     if (list.isNull())
         return {};
-    return QByteArrayView(list.constData(), bodyLength(list, nullptr));
+    return QByteArrayView(list.constData(), bodyLength(list.bytes(), nullptr));
 }
 
 std::vector<QByteArrayView> IdListItems(const PItemIDList& list)
@@ -82,7 +82,7 @@ PItemIDList MakeIdItem(QByteArrayView payload)
 
 PItemIDList EmptyIdList()
 {
-    return PItemIDList(2, '\0');
+    return PItemIDList(QByteArray(2, '\0'));
 }
 
 PItemIDList ConcatIdLists(const PItemIDList& first, const PItemIDList& second)

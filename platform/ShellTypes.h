@@ -1,14 +1,45 @@
 #pragma once
 // Result codes and flag values of the shell namespace, with the values the controls test.
 #include <QByteArray>
+#include <QHashFunctions>
 #include <QString>
 #include <cstdint>
+#include <utility>
 
 namespace corvane::platform {
 
 // An item identifier list: runs of (16-bit little-endian size, bytes), ended by a 16-bit zero.
-// A null QByteArray is the null reference; two zero bytes are the empty list (the desktop).
-using PItemIDList = QByteArray;
+// A null list is the null reference; two zero bytes are the empty list (the desktop).
+// Its own type, so a path's bytes can never be passed where an ID list is expected: bytes
+// become an ID list only through the explicit constructor, at the places that build one.
+class ItemIdList
+{
+public:
+    ItemIdList() = default;
+    explicit ItemIdList(QByteArray bytes) : m_bytes(std::move(bytes)) {}
+    ItemIdList(const char* data, qsizetype size) : m_bytes(data, size) {}
+    ItemIdList(qsizetype size, Qt::Initialization) : m_bytes(size, Qt::Uninitialized) {}
+
+    const QByteArray& bytes() const { return m_bytes; }
+    bool isNull() const { return m_bytes.isNull(); }
+    bool isEmpty() const { return m_bytes.isEmpty(); }
+    qsizetype size() const { return m_bytes.size(); }
+    const char* constData() const { return m_bytes.constData(); }
+    char* data() { return m_bytes.data(); }
+    void reserve(qsizetype n) { m_bytes.reserve(n); }
+    void append(const char* p, qsizetype n) { m_bytes.append(p, n); }
+    void append(qsizetype n, char c) { m_bytes.append(n, c); }
+    void clear() { m_bytes.clear(); }
+
+    friend bool operator==(const ItemIdList& a, const ItemIdList& b) { return a.m_bytes == b.m_bytes; }
+    friend bool operator!=(const ItemIdList& a, const ItemIdList& b) { return a.m_bytes != b.m_bytes; }
+    friend bool operator<(const ItemIdList& a, const ItemIdList& b) { return a.m_bytes < b.m_bytes; }
+    friend size_t qHash(const ItemIdList& list, size_t seed = 0) { return qHash(list.m_bytes, seed); }
+
+private:
+    QByteArray m_bytes;
+};
+using PItemIDList = ItemIdList;
 
 // Result codes in the HRESULT layout: S_OK, S_FALSE, or a failure whose low 16 bits
 // carry an errno value (facility 7), so the system's message text can be found again.

@@ -760,7 +760,7 @@ void TCustomShellList::ItemHook(const QModelIndex& item, const QPoint& point, QM
 std::vector<int> TCustomShellList::RowsOf(const std::vector<PItemIDList>& rels) const
 {
     std::vector<int> rows(rels.size(), -1);
-    QHash<QByteArray, size_t> wanted;
+    QHash<PItemIDList, size_t> wanted;
     for (size_t i = 0; i < rels.size(); ++i)
         wanted.insert(rels[i], i);
     for (int row = 0; row < Count() && !wanted.isEmpty(); ++row) {

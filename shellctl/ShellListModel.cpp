@@ -290,8 +290,8 @@ TShellListModel::Diff TShellListModel::RefreshDiff(const FolderListing& listing)
     if (listing.comparedWithKnown) {
         // The listing compared with the rows as they were when it started; a rename since then
         // is matched against the rows as they are now.
-        QSet<QByteArray> gone(listing.gone.begin(), listing.gone.end());
-        QSet<QByteArray> fresh;
+        QSet<PItemIDList> gone(listing.gone.begin(), listing.gone.end());
+        QSet<PItemIDList> fresh;
         for (const ListedItem& li : listing.items)
             fresh.insert(li.rel);
         for (int row = 0; row < count && (!gone.isEmpty() || !fresh.isEmpty()); ++row) {

@@ -144,8 +144,8 @@ bool TShellLocator::ReadData(const QByteArray& data)
         m_idList = PItemIDList();
         return true;
     }
-    QByteArray list = data.mid(5, qsizetype(n));
-    if (!IsWellFormedIdList(list) || IdListByteSize(list) != list.size())
+    const PItemIDList list(data.mid(5, qsizetype(n)));
+    if (!IsWellFormedIdList(list.bytes()) || IdListByteSize(list) != list.size())
         return false;
     m_kind = KindIdList;
     m_idList = IdListSize(list) > 2 ? list : PItemIDList();
@@ -188,7 +188,7 @@ const PItemIDList& TIdListArray::Head(int n)
     }
     int keep = count - n;
     qsizetype bytes = keep == 0 ? 0 : (items[size_t(keep - 1)].data() + items[size_t(keep - 1)].size() - m_list.constData());
-    m_last = m_list.left(bytes);
+    m_last = PItemIDList(m_list.constData(), bytes);
     m_last.append(2, '\0');
     return m_last;
 }

@@ -841,7 +841,7 @@ TShTreeNode* TCustomShellTree::NodeOfIdList(const PItemIDList& abs) const
 {
     // Item IDs are canonical bytes, so the nodes on the way have lists that are prefixes of it.
     auto items = [](const PItemIDList& list) {
-        return list.size() >= 2 ? QByteArrayView(list).first(list.size() - 2) : QByteArrayView();
+        return list.size() >= 2 ? QByteArrayView(list.bytes()).first(list.size() - 2) : QByteArrayView();
     };
     const QByteArrayView want = items(abs);
     TShTreeNode* node = RootNode();

@@ -62,7 +62,7 @@ int BytewiseCompareIdLists(const PItemIDList& a, const PItemIDList& b)
     qsizetype sa = IdListSize(a), sb = IdListSize(b);
     qsizetype n = qMin(sa, sb);
     for (qsizetype i = 0; i < n; ++i) {
-        auto x = quint8(a[i]), y = quint8(b[i]);
+        auto x = quint8(a.constData()[i]), y = quint8(b.constData()[i]);
         if (x != y)
             return int(x) - int(y);
     }
@@ -144,7 +144,7 @@ HResult SplitIdList(const PItemIDList& abs, ShellFolderPtr& parent, PItemIDList&
         return S_OK;
     }
     qsizetype lastStart = items.back().data() - 2 - id.constData();
-    parentList = id.left(lastStart);
+    parentList = PItemIDList(id.constData(), lastStart);
     parentList.append(2, '\0');
     last = MakeIdItem(items.back());
     return BindToFolder(parentList, parent);

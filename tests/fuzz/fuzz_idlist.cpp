@@ -20,26 +20,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static char* argv[] = {name, nullptr};
     static QCoreApplication app(argc, argv);
 
-    QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    const platform::PItemIDList list(bytes);
     // The list as raw bytes: sizes, items and a copy stay inside the buffer.
-    qsizetype n = platform::IdListByteSize(bytes);
+    qsizetype n = platform::IdListByteSize(list);
     if (n > bytes.size() + 2)
         std::abort();
-    for (QByteArrayView item : platform::IdListItems(bytes)) {
+    for (QByteArrayView item : platform::IdListItems(list)) {
         if (item.data() < bytes.constData() || item.data() + item.size() > bytes.constData() + bytes.size())
             std::abort();
     }
-    shellctl::TIdListArray arr(bytes);
+    shellctl::TIdListArray arr(list);
     for (int i = 0; i < arr.Count() && i < 8; ++i) {
         const platform::PItemIDList& one = arr.Item(i);
         if (platform::IdListByteSize(one) != one.size())
             std::abort();
     }
     // Paths and names of arbitrary items: computed, never used to write.
-    QByteArray path = platform::PathBytesFromIdList(bytes);
+    QByteArray path = platform::PathBytesFromIdList(list);
     if (path.contains('\0'))
         std::abort();
-    (void)platform::SHGetDisplayName(bytes);
+    (void)platform::SHGetDisplayName(list);
     // The stream form of a locator.
     shellctl::TShellLocator loc;
     if (loc.ReadData(bytes) && loc.Kind() == shellctl::TShellLocator::KindIdList) {

@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QProcess>
 #include <gtest/gtest.h>
+#include <type_traits>
 #include <map>
 #include <sys/stat.h>
 
@@ -85,6 +86,11 @@ TEST(Namespace, EnumeratesFoldersFilesHiddenLinksAndOddNames)
     EXPECT_EQ(visible.size(), 7u);
 }
 
+// A path's bytes are never taken for an ID list by accident; only the explicit constructor makes one.
+static_assert(!std::is_convertible_v<QByteArray, PItemIDList>);
+static_assert(!std::is_convertible_v<const char*, PItemIDList>);
+static_assert(!std::is_convertible_v<PItemIDList, QByteArray>);
+
 TEST(Namespace, NonUtf8NameRoundTripsThroughIdListPathAndRename)
 {
     TempDir dir{"bad\xe9name"};
@@ -92,7 +98,7 @@ TEST(Namespace, NonUtf8NameRoundTripsThroughIdListPathAndRename)
     ShellFolderPtr folder = bindPath(dir.path(), &folderAbs);
     auto all = enumerate(folder, SHCONTF_NONFOLDERS);
     ASSERT_EQ(all.size(), 1u);
-    PItemIDList abs = folderAbs.left(IdListByteSize(folderAbs) - 2) + all.begin()->second.id;
+    PItemIDList abs = ConcatIdLists(folderAbs, all.begin()->second.id);
 
     QByteArray path = PathBytesFromIdList(abs);
     EXPECT_EQ(path, dir.pathBytes() + "/bad\xe9name");
@@ -209,17 +215,16 @@ TEST(Namespace, ForeignItemsThatLeaveTheirFolderHaveNoPath)
     TempDir dir;
     PItemIDList root;
     ASSERT_EQ(SHGetDesktopFolder()->ParseDisplayName(dir.path(), root), S_OK);
-    QByteArray prefix = root.left(IdListByteSize(root) - 2);
     for (QByteArray name : {QByteArray(".."), QByteArray("../etc"), QByteArray("a/b"), QByteArray("x\0y", 3), QByteArray()}) {
-        PItemIDList crafted = prefix + MakeIdItem("F" + name);
+        PItemIDList crafted = ConcatIdLists(root, MakeIdItem("F" + name));
         EXPECT_TRUE(PathBytesFromIdList(crafted).isEmpty()) << name.toHex().constData();
         ShellFolderPtr f;
-        EXPECT_TRUE(Failed(SHGetDesktopFolder()->BindToObject(prefix + MakeIdItem("D" + name), f)));
+        EXPECT_TRUE(Failed(SHGetDesktopFolder()->BindToObject(ConcatIdLists(root, MakeIdItem("D" + name)), f)));
     }
     // A volume item must be an absolute mount point without "..".
     PItemIDList computer;
     SHGetSpecialFolderLocation(CSIDL_DRIVES, computer);
-    PItemIDList vol = computer.left(IdListByteSize(computer) - 2) + MakeIdItem("V/tmp/../etc");
+    PItemIDList vol = ConcatIdLists(computer, MakeIdItem("V/tmp/../etc"));
     EXPECT_TRUE(PathBytesFromIdList(vol).isEmpty());
 }
 
