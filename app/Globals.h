@@ -53,12 +53,16 @@ protected:
     ~TMainFrame() = default;
 };
 
-// What the options dialog asks of the open preview window.
+// What the explorer windows and the options dialog ask of the open preview window.
 class TPreviewHost
 {
 public:
+    // An item became selected in an explorer window's list; `size` is what the listing read.
+    virtual void PreviewFile(const QString& path, bool isFolder, qint64 size) = 0;
+    virtual void ClearPreview() = 0;
+    // An item left an explorer window's list: the file and picture views go.
+    virtual void PreviewItemDeleted() = 0;
     virtual void ApplyPreviewFont() = 0;
-    virtual void ReadPreviewLimit() = 0;
 
 protected:
     ~TPreviewHost() = default;

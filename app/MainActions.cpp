@@ -218,6 +218,7 @@ void TfrmMain::createActions()
     connect(actList, &QAction::triggered, this, [this] { setViewStyle(shellctl::vsList); });
     connect(actDetails, &QAction::triggered, this, [this] { setViewStyle(shellctl::vsReport); });
     connect(actNewWindow, &QAction::triggered, this, &TfrmMain::actNewWindowExecute);
+    connect(actPreview, &QAction::triggered, this, &TfrmMain::actPreviewExecute);
     connect(actBack, &QAction::triggered, this, &TfrmMain::actBackExecute);
     connect(actForward, &QAction::triggered, this, &TfrmMain::actForwardExecute);
     connect(actUp, &QAction::triggered, this, &TfrmMain::actUpExecute);
@@ -226,7 +227,7 @@ void TfrmMain::createActions()
     connect(actTileVert, &QAction::triggered, this, &TfrmMain::actTileVertExecute);
 
     // Commands whose work comes with later parts of the program stay visible and disabled.
-    for (QAction* a : {actCut, actCopy, actPaste, actPreview, actDelete, actRefresh, actZip,
+    for (QAction* a : {actCut, actCopy, actPaste, actDelete, actRefresh, actZip,
                        actUnzip, actExpandDrive, actCollapseDrive, actExpandFolder, actCollapseFolder, actFileFilter,
                        actNoFilter, actConvert})
         setAvailable(a, false);

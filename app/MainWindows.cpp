@@ -5,6 +5,7 @@
 #include "explorer/Child.h"
 #include "explorer/StatusBar.h"
 #include "platform/IconTable.h"
+#include "preview/Preview.h"
 #include "platform/IdListFormat.h"
 #include "shellctl/ShellControls.h"
 
@@ -26,10 +27,7 @@ explorer::TfrmChild* TfrmMain::CreateExplorer()
 
 int TfrmMain::ExplorerCount() const
 {
-    int n = int(m_mdi->subWindowList().size());
-    if (frmPreview)
-        --n;
-    return n;
+    return int(Explorers().size());
 }
 
 std::vector<explorer::TfrmChild*> TfrmMain::Explorers() const
@@ -62,6 +60,37 @@ void TfrmMain::actNewWindowExecute()
     actNewWindow->setEnabled(ExplorerCount() < 4);
     m_mdi->setActiveSubWindow(sub);
     setUpdatesEnabled(true);
+}
+
+QMdiSubWindow* TfrmMain::createPreview()
+{
+    auto* preview = new preview::TfrmPreview;
+    QMdiSubWindow* sub = m_mdi->addSubWindow(preview);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    frmPreview = preview;
+    // Closed by its own close box: the command's mark follows. A window closed by the command
+    // and not yet gone leaves the mark of the one opened since alone.
+    connect(preview, &QObject::destroyed, this, [this] {
+        if (frmMain == this && !frmPreview)
+            actPreview->setChecked(false);
+    });
+    return sub;
+}
+
+void TfrmMain::actPreviewExecute()
+{
+    if (frmPreview) {
+        QWidget* closing = frmPreview;
+        frmPreview = nullptr;
+        actPreview->setChecked(false);
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(closing->parentWidget()))
+            sub->close();
+        return;
+    }
+    actPreview->setChecked(true);
+    QMdiSubWindow* sub = createPreview();
+    sub->showNormal();
+    ArrangeChildren();
 }
 
 void TfrmMain::ChildClosed(explorer::TfrmChild*)

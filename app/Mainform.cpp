@@ -142,6 +142,10 @@ void TfrmMain::FormShow()
     CreateDriveButtons();
     if (PFormSettings1->SettingByName(QStringLiteral("MaxPreviewSize")).AsInteger() == 0)
         PFormSettings1->SettingByName(QStringLiteral("MaxPreviewSize")).SetAsInteger(1000);
+    if (PFormSettings1->SettingByName(QStringLiteral("PreviewOpen")).AsBoolean()) {
+        actPreview->setChecked(true);
+        createPreview()->show();
+    }
     LastArrangement = ' ';
     actExpandFolder->setShortcut(QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Plus)));
     actCollapseFolder->setShortcut(QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Minus)));

@@ -117,6 +117,8 @@ public:
     void actRefreshExecute();
 
     void actNewWindowExecute();
+    // F12: opens the preview window, or closes the one that is open.
+    void actPreviewExecute();
     void actTileHorizExecute();
     void actTileVertExecute();
     void actCascadeExecute();
@@ -151,6 +153,8 @@ private:
     int focusedPane() const;
     void clipboardVerb(const QString& verb);
     void restoreExplorers();
+    // The preview window as a new child of the frame, not yet shown; it becomes frmPreview.
+    QMdiSubWindow* createPreview();
     void updateBackForward();
     // Commands on an explorer window are off while none is open.
     void updateWindowCommands();

@@ -33,6 +33,9 @@ struct MsgBoxRecord {
 };
 void SetMsgBoxRecorder(MsgBoxRecord* last, int answer = IDOK);
 
+// The pictures the preview shows and Convert Graphic converts.
+inline constexpr const char* GraphicExtensions = ".BMP/.JPG/.JPEG/.GIF/.PCX/.PNG/.WMF/.TIF/.TIFF/.ICO/";
+
 using core::ExtensionInList;
 using core::FileExtension;
 using core::JoinPath;

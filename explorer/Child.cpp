@@ -348,6 +348,8 @@ void TfrmChild::List1Exit()
         return;
     m_listFocused = false;
     m_selectedBytes = 0;
+    if (app::TPreviewHost* preview = app::PreviewHost())
+        preview->ClearPreview();
 }
 
 void TfrmChild::ShowMenuHint(const QString& text)
@@ -394,7 +396,7 @@ void TfrmChild::List1SelectItem(int row, bool selected)
     bool folder = d->IsFolder();
     if (selected && frame())
         frame()->SelectionNarrowed(!folder, app::FileExtension(path) == QLatin1String(".ZIP"),
-                                   app::ExtensionInList(path, QString::fromLatin1(GraphicExtensions)));
+                                   app::ExtensionInList(path, QString::fromLatin1(app::GraphicExtensions)));
     // The size read with the listing, never the disk again.
     qint64 size = 0;
     if (!folder) {
@@ -404,12 +406,16 @@ void TfrmChild::List1SelectItem(int row, bool selected)
     m_selectedBytes = qMax<qint64>(0, m_selectedBytes + (selected ? size : -size));
     Status1->SetPanelText(1, SelectionText(List1->SelCount(), m_selectedBytes));
     fitPanels();
+    if (app::TPreviewHost* preview = selected ? app::PreviewHost() : nullptr)
+        preview->PreviewFile(path, folder, size);
 }
 
 void TfrmChild::List1DeleteItem()
 {
-    if (app::frmPreview)
+    if (app::TPreviewHost* preview = app::PreviewHost()) {
+        preview->PreviewItemDeleted();
         Status1->SetPanelText(1, {});
+    }
     // Emptying a list of 100,000 items asks once, not once per item.
     if (!m_diskFreeQueued) {
         m_diskFreeQueued = true;

@@ -25,7 +25,4 @@ int CompareExtensions(const QString& a, const QString& b);
 // filter's ";"-separated patterns (every name when empty) and none of the exclusions.
 qint64 FolderFileBytes(const QString& folder, const QString& filter, const QStringList& exclusions = {});
 
-// Extensions that enable Convert Graphic.
-inline constexpr const char* GraphicExtensions = ".BMP/.JPG/.JPEG/.GIF/.PCX/.PNG/.WMF/.TIF/.TIFF/.ICO/";
-
 } // namespace corvane::explorer

@@ -4,6 +4,7 @@
 #include "ExplorerTexts.h"
 #include "app/Globals.h"
 #include "app/Utility.h"
+#include "preview/Preview.h"
 #include "settings/PFormSettings.h"
 #include "shellctl/ShellControls.h"
 
@@ -52,7 +53,6 @@ void setTextColor(QWidget* w, const QColor& color)
     w->setPalette(pal);
 }
 
-// The preview window's operations, when it is open and has them.
 } // namespace
 
 // --- TFontDialog ---
@@ -276,8 +276,8 @@ void TfrmOptions::cmdSaveClick()
     setting("GridLines").SetAsBoolean(chkGridLines->isChecked());
     setting("ExcludeFolders").SetAsBoolean(chkExcludeFolders->isChecked());
     setting("MaxPreviewSize").SetAsInteger(txtMaxPreview->value());
-    if (app::TPreviewHost* preview = app::PreviewHost())
-        preview->ReadPreviewLimit();
+    // The limit holds for every preview window, also while none is open.
+    preview::ReadPreviewLimit();
 
     // Refilling a huge folder is slow: only when the choice changed.
     if (chkExcludeFolders->isChecked() != m_excludeFoldersAtOpen) {

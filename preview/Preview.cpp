@@ -1,0 +1,475 @@
+#include "Preview.h"
+
+#include "PreviewLoad.h"
+#include "PreviewTexts.h"
+#include "app/Utility.h"
+#include "core/NameCodec.h"
+#include "explorer/Options.h"
+#include "imaging/view/ImageView.h"
+#include "settings/PFormSettings.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFrame>
+#include <QHeaderView>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvane::preview {
+
+qint64 PreviewSizeLimit = 1000 * 1024;
+
+void ReadPreviewLimit()
+{
+    app::TMainFrame* frame = app::MainFrame();
+    if (!frame)
+        return;
+    settings::TPSetting& kilobytes = frame->Settings().SettingByName(QStringLiteral("MaxPreviewSize"));
+    if (kilobytes.AsInteger() == 0)
+        kilobytes.SetAsInteger(1000);
+    PreviewSizeLimit = qint64(kilobytes.AsInteger()) * 1024;
+}
+
+QString PreviewTempFilePath()
+{
+    QString base = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (base.isEmpty())
+        base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (base.isEmpty())
+        return {};
+    const QString folder = app::JoinPath(base, QString::fromLatin1(texts::TempFolder));
+    const QByteArray raw = core::EncodeName(folder);
+    ::mkdir(raw.constData(), 0700);
+    // Only a folder of this user's own that nobody else may write: never a link planted there.
+    struct stat st {};
+    if (::lstat(raw.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 077))
+        return {};
+    return app::JoinPath(folder, QString::fromLatin1(texts::TempFileName));
+}
+
+int OpenPreviewTempFile()
+{
+    const QString path = PreviewTempFilePath();
+    if (path.isEmpty())
+        return -1;
+    return ::open(core::EncodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+}
+
+namespace {
+
+QToolButton* textButton(const char* text, QToolBar* bar)
+{
+    auto* b = new QToolButton(bar);
+    b->setText(QString::fromLatin1(text));
+    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    b->setAutoRaise(true);
+    b->setFixedHeight(app::Scaled(24));
+    bar->addWidget(b);
+    return b;
+}
+
+QToolBar* flatBar(QWidget* parent)
+{
+    auto* bar = new QToolBar(parent);
+    bar->setFixedHeight(app::Scaled(28));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    return bar;
+}
+
+void addLabel(const char* text, QToolBar* bar)
+{
+    bar->addWidget(new QLabel(QString::fromLatin1(text), bar));
+}
+
+} // namespace
+
+TfrmPreview::TfrmPreview(QWidget* parent)
+    : QWidget(parent), RichEdit1(new QTextEdit(this)), Image1(new imaging::TImageView(this)), Grid1(new QTableWidget(this)),
+      WebBrowser1(new QWidget(this)), pnlMedia(new QFrame(this)), m_views(new QWidget(this))
+{
+    setObjectName(QStringLiteral("frmPreview"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QString::fromLatin1(texts::Caption));
+    resize(app::Scaled(480), app::Scaled(400));
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+
+    createToolbars();
+
+    RichEdit1->setReadOnly(true);
+    RichEdit1->setUndoRedoEnabled(false);
+    RichEdit1->setLineWrapMode(QTextEdit::NoWrap);
+    RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    Image1->setBackgroundRole(QPalette::Base);
+    QPalette viewPalette = Image1->palette();
+    viewPalette.setColor(QPalette::Base, Qt::white);
+    Image1->setPalette(viewPalette);
+    pnlMedia->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pnlMedia->setAutoFillBackground(true);
+    pnlMedia->setPalette(white);
+    connect(Image1, &imaging::TImageView::ImageChange, this, &TfrmPreview::Image1ImageChange);
+
+    auto* views = new QVBoxLayout(m_views);
+    views->setContentsMargins(0, 0, 0, 0);
+    views->setSpacing(0);
+    for (QWidget* w : {static_cast<QWidget*>(RichEdit1), static_cast<QWidget*>(Image1), static_cast<QWidget*>(Grid1), WebBrowser1,
+                       static_cast<QWidget*>(pnlMedia)}) {
+        views->addWidget(w);
+        w->hide();
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    for (QToolBar* bar : {toolGraphics, toolText, toolZip, toolMedia}) {
+        layout->addWidget(bar);
+        bar->hide();
+    }
+    layout->addWidget(m_views, 1);
+
+    PFormSettings1 = new settings::TPFormSettings(this);
+    if (app::MainFrame())
+        PFormSettings1->SetSoftwareName(app::MainFrame()->Settings().SoftwareName());
+    PFormSettings1->SetSaveLocation(settings::pslRegistry);
+    for (const char* part : {"Charset", "Color", "Height", "Name", "Pitch", "Size", "Style"})
+        PFormSettings1->AddSetting({}, QStringLiteral("frmPreview.Font.") + QLatin1String(part));
+
+    cboZoom->setCurrentIndex(0);
+    PreviewTempFile = PreviewTempFilePath();
+    ApplyPreviewFont();
+    ReadPreviewLimit();
+}
+
+TfrmPreview::~TfrmPreview() = default;
+
+void TfrmPreview::createToolbars()
+{
+    toolGraphics = flatBar(this);
+    addLabel(texts::ZoomLabel, toolGraphics);
+    cboZoom = new QComboBox(toolGraphics);
+    for (const char* entry : texts::ZoomEntries)
+        cboZoom->addItem(QString::fromLatin1(entry));
+    toolGraphics->addWidget(cboZoom);
+    toolGraphics->addSeparator();
+    pnlImageSize = new QLabel(toolGraphics);
+    pnlImageSize->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pnlImageSize->setMinimumWidth(app::Scaled(130));
+    toolGraphics->addWidget(pnlImageSize);
+    toolGraphics->addSeparator();
+    addLabel(texts::PrintWidthLabel, toolGraphics);
+    spinWidth = new QDoubleSpinBox(toolGraphics);
+    spinWidth->setRange(1, 10);
+    spinWidth->setSingleStep(0.5);
+    spinWidth->setDecimals(1);
+    spinWidth->setValue(3);
+    toolGraphics->addWidget(spinWidth);
+    toolGraphics->addSeparator();
+    cmdGraphicPrint = textButton(texts::GraphicPrint, toolGraphics);
+    toolGraphics->addSeparator();
+    cmdConvert = textButton(texts::Convert, toolGraphics);
+    // Opens the conversion dialog once the program has one.
+    cmdConvert->setEnabled(false);
+    connect(cboZoom, &QComboBox::activated, this, &TfrmPreview::cboZoomClick);
+    connect(cmdGraphicPrint, &QToolButton::clicked, this, &TfrmPreview::cmdGraphicPrintClick);
+
+    toolText = flatBar(this);
+    addLabel(texts::FindLabel, toolText);
+    cboFind = new QComboBox(toolText);
+    cboFind->setEditable(true);
+    // The history is kept by cmdFindClick's own rule, not by the box.
+    cboFind->setInsertPolicy(QComboBox::NoInsert);
+    cboFind->setFixedWidth(app::Scaled(270));
+    toolText->addWidget(cboFind);
+    toolText->addSeparator();
+    Button1 = textButton(texts::FindButton, toolText);
+    toolText->addSeparator();
+    cmdTextPrint = textButton(texts::TextPrint, toolText);
+    connect(Button1, &QToolButton::clicked, this, &TfrmPreview::cmdFindClick);
+    connect(cboFind->lineEdit(), &QLineEdit::returnPressed, this, &TfrmPreview::cmdFindClick);
+    connect(cboFind, &QComboBox::editTextChanged, this, [this] { FindTextChanged = true; });
+    connect(cmdTextPrint, &QToolButton::clicked, this, &TfrmPreview::cmdTextPrintClick);
+
+    toolZip = flatBar(this);
+    cmdPrintZip = textButton(texts::PrintZip, toolZip);
+    toolZip->addSeparator();
+    cmdUnzip = textButton(texts::Unzip, toolZip);
+
+    toolMedia = flatBar(this);
+    addLabel(texts::MediaLabel, toolMedia);
+    Player1 = new QWidget(toolMedia);
+    auto* player = new QHBoxLayout(Player1);
+    player->setContentsMargins(0, 0, 0, 0);
+    for (const char* button : {texts::Play, texts::Pause, texts::Stop}) {
+        auto* b = new QToolButton(Player1);
+        b->setText(QString::fromLatin1(button));
+        b->setEnabled(false);
+        player->addWidget(b);
+    }
+    toolMedia->addWidget(Player1);
+}
+
+void TfrmPreview::PreviewFile(const QString& path, bool isFolder, qint64 size)
+{
+    setUpdatesEnabled(false);
+    ClearPreview();
+    if (!isFolder) {
+        CurrentFile = path;
+        setWindowTitle(QString::fromLatin1(texts::CaptionWithFile) + path);
+        TPreviewRequest request;
+        request.path = path;
+        request.kind = PreviewKindOf(path, size, PreviewSizeLimit);
+        request.limit = PreviewSizeLimit;
+        switch (request.kind) {
+        case TPreviewKind::Picture:
+            // A picture that cannot be read leaves its empty view and toolbar in sight.
+            Image1->Clear();
+            Image1->show();
+            toolGraphics->show();
+            request.zoom = selectedZoom();
+            request.viewSize = viewSize();
+            startLoad(std::move(request));
+            break;
+        case TPreviewKind::Text:
+        case TPreviewKind::Program:
+        case TPreviewKind::Filtered:
+            request.font = RichEdit1->font();
+            startLoad(std::move(request));
+            break;
+        default:
+            // Web pages, documents, spreadsheets, zip listings, PDF and media have no viewer yet.
+            break;
+        }
+    }
+    setUpdatesEnabled(true);
+}
+
+void TfrmPreview::ClearPreview()
+{
+    // A load still running belongs to what was shown before.
+    cancelLoad();
+    setWindowTitle(QString::fromLatin1(texts::Caption));
+    for (QWidget* w : {static_cast<QWidget*>(Image1), static_cast<QWidget*>(Grid1), static_cast<QWidget*>(RichEdit1),
+                       static_cast<QWidget*>(pnlMedia), WebBrowser1, static_cast<QWidget*>(toolGraphics),
+                       static_cast<QWidget*>(toolText), static_cast<QWidget*>(toolZip), static_cast<QWidget*>(toolMedia)})
+        w->hide();
+    if (PdfViewer)
+        PdfViewer->hide();
+}
+
+void TfrmPreview::PreviewItemDeleted()
+{
+    cancelLoad();
+    for (QWidget* w : {static_cast<QWidget*>(Image1), static_cast<QWidget*>(RichEdit1), WebBrowser1, PdfViewer}) {
+        if (w)
+            w->hide();
+    }
+    setWindowTitle(QString::fromLatin1(texts::Caption));
+}
+
+void TfrmPreview::ApplyPreviewFont()
+{
+    if (!app::MainFrame())
+        return;
+    QColor color;
+    const QFont font = explorer::TfrmOptions::StoredPreviewFont(color);
+    // The text view hands its font on to its document as the default for text without a font of its own.
+    RichEdit1->setFont(font);
+    QPalette pal = RichEdit1->palette();
+    pal.setColor(QPalette::Text, color);
+    RichEdit1->setPalette(pal);
+    Grid1->setFont(font);
+    Grid1->horizontalHeader()->setFont(font);
+    Grid1->verticalHeader()->setFont(font);
+}
+
+void TfrmPreview::cancelLoad()
+{
+    m_pending.reset();
+    m_load.reset();
+    ++m_generation;
+}
+
+void TfrmPreview::startLoad(TPreviewRequest request)
+{
+    cancelLoad();
+    m_pending = std::make_unique<TPreviewRequest>(std::move(request));
+    if (m_startQueued)
+        return;
+    m_startQueued = true;
+    QMetaObject::invokeMethod(this, [this] {
+        m_startQueued = false;
+        startPending();
+    }, Qt::QueuedConnection);
+}
+
+void TfrmPreview::startPending()
+{
+    if (!m_pending)
+        return;
+    const quint64 generation = m_generation;
+    m_load.reset(new TPreviewLoad(std::move(*m_pending)));
+    m_pending.reset();
+    connect(m_load.get(), &core::Job::finished, this, [this, generation] { loadFinished(generation); }, Qt::QueuedConnection);
+    m_load->start();
+}
+
+void TfrmPreview::loadFinished(quint64 generation)
+{
+    // A load replaced or cleared since it started has been let go of; its result is dropped.
+    if (generation != m_generation || !m_load)
+        return;
+    const core::JobPtr<TPreviewLoad> load = std::move(m_load);
+    TPreviewResult result = load->takeResult();
+    const TPreviewKind kind = load->request().kind;
+    if (kind == TPreviewKind::Picture) {
+        if (result.ok) {
+            const QSize size = result.picture.size;
+            Image1->SetPicture(std::move(result.picture));
+            pnlImageSize->setText(QString::fromLatin1(texts::ImageSize).arg(size.width()).arg(size.height()));
+        }
+    } else if (result.ok) {
+        QTextDocument* shown = RichEdit1->document();
+        QTextDocument* document = result.document.release();
+        document->setParent(RichEdit1);
+        RichEdit1->setDocument(document);
+        if (shown->parent() == RichEdit1)
+            delete shown;
+        RichEdit1->show();
+        ApplyPreviewFont();
+        toolText->show();
+    }
+    emit PreviewLoaded();
+}
+
+int TfrmPreview::selectedZoom() const
+{
+    return cboZoom->currentIndex() <= 0 ? 0 : cboZoom->currentText().toInt();
+}
+
+QSize TfrmPreview::viewSize() const
+{
+    const int frame = 2 * Image1->frameWidth();
+    return (m_views->size() - QSize(frame, frame)).expandedTo(QSize(1, 1));
+}
+
+void TfrmPreview::cboZoomClick()
+{
+    Image1ImageChange();
+}
+
+void TfrmPreview::Image1ImageChange()
+{
+    const int zoom = selectedZoom();
+    if (zoom == 0)
+        Image1->Fit();
+    else
+        Image1->SetZoom(zoom);
+    wantDetail();
+}
+
+void TfrmPreview::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    if (toolGraphics->isVisible() && selectedZoom() == 0) {
+        Image1->Fit();
+        wantDetail();
+    }
+}
+
+void TfrmPreview::wantDetail()
+{
+    const imaging::Picture& picture = Image1->picture();
+    // Only for the picture on show, not while another file is on its way.
+    if (picture.isNull() || Loading() || !toolGraphics->isVisible() || CurrentFile.isEmpty())
+        return;
+    const QSize shown = (picture.size * Image1->Zoom() / 100).boundedTo(picture.size);
+    if (picture.image.width() >= shown.width() && picture.image.height() >= shown.height())
+        return;
+    TPreviewRequest request;
+    request.path = CurrentFile;
+    request.kind = TPreviewKind::Picture;
+    request.detail = shown;
+    startLoad(std::move(request));
+}
+
+void TfrmPreview::cmdFindClick()
+{
+    const QString text = cboFind->currentText();
+    const QString newest = cboFind->count() > 0 ? cboFind->itemText(0) : QString();
+    if (newest != text) {
+        const bool changed = FindTextChanged;
+        cboFind->insertItem(0, text);
+        cboFind->setEditText(text);
+        FindTextChanged = changed;
+    }
+    if (RichEdit1->isVisible()) {
+        const QTextCursor selection = RichEdit1->textCursor();
+        const QTextCursor found = RichEdit1->document()->find(text, selection.selectionEnd());
+        if (!found.isNull()) {
+            RichEdit1->setFocus();
+            RichEdit1->setTextCursor(found);
+        }
+    } else if (Grid1->isVisible()) {
+        findInGrid(text);
+    }
+}
+
+bool TfrmPreview::findInGrid(const QString& text)
+{
+    if (FindTextChanged) {
+        m_gridNext = 0;
+        FindTextChanged = false;
+    }
+    const int rows = Grid1->rowCount();
+    const qint64 cells = qint64(rows) * Grid1->columnCount();
+    for (qint64 k = m_gridNext; k < cells; ++k) {
+        const int row = int(k % rows);
+        const int column = int(k / rows);
+        const QTableWidgetItem* item = Grid1->item(row, column);
+        if (item && item->text().contains(text, Qt::CaseInsensitive)) {
+            Grid1->setCurrentCell(row, column);
+            m_gridNext = k + 1;
+            return true;
+        }
+    }
+    Grid1->clearSelection();
+    m_gridNext = 0;
+    return false;
+}
+
+void TfrmPreview::cmdTextPrintClick()
+{
+    QPrintDialog dialog(&m_printer, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (RichEdit1->isVisible()) {
+        m_printer.setDocName(QString());
+        RichEdit1->document()->print(&m_printer);
+    }
+}
+
+void TfrmPreview::cmdGraphicPrintClick()
+{
+    QPrintDialog dialog(&m_printer, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    Image1->Print(m_printer, spinWidth->value());
+}
+
+} // namespace corvane::preview

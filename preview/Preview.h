@@ -1,0 +1,136 @@
+#pragma once
+// The preview window: shows the file selected in the current explorer window in the viewer
+// its extension and size call for.
+#include "app/Globals.h"
+#include "core/Job.h"
+
+#include <QPrinter>
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class QComboBox;
+class QDoubleSpinBox;
+class QFrame;
+class QLabel;
+class QTableWidget;
+class QTextEdit;
+class QToolBar;
+class QToolButton;
+
+namespace corvane::imaging {
+class TImageView;
+}
+
+namespace corvane::settings {
+class TPFormSettings;
+}
+
+namespace corvane::preview {
+
+class TPreviewLoad;
+struct TPreviewRequest;
+
+// Bytes; text-like files are previewed only below it. One value for the whole program, kept
+// also while no preview window exists.
+extern qint64 PreviewSizeLimit;
+// Reads "MaxPreviewSize" (kilobytes; 0 is stored as 1000) into PreviewSizeLimit.
+void ReadPreviewLimit();
+
+// Where converted documents are written: a file in a folder of the user's own (the runtime
+// folder, else the cache folder), made private when it does not exist yet.
+QString PreviewTempFilePath();
+// Opens it for writing from the start; never follows a link planted in its place. -1 on failure.
+int OpenPreviewTempFile();
+
+class TfrmPreview : public QWidget, public app::TPreviewHost
+{
+    Q_OBJECT
+public:
+    explicit TfrmPreview(QWidget* parent = nullptr);
+    ~TfrmPreview() override;
+
+    // The views, one above the other, each filling the window when shown.
+    QTextEdit* RichEdit1;
+    imaging::TImageView* Image1;
+    QTableWidget* Grid1;
+    QWidget* WebBrowser1;
+    QWidget* PdfViewer = nullptr;
+    QFrame* pnlMedia;
+
+    QToolBar* toolGraphics;
+    QComboBox* cboZoom;
+    QLabel* pnlImageSize;
+    QDoubleSpinBox* spinWidth;
+    QToolButton* cmdGraphicPrint;
+    QToolButton* cmdConvert;
+
+    QToolBar* toolText;
+    QComboBox* cboFind;
+    QToolButton* Button1;
+    QToolButton* cmdTextPrint;
+
+    QToolBar* toolZip;
+    QToolButton* cmdPrintZip;
+    QToolButton* cmdUnzip;
+
+    QToolBar* toolMedia;
+    QWidget* Player1;
+
+    settings::TPFormSettings* PFormSettings1;
+
+    QString CurrentFile;
+    QString GridMode;
+    bool FindTextChanged = false;
+    bool WordStarted = false;
+    QString PreviewTempFile;
+
+    void PreviewFile(const QString& path, bool isFolder, qint64 size) override;
+    void ClearPreview() override;
+    void PreviewItemDeleted() override;
+    void ApplyPreviewFont() override;
+
+    void cmdFindClick();
+    void cmdTextPrintClick();
+    void cmdGraphicPrintClick();
+    void cboZoomClick();
+    void Image1ImageChange();
+
+    // The printer the Print buttons offer in their dialog.
+    QPrinter& Printer() { return m_printer; }
+    // Whether a file is still being read for the view (tests and the benchmark wait on it).
+    bool Loading() const { return m_load || m_pending; }
+
+signals:
+    // A load ended and its result, if any, is on screen (or was dropped as too old).
+    void PreviewLoaded();
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void createToolbars();
+    // Loads start from the event loop: selecting many items at once starts one load, not one each.
+    void startLoad(TPreviewRequest request);
+    void startPending();
+    void cancelLoad();
+    void loadFinished(quint64 generation);
+    // The picture's zoom needs more pixels than were decoded: read it again at that size.
+    void wantDetail();
+    int selectedZoom() const;
+    QSize viewSize() const;
+    bool findInGrid(const QString& text);
+
+    QWidget* m_views;
+    QPrinter m_printer;
+    std::unique_ptr<TPreviewRequest> m_pending;
+    bool m_startQueued = false;
+    core::JobPtr<TPreviewLoad> m_load;
+    // Every request gets the next number; a result of any other number is too old to show.
+    quint64 m_generation = 0;
+    // Where the next search of the grid goes on: cells counted column by column.
+    qint64 m_gridNext = 0;
+};
+
+} // namespace corvane::preview
