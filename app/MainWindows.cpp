@@ -70,8 +70,8 @@ QMdiSubWindow* TfrmMain::createPreview()
     frmPreview = preview;
     // Closed by its own close box: the command's mark follows. A window closed by the command
     // and not yet gone leaves the mark of the one opened since alone.
-    connect(preview, &QObject::destroyed, this, [this] {
-        if (frmMain == this && !frmPreview)
+    connect(preview, &QObject::destroyed, this, [this, preview] {
+        if (frmMain == this && (!frmPreview || frmPreview == preview))
             actPreview->setChecked(false);
     });
     return sub;

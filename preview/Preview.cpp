@@ -344,11 +344,13 @@ void TfrmPreview::loadFinished(quint64 generation)
             pnlImageSize->setText(QString::fromLatin1(texts::ImageSize).arg(size.width()).arg(size.height()));
         }
     } else if (result.ok) {
+        // The view deletes the document it made itself; those it was given are deleted here.
         QTextDocument* shown = RichEdit1->document();
+        const bool given = shown->parent() == RichEdit1;
         QTextDocument* document = result.document.release();
         document->setParent(RichEdit1);
         RichEdit1->setDocument(document);
-        if (shown->parent() == RichEdit1)
+        if (given)
             delete shown;
         RichEdit1->show();
         ApplyPreviewFont();
