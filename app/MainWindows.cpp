@@ -67,6 +67,7 @@ QMdiSubWindow* TfrmMain::createPreview()
     auto* preview = new preview::TfrmPreview;
     QMdiSubWindow* sub = m_mdi->addSubWindow(preview);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowIcon(actPreview->icon());
     frmPreview = preview;
     // Closed by its own close box: the command's mark follows. A window closed by the command
     // and not yet gone leaves the mark of the one opened since alone.
