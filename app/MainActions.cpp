@@ -433,7 +433,14 @@ void TfrmMain::CreateDriveButtons()
     for (QToolButton* b : DriveButtons)
         delete b;
     DriveButtons.clear();
-    for (const platform::Volume& v : platform::MountedVolumes()) {
+    for (QWidget* gap : m_driveGaps)
+        delete gap;
+    m_driveGaps.clear();
+    for (const platform::Volume& v : platform::DisplayedVolumes()) {
+        auto* gap = new QWidget(ToolBar2);
+        gap->setFixedWidth(Scaled(DriveButtons.empty() ? 4 : 8));
+        ToolBar2->addWidget(gap);
+        m_driveGaps.push_back(gap);
         auto* b = new QToolButton(ToolBar2);
         b->setFont(QApplication::font());
         b->setText(v.shortName);

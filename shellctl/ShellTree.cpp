@@ -9,6 +9,7 @@
 #include "NameEdit.h"
 #include "ShellGuards.h"
 #include "UShConsts.h"
+#include "platform/MountWatch.h"
 #include "platform/Volumes.h"
 #include "platform/IconTable.h"
 #include "platform/IdListFormat.h"
@@ -100,6 +101,8 @@ TCustomShellTree::TCustomShellTree(QWidget* parent)
         }
     });
     connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* cur) { selectionChanged(cur); });
+    // Computer is no folder on disk, so no folder watch sees a volume come or go.
+    connect(&TMountWatch::instance(), &TMountWatch::VolumesChanged, this, &TCustomShellTree::volumesChanged);
 }
 
 TCustomShellTree::~TCustomShellTree()
@@ -597,6 +600,29 @@ void TCustomShellTree::refreshStale(QTreeWidgetItem* item)
     }
 }
 
+void TCustomShellTree::hookStale()
+{
+    if (!m_staleHooked) {
+        m_staleHooked = true;
+        connect(this, &QTreeWidget::itemExpanded, this, &TCustomShellTree::refreshStale);
+    }
+}
+
+void TCustomShellTree::volumesChanged()
+{
+    PItemIDList computer;
+    if (Failed(SHGetSpecialFolderLocation(CSIDL_DRIVES, computer)))
+        return;
+    TShTreeNode* node = NodeOfIdList(computer);
+    if (!node || !node->Filled)
+        return;
+    node->Stale = true;
+    hookStale();
+    // Read now when it shows; a collapsed Computer is read when opened again.
+    if (node->isExpanded())
+        refreshStale(node);
+}
+
 void TCustomShellTree::RefreshTree()
 {
     if (m_drag.Postpone())
@@ -609,10 +635,7 @@ void TCustomShellTree::RefreshTree()
         ResetTree();
         return;
     }
-    if (!m_staleHooked) {
-        m_staleHooked = true;
-        connect(this, &QTreeWidget::itemExpanded, this, &TCustomShellTree::refreshStale);
-    }
+    hookStale();
     BusyCursor busy;
     if (OnFillStart)
         OnFillStart(this);

@@ -392,7 +392,7 @@ TEST(ShellTree, KeyboardMovesHandOverOnceAfterThePause)
 TEST(ShellCombo, ListsDesktopVolumesAndTheChain)
 {
     // A volume of the test's own, with usr/share on it.
-    TempDir dir{"vol/"};
+    TempDir dir{TempDir::InMediaPlace{}, {"vol/"}};
     TmpfsMount vol(dir.pathBytes() + "/vol", "1m");
     ASSERT_TRUE(vol.ok());
     ASSERT_TRUE(QDir().mkpath(dir.filePath("vol/usr/share")));
