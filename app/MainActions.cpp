@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
 #include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
@@ -142,6 +144,58 @@ QIcon driveGlyph(platform::DriveType type)
         return {};
     }
 }
+
+// A drive button: its caption, then its glyph 3 pixels to the right, centred together. The
+// style's own text-beside-icon layout pushes a short caption and the glyph to opposite edges,
+// so the glyph seems to belong to the next button.
+class TDriveButton : public QToolButton
+{
+public:
+    using QToolButton::QToolButton;
+
+    QSize sizeHint() const override
+    {
+        const QSize content = contentSize();
+        return QSize(content.width() + Scaled(12), std::max(content.height() + Scaled(6), QToolButton::sizeHint().height()));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter p(this);
+        QStyleOptionToolButton opt;
+        initStyleOption(&opt);
+        // The frame only: caption and glyph are drawn below.
+        opt.text.clear();
+        opt.icon = QIcon();
+        p.drawComplexControl(QStyle::CC_ToolButton, opt);
+        const QSize content = contentSize();
+        QRect r(QPoint((width() - content.width()) / 2, 0), QSize(content.width(), height()));
+        if (isDown())
+            r.translate(1, 1);
+        const int textWidth = fontMetrics().horizontalAdvance(text());
+        p.drawItemText(QRect(r.left(), 0, textWidth, height()), Qt::AlignLeft | Qt::AlignVCenter, palette(), isEnabled(), text(),
+                       QPalette::ButtonText);
+        if (!icon().isNull()) {
+            const QSize glyph = iconSize();
+            icon().paint(&p, QRect(QPoint(r.right() + 1 - glyph.width(), (height() - glyph.height()) / 2), glyph),
+                         Qt::AlignCenter, isEnabled() ? QIcon::Normal : QIcon::Disabled);
+        }
+    }
+
+private:
+    QSize contentSize() const
+    {
+        const QFontMetrics fm = fontMetrics();
+        int w = fm.horizontalAdvance(text());
+        int h = fm.height();
+        if (!icon().isNull()) {
+            w += Scaled(3) + iconSize().width();
+            h = std::max(h, iconSize().height());
+        }
+        return {w, h};
+    }
+};
 
 } // namespace
 
@@ -425,6 +479,8 @@ void TfrmMain::createToolBars()
     ToolBar2->addWidget(sepDrives);
     lblDrives = new QLabel(QString::fromLatin1(texts::Drives), ToolBar2);
     lblDrives->setMinimumWidth(Scaled(49));
+    // The first button's frame does not touch the label.
+    lblDrives->setContentsMargins(0, 0, Scaled(6), 0);
     ToolBar2->addWidget(lblDrives);
 }
 
@@ -433,24 +489,13 @@ void TfrmMain::CreateDriveButtons()
     for (QToolButton* b : DriveButtons)
         delete b;
     DriveButtons.clear();
-    for (QWidget* gap : m_driveGaps)
-        delete gap;
-    m_driveGaps.clear();
     for (const platform::Volume& v : platform::DisplayedVolumes()) {
-        auto* gap = new QWidget(ToolBar2);
-        gap->setFixedWidth(Scaled(DriveButtons.empty() ? 4 : 8));
-        ToolBar2->addWidget(gap);
-        m_driveGaps.push_back(gap);
-        auto* b = new QToolButton(ToolBar2);
+        auto* b = new TDriveButton(ToolBar2);
         b->setFont(QApplication::font());
         b->setText(v.shortName);
         b->setToolTip(platform::ReadableName(v.mountPoint));
         b->setIcon(driveGlyph(v.type));
-        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        // The glyph stands to the right of the caption.
-        b->setLayoutDirection(Qt::RightToLeft);
         b->setAutoRaise(true);
-        b->setMinimumWidth(Scaled(40));
         QString root = platform::DecodeName(v.mountPoint);
         connect(b, &QToolButton::clicked, this, [root] {
             if (CurShellTree)

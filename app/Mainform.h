@@ -92,8 +92,6 @@ public:
     QPushButton* cmdRun;
     QLabel* lblDrives;
     std::vector<QToolButton*> DriveButtons;
-    // The gaps before the drive buttons, so each glyph stays with its own caption.
-    std::vector<QWidget*> m_driveGaps;
 
     // Commands on the current explorer window (MainCommands.cpp).
     void actCutExecute();
