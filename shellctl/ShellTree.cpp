@@ -785,11 +785,20 @@ void TCustomShellTree::nodeEdited(TShTreeNode* node, const QString& text)
     m_settingText = true;
     node->setText(0, GetDisplayName(parent, renamed, dnInFolder));
     m_settingText = false;
-    m_current.SetIdList(d->AbsIdList());
+    // The window follows only when the renamed folder is the selected one or holds it; a new
+    // folder named below the selection leaves the window where it is.
+    TShTreeNode* selected = SelectedNode();
+    bool holdsSelection = false;
+    for (QTreeWidgetItem* up = selected; up && !holdsSelection; up = up->parent())
+        holdsSelection = up == node;
+    if (!holdsSelection || !selected->Data())
+        return;
+    const PItemIDList abs = selected->Data()->AbsIdList();
+    m_current.SetIdList(abs);
     if (m_list)
-        m_list->Folder().SetIdList(d->AbsIdList());
+        m_list->Folder().SetIdList(abs);
     if (m_combo)
-        m_combo->Location().SetIdList(d->AbsIdList());
+        m_combo->Location().SetIdList(abs);
 }
 
 HResult TCustomShellTree::InvokeNodeVerb(TShTreeNode* node, const QString& verb)
