@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
 #include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
@@ -27,7 +29,16 @@ namespace corvane::app {
 namespace {
 
 // Our own toolbar pictures, for commands that icon themes have no picture for.
-enum class Picture { None, LargeIcons, SmallIcons, List, Details, Filter, NoFilter, TileHoriz, TileVert, Cascade, Unzip, ExpandDrive, CollapseDrive };
+enum class Picture {
+    None, LargeIcons, SmallIcons, List, Details, Filter, NoFilter, TileHoriz, TileVert, Cascade, Unzip, ExpandDrive, CollapseDrive,
+    // Pictures drawn only when the icon theme has none for the command.
+    Cut, Copy, Paste, Back, Forward, Up, Delete, Preview, NewWindow, Refresh, Zip, Plus, Minus, Convert,
+};
+
+bool themeFirst(Picture picture)
+{
+    return picture == Picture::None || picture >= Picture::Cut;
+}
 
 void drawPicture(QPainter& p, Picture picture, int size, const QColor& ink, const QColor& fill)
 {
@@ -93,6 +104,82 @@ void drawPicture(QPainter& p, Picture picture, int size, const QColor& ink, cons
         if (picture == Picture::ExpandDrive)
             p.drawLine(QPointF(6 * u, 5.75 * u), QPointF(6 * u, 10.75 * u));
         break;
+    case Picture::Cut:
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPointF(4.5 * u, 12 * u), 2.5 * u, 2.5 * u);
+        p.drawEllipse(QPointF(11.5 * u, 12 * u), 2.5 * u, 2.5 * u);
+        p.drawLine(QPointF(6 * u, 10 * u), QPointF(12 * u, 1 * u));
+        p.drawLine(QPointF(10 * u, 10 * u), QPointF(4 * u, 1 * u));
+        break;
+    case Picture::Copy:
+        box(1.5, 1.5, 8, 10), box(6.5, 4.5, 8, 10);
+        break;
+    case Picture::Paste:
+        box(2, 2.5, 10, 12.5);
+        p.setBrush(ink);
+        box(4.5, 1, 5, 3);
+        p.setBrush(fill);
+        box(7, 7, 7.5, 8);
+        break;
+    case Picture::Back:
+    case Picture::Forward:
+    case Picture::Up: {
+        // An arrow pointing left, turned for the others.
+        p.save();
+        p.translate(8 * u, 8 * u);
+        p.rotate(picture == Picture::Forward ? 180 : picture == Picture::Up ? 90 : 0);
+        p.setBrush(ink);
+        p.drawPolygon(QPolygonF({{-7 * u, 0}, {-1 * u, -6 * u}, {-1 * u, -2.5 * u}, {7 * u, -2.5 * u}, {7 * u, 2.5 * u},
+                                 {-1 * u, 2.5 * u}, {-1 * u, 6 * u}}));
+        p.restore();
+        break;
+    }
+    case Picture::Delete:
+        p.setPen(QPen(QColor(200, 40, 40, ink.alpha()), 2.2 * u, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(3 * u, 3 * u), QPointF(13 * u, 13 * u));
+        p.drawLine(QPointF(13 * u, 3 * u), QPointF(3 * u, 13 * u));
+        break;
+    case Picture::Preview:
+        box(1.5, 1.5, 10, 13);
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPointF(9.5 * u, 9 * u), 3 * u, 3 * u);
+        p.setPen(QPen(ink, 1.8 * u));
+        p.drawLine(QPointF(11.7 * u, 11.2 * u), QPointF(14.8 * u, 14.5 * u));
+        break;
+    case Picture::NewWindow:
+        box(1.5, 2.5, 13, 11);
+        p.setBrush(ink);
+        box(1.5, 2.5, 13, 2.5);
+        p.setPen(QPen(ink, 1.6 * u));
+        line(5.5, 9.5, 10.5);
+        p.drawLine(QPointF(8 * u, 7 * u), QPointF(8 * u, 12 * u));
+        break;
+    case Picture::Refresh: {
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(ink, 1.6 * u));
+        p.drawArc(QRectF(2.5 * u, 2.5 * u, 11 * u, 11 * u), 60 * 16, 280 * 16);
+        p.setBrush(ink);
+        p.drawPolygon(QPolygonF({{11 * u, 0.5 * u}, {14.5 * u, 4.5 * u}, {9.5 * u, 5.5 * u}}));
+        break;
+    }
+    case Picture::Zip:
+        box(2, 1.5, 12, 13);
+        for (int r = 0; r < 5; ++r)
+            line(r % 2 ? 6.5 : 8, 3 + r * 2, r % 2 ? 8 : 9.5);
+        break;
+    case Picture::Plus:
+    case Picture::Minus:
+        p.setPen(QPen(ink, 2.2 * u));
+        line(2.5, 8, 13.5);
+        if (picture == Picture::Plus)
+            p.drawLine(QPointF(8 * u, 2.5 * u), QPointF(8 * u, 13.5 * u));
+        break;
+    case Picture::Convert:
+        box(1.5, 2.5, 13, 11);
+        p.setBrush(ink);
+        p.drawPolygon(QPolygonF({{3 * u, 12 * u}, {7 * u, 6 * u}, {10 * u, 10 * u}, {11.5 * u, 8.5 * u}, {13 * u, 12 * u}}));
+        p.drawEllipse(QPointF(11 * u, 5.5 * u), 1.2 * u, 1.2 * u);
+        break;
     case Picture::None:
         break;
     }
@@ -103,7 +190,7 @@ void drawPicture(QPainter& p, Picture picture, int size, const QColor& ink, cons
 QIcon toolIcon(const char* themeName, Picture picture)
 {
     const QString name = QString::fromLatin1(themeName);
-    if (picture == Picture::None && !name.isEmpty()) {
+    if (themeFirst(picture) && !name.isEmpty()) {
         for (const QString& candidate : {name, name + QStringLiteral("-symbolic")}) {
             if (QIcon::hasThemeIcon(candidate))
                 return QIcon::fromTheme(candidate);
@@ -143,6 +230,58 @@ QIcon driveGlyph(platform::DriveType type)
     }
 }
 
+// A drive button: its caption, then its glyph 3 pixels to the right, centred together. The
+// style's own text-beside-icon layout pushes a short caption and the glyph to opposite edges,
+// so the glyph seems to belong to the next button.
+class TDriveButton : public QToolButton
+{
+public:
+    using QToolButton::QToolButton;
+
+    QSize sizeHint() const override
+    {
+        const QSize content = contentSize();
+        return QSize(content.width() + Scaled(12), std::max(content.height() + Scaled(6), QToolButton::sizeHint().height()));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter p(this);
+        QStyleOptionToolButton opt;
+        initStyleOption(&opt);
+        // The frame only: caption and glyph are drawn below.
+        opt.text.clear();
+        opt.icon = QIcon();
+        p.drawComplexControl(QStyle::CC_ToolButton, opt);
+        const QSize content = contentSize();
+        QRect r(QPoint((width() - content.width()) / 2, 0), QSize(content.width(), height()));
+        if (isDown())
+            r.translate(1, 1);
+        const int textWidth = fontMetrics().horizontalAdvance(text());
+        p.drawItemText(QRect(r.left(), 0, textWidth, height()), Qt::AlignLeft | Qt::AlignVCenter, palette(), isEnabled(), text(),
+                       QPalette::ButtonText);
+        if (!icon().isNull()) {
+            const QSize glyph = iconSize();
+            icon().paint(&p, QRect(QPoint(r.right() + 1 - glyph.width(), (height() - glyph.height()) / 2), glyph),
+                         Qt::AlignCenter, isEnabled() ? QIcon::Normal : QIcon::Disabled);
+        }
+    }
+
+private:
+    QSize contentSize() const
+    {
+        const QFontMetrics fm = fontMetrics();
+        int w = fm.horizontalAdvance(text());
+        int h = fm.height();
+        if (!icon().isNull()) {
+            w += Scaled(3) + iconSize().width();
+            h = std::max(h, iconSize().height());
+        }
+        return {w, h};
+    }
+};
+
 } // namespace
 
 void TfrmMain::setAvailable(QAction* a, bool on)
@@ -166,32 +305,32 @@ void TfrmMain::createActions()
         Picture picture;
     };
     const Def defs[] = {
-        {&actCut, "&Cut", "Cut", QKeySequence(Qt::CTRL | Qt::Key_X), "edit-cut", Picture::None},
-        {&actCopy, "&Copy", "Copy", QKeySequence(Qt::CTRL | Qt::Key_C), "edit-copy", Picture::None},
-        {&actPaste, "&Paste", "Paste", QKeySequence(Qt::CTRL | Qt::Key_V), "edit-paste", Picture::None},
-        {&actBack, "Back", "Back", {}, "go-previous", Picture::None},
-        {&actForward, "Forward", "Forward", {}, "go-next", Picture::None},
-        {&actUp, "Up", "Up One Level (Backspace)", {}, "go-up", Picture::None},
+        {&actCut, "&Cut", "Cut", QKeySequence(Qt::CTRL | Qt::Key_X), "edit-cut", Picture::Cut},
+        {&actCopy, "&Copy", "Copy", QKeySequence(Qt::CTRL | Qt::Key_C), "edit-copy", Picture::Copy},
+        {&actPaste, "&Paste", "Paste", QKeySequence(Qt::CTRL | Qt::Key_V), "edit-paste", Picture::Paste},
+        {&actBack, "Back", "Back", {}, "go-previous", Picture::Back},
+        {&actForward, "Forward", "Forward", {}, "go-next", Picture::Forward},
+        {&actUp, "Up", "Up One Level (Backspace)", {}, "go-up", Picture::Up},
         {&actLargeIcons, "&Large Icons", "Large Icons", {}, "", Picture::LargeIcons},
         {&actSmallIcons, "&Small Icons", "Small Icons", {}, "", Picture::SmallIcons},
         {&actList, "Lis&t", "List", {}, "", Picture::List},
         {&actDetails, "&Details", "Details", {}, "", Picture::Details},
-        {&actPreview, "&Preview Window", "Preview Window", QKeySequence(Qt::Key_F12), "document-print-preview", Picture::None},
-        {&actDelete, "actDelete", "Delete", {}, "edit-delete", Picture::None},
-        {&actNewWindow, "New", "New Window", QKeySequence(Qt::CTRL | Qt::Key_N), "window-new", Picture::None},
+        {&actPreview, "&Preview Window", "Preview Window", QKeySequence(Qt::Key_F12), "document-print-preview", Picture::Preview},
+        {&actDelete, "actDelete", "Delete", {}, "edit-delete", Picture::Delete},
+        {&actNewWindow, "New", "New Window", QKeySequence(Qt::CTRL | Qt::Key_N), "window-new", Picture::NewWindow},
         {&actCascade, "Cascade", "Cascade", QKeySequence(Qt::CTRL | Qt::Key_D), "", Picture::Cascade},
         {&actTileHoriz, "Tile Horizontal", "Tile Horizontal", QKeySequence(Qt::CTRL | Qt::Key_H), "", Picture::TileHoriz},
         {&actTileVert, "Tile Vertical", "Tile Vertical", QKeySequence(Qt::CTRL | Qt::Key_R), "", Picture::TileVert},
-        {&actRefresh, "&Refresh", "Refresh", QKeySequence(Qt::Key_F5), "view-refresh", Picture::None},
-        {&actZip, "Create &Zip File", "Create Zip File", QKeySequence(Qt::CTRL | Qt::Key_Z), "package-x-generic", Picture::None},
+        {&actRefresh, "&Refresh", "Refresh", QKeySequence(Qt::Key_F5), "view-refresh", Picture::Refresh},
+        {&actZip, "Create &Zip File", "Create Zip File", QKeySequence(Qt::CTRL | Qt::Key_Z), "package-x-generic", Picture::Zip},
         {&actUnzip, "Unzip File", "Unzip File", QKeySequence(Qt::CTRL | Qt::Key_U), "", Picture::Unzip},
         {&actExpandDrive, "E&xpand Drive", "Expand Drive", {}, "", Picture::ExpandDrive},
         {&actCollapseDrive, "C&ollapse Drive", "Collapse Drive", {}, "", Picture::CollapseDrive},
-        {&actExpandFolder, "&Expand Folder", "Expand Folder", {}, "list-add", Picture::None},
-        {&actCollapseFolder, "&Collapse Folder", "Collapse Folder", {}, "list-remove", Picture::None},
+        {&actExpandFolder, "&Expand Folder", "Expand Folder", {}, "list-add", Picture::Plus},
+        {&actCollapseFolder, "&Collapse Folder", "Collapse Folder", {}, "list-remove", Picture::Minus},
         {&actFileFilter, "&File Filter", "File Filter", QKeySequence(Qt::Key_F11), "", Picture::Filter},
         {&actNoFilter, "&No Filter", "No Filter", QKeySequence(Qt::CTRL | Qt::Key_F11), "", Picture::NoFilter},
-        {&actConvert, "Con&vert Graphic", "Convert Graphic", {}, "image-x-generic", Picture::None},
+        {&actConvert, "Con&vert Graphic", "Convert Graphic", {}, "image-x-generic", Picture::Convert},
     };
     for (const Def& d : defs) {
         auto* a = new QAction(QString::fromLatin1(d.caption), this);
@@ -426,6 +565,8 @@ void TfrmMain::createToolBars()
     ToolBar2->addWidget(sepDrives);
     lblDrives = new QLabel(QString::fromLatin1(texts::Drives), ToolBar2);
     lblDrives->setMinimumWidth(Scaled(49));
+    // The first button's frame does not touch the label.
+    lblDrives->setContentsMargins(0, 0, Scaled(6), 0);
     ToolBar2->addWidget(lblDrives);
 }
 
@@ -434,17 +575,13 @@ void TfrmMain::CreateDriveButtons()
     for (QToolButton* b : DriveButtons)
         delete b;
     DriveButtons.clear();
-    for (const platform::Volume& v : platform::MountedVolumes()) {
-        auto* b = new QToolButton(ToolBar2);
+    for (const platform::Volume& v : platform::DisplayedVolumes()) {
+        auto* b = new TDriveButton(ToolBar2);
         b->setFont(QApplication::font());
         b->setText(v.shortName);
         b->setToolTip(platform::ReadableName(v.mountPoint));
         b->setIcon(driveGlyph(v.type));
-        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        // The glyph stands to the right of the caption.
-        b->setLayoutDirection(Qt::RightToLeft);
         b->setAutoRaise(true);
-        b->setMinimumWidth(Scaled(40));
         QString root = platform::DecodeName(v.mountPoint);
         connect(b, &QToolButton::clicked, this, [root] {
             if (CurShellTree)

@@ -308,7 +308,7 @@ TShTreeNode* selectDriveRoot(shellctl::TShellTree* tree)
     const QString path = tree->SelectedPath();
     if (path.isEmpty())
         return nullptr;
-    tree->SelectPath(platform::DecodeName(platform::VolumeRootOf(platform::EncodeName(path))));
+    tree->SelectPath(platform::DecodeName(platform::DisplayedVolumeOf(platform::EncodeName(path))));
     return tree->SelectedNode();
 }
 

@@ -12,6 +12,7 @@
 #include "explorer/Options.h"
 #include "filetools/Encrypt.h"
 #include "platform/Launch.h"
+#include "platform/MountWatch.h"
 #include "platform/Registry.h"
 #include "settings/PFormSettings.h"
 
@@ -140,6 +141,7 @@ void TfrmMain::FormShow()
     actPreview->setChecked(false);
     restoreExplorers();
     CreateDriveButtons();
+    connect(&platform::TMountWatch::instance(), &platform::TMountWatch::VolumesChanged, this, &TfrmMain::CreateDriveButtons);
     if (PFormSettings1->SettingByName(QStringLiteral("MaxPreviewSize")).AsInteger() == 0)
         PFormSettings1->SettingByName(QStringLiteral("MaxPreviewSize")).SetAsInteger(1000);
     if (PFormSettings1->SettingByName(QStringLiteral("PreviewOpen")).AsBoolean()) {

@@ -7,9 +7,6 @@
 
 #include <QLocale>
 #include <algorithm>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 namespace corvane::explorer {
 
@@ -129,45 +126,6 @@ int CompareExtensions(const QString& a, const QString& b)
     if (x == y)
         return 0;
     return x < y ? -1 : 1;
-}
-
-qint64 FolderFileBytes(const QString& folder, const QString& filter, const QStringList& exclusions)
-{
-    if (folder.isEmpty())
-        return 0;
-    // The same patterns and matching as the list's own admission, so the total sums what it shows.
-    QStringList patterns;
-    for (const QString& p : filter.split(QLatin1Char(';'))) {
-        if (!p.isEmpty())
-            patterns << p;
-    }
-    auto admitted = [&](const QString& name) {
-        if (!patterns.isEmpty()
-            && std::none_of(patterns.cbegin(), patterns.cend(),
-                            [&](const QString& p) { return core::FileSpecMatches(name, p); }))
-            return false;
-        return std::none_of(exclusions.cbegin(), exclusions.cend(),
-                            [&](const QString& e) { return MatchesWildcard(name, e); });
-    };
-    QByteArray dir = platform::EncodeName(folder);
-    DIR* d = ::opendir(dir.constData());
-    if (!d)
-        return 0;
-    qint64 sum = 0;
-    while (dirent* e = ::readdir(d)) {
-        if (e->d_type == DT_DIR)
-            continue;
-        const char* n = e->d_name;
-        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
-            continue;
-        if (!admitted(platform::DecodeName(QByteArray(n))))
-            continue;
-        struct stat st;
-        if (::fstatat(::dirfd(d), n, &st, 0) == 0 && !S_ISDIR(st.st_mode))
-            sum += qint64(st.st_size);
-    }
-    ::closedir(d);
-    return sum;
 }
 
 } // namespace corvane::explorer

@@ -21,8 +21,5 @@ QString SelectionText(qint64 count, qint64 bytes);
 QString SortExtension(const QString& path);
 // -1, 0 or 1 by extension, bytewise.
 int CompareExtensions(const QString& a, const QString& b);
-// Bytes of the files (not folders) in a folder that the list admits: the names matching any of the
-// filter's ";"-separated patterns (every name when empty) and none of the exclusions.
-qint64 FolderFileBytes(const QString& folder, const QString& filter, const QStringList& exclusions = {});
 
 } // namespace corvane::explorer

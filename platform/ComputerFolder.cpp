@@ -4,6 +4,7 @@
 #include "NameCodec.h"
 #include "Volumes.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace corvane::platform::folders {
@@ -20,6 +21,12 @@ QString volumeLabel(const QByteArray& mountPoint)
 
 namespace {
 
+bool isShownVolume(const QByteArray& mountPoint)
+{
+    const std::vector<Volume> shown = DisplayedVolumes();
+    return std::any_of(shown.begin(), shown.end(), [&](const Volume& v) { return v.mountPoint == mountPoint; });
+}
+
 class ComputerFolder final : public FolderBase
 {
 public:
@@ -28,7 +35,7 @@ public:
     HResult ParseDisplayName(const QString& displayName, PItemIDList& out) override
     {
         QByteArray mp = EncodeName(displayName);
-        for (const Volume& v : MountedVolumes()) {
+        for (const Volume& v : DisplayedVolumes()) {
             if (v.mountPoint == mp) {
                 out = makeItem(KindVolume, mp);
                 return S_OK;
@@ -41,7 +48,7 @@ public:
     {
         std::vector<PItemIDList> items;
         if (flags & SHCONTF_FOLDERS) {
-            for (const Volume& v : MountedVolumes())
+            for (const Volume& v : DisplayedVolumes())
                 items.push_back(makeItem(KindVolume, v.mountPoint));
         }
         out = std::make_unique<ListEnum>(std::move(items), nullptr);
@@ -69,7 +76,7 @@ protected:
         DriveType t = GetDriveType(it.name);
         if (t == DRIVE_REMOVABLE || t == DRIVE_CDROM)
             a |= SFGAO_REMOVABLE;
-        if ((mask & SFGAO_VALIDATE) && t == DRIVE_NO_ROOT_DIR)
+        if ((mask & SFGAO_VALIDATE) && !isShownVolume(it.name))
             hr = HResultFromErrno(ENOENT);
         return a;
     }

@@ -45,7 +45,7 @@ public:
             parts.append(p);
         }
         QByteArray clean = "/" + parts.join('/');
-        QByteArray root = VolumeRootOf(clean);
+        QByteArray root = DisplayedVolumeOf(clean);
         // The mount table vouches for a volume that may not answer: going to it must not wait.
         struct stat st;
         if (!VolumeMayStall(root) && ::stat(root.constData(), &st) != 0)
@@ -56,7 +56,8 @@ public:
         for (qsizetype i = skip; i < parts.size(); ++i) {
             cur = joinPath(cur, parts[i]);
             int err = 0;
-            char kind = kindOfPath(cur, &err);
+            // A share mounted here but not shown as a volume is still not asked.
+            char kind = IsMountPointThatMayStall(cur) ? char(KindDir) : kindOfPath(cur, &err);
             if (!kind)
                 return HResultFromErrno(err);
             result = concat(result, makeItem(kind, parts[i]));

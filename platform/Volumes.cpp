@@ -5,12 +5,14 @@
 #include <QFile>
 #include <QHash>
 #include <QMutex>
+#include <QSet>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <thread>
@@ -128,6 +130,39 @@ bool isUnder(const QByteArray& path, const QByteArray& mp)
     if (mp == "/")
         return true;
     return path.startsWith(mp) && (path.size() == mp.size() || path.at(mp.size()) == '/');
+}
+
+// Where desktops put what the user mounts: removable media under /media and
+// /run/media/<user>, and anything in the home folder that is not in a hidden folder.
+bool inUserPlace(const QByteArray& mp, const QByteArray& home, const QByteArray& user)
+{
+    if (mp.startsWith("/media/"))
+        return true;
+    if (!user.isEmpty() && mp.startsWith("/run/media/" + user + '/'))
+        return true;
+    if (home.size() > 1 && mp.size() > home.size() && isUnder(mp, home)) {
+        for (const QByteArray& part : mp.mid(home.size() + 1).split('/')) {
+            if (part.startsWith('.'))
+                return false;
+        }
+        return true;
+    }
+    return false;
+}
+
+QByteArray currentHome()
+{
+    QByteArray home = qgetenv("HOME");
+    while (home.size() > 1 && home.endsWith('/'))
+        home.chop(1);
+    return home;
+}
+
+QByteArray currentUser()
+{
+    if (const passwd* pw = ::getpwuid(::getuid()))
+        return QByteArray(pw->pw_name);
+    return {};
 }
 
 struct MountTable {
@@ -291,9 +326,13 @@ SpaceAnswer askedSpace(const QByteArray& root)
 
 } // namespace
 
-std::vector<Volume> ParseMountInfo(const QByteArray& mountinfo)
+std::vector<Volume> ParseMountInfo(const QByteArray& mountinfo, const QByteArray& homeIn, const QByteArray& userIn)
 {
+    const QByteArray home = homeIn.isEmpty() ? currentHome() : homeIn;
+    const QByteArray user = userIn.isEmpty() ? currentUser() : userIn;
     std::vector<Volume> result;
+    // A volume's device with the mount that shows it first; later mounts of it are binds.
+    QSet<QByteArray> devicesShown;
     for (const QByteArray& line : mountinfo.split('\n')) {
         // id parent major:minor root mountpoint options [optional...] - fstype source superoptions
         QList<QByteArray> f = line.split(' ');
@@ -317,6 +356,14 @@ std::vector<Volume> ParseMountInfo(const QByteArray& mountinfo)
             result.erase(same);
         v.shortName = v.mountPoint == "/" ? QStringLiteral("/") : lastComponent(v.mountPoint);
         v.label = v.mountPoint == "/" ? QStringLiteral("File System") : v.shortName;
+        // A bind mount shows a folder of another mount (its root is not the file system's).
+        const bool bindOfFolder = f[3] != "/";
+        v.shown = v.mountPoint == "/" || (!bindOfFolder && inUserPlace(v.mountPoint, home, user));
+        if (v.shown && (v.mountPoint == "/" || !devicesShown.contains(f[2]))) {
+            devicesShown.insert(f[2]);
+        } else {
+            v.shown = false;
+        }
         result.push_back(std::move(v));
     }
     std::sort(result.begin(), result.end(), [](const Volume& a, const Volume& b) {
@@ -329,6 +376,7 @@ std::vector<Volume> ParseMountInfo(const QByteArray& mountinfo)
         root.mountPoint = "/";
         root.shortName = QStringLiteral("/");
         root.label = QStringLiteral("File System");
+        root.shown = true;
         result.insert(result.begin(), root);
     }
     return result;
@@ -339,21 +387,50 @@ std::vector<Volume> MountedVolumes()
     return mountTable()->volumes;
 }
 
+std::vector<Volume> DisplayedVolumes()
+{
+    std::vector<Volume> shown = mountTable()->volumes;
+    std::erase_if(shown, [](const Volume& v) { return !v.shown; });
+    return shown;
+}
+
+bool IsMountPointThatMayStall(const QByteArray& path)
+{
+    const MountTable& t = *mountTable();
+    return std::find(t.stallPoints.begin(), t.stallPoints.end(), path) != t.stallPoints.end();
+}
+
 bool VolumeMayStall(const QByteArray& path)
 {
     return !path.isEmpty() && !stallPointOf(*mountTable(), path).isNull();
 }
 
-QByteArray VolumeRootOf(const QByteArray& path)
+namespace {
+
+QByteArray deepestVolumeOf(const QByteArray& path, bool shownOnly)
 {
     QByteArray best = "/";
     for (const Volume& v : mountTable()->volumes) {
+        if (shownOnly && !v.shown)
+            continue;
         const QByteArray& mp = v.mountPoint;
         bool inside = path == mp || (path.startsWith(mp) && (mp.endsWith('/') || path.at(mp.size()) == '/'));
         if (inside && mp.size() > best.size())
             best = mp;
     }
     return best;
+}
+
+} // namespace
+
+QByteArray VolumeRootOf(const QByteArray& path)
+{
+    return deepestVolumeOf(path, false);
+}
+
+QByteArray DisplayedVolumeOf(const QByteArray& path)
+{
+    return deepestVolumeOf(path, true);
 }
 
 DriveType GetDriveType(const QByteArray& root)

@@ -18,20 +18,31 @@ struct Volume {
     // A network share or a FUSE volume: it may stop answering, so the user-interface thread
     // never waits on it.
     bool mayStall = false;
+    // Shown to the user as a volume (drive buttons, Computer): "/", and mounts where desktops
+    // put the user's media and shares; bind mounts and the system's private mounts are not.
+    // A mount not shown is browsed as a folder of the volume that holds it.
+    bool shown = false;
 };
 
 // The user-relevant mounted volumes, "/" first, then by mount point. Pseudo file systems
 // and mounts of system folders are left out. The list is re-read when the mount table changes.
 // Reading it touches no volume that may stall.
 std::vector<Volume> MountedVolumes();
+// The volumes shown to the user, in the same order.
+std::vector<Volume> DisplayedVolumes();
 // Whether the path lies on a volume that may stop answering: a network share, a FUSE volume
 // (also one left out of the list, such as GVfs's) or an automount point. Touches nothing.
 bool VolumeMayStall(const QByteArray& path);
-// Parses mountinfo text (the format of /proc/self/mountinfo); exposed for tests.
-std::vector<Volume> ParseMountInfo(const QByteArray& mountinfo);
+// Parses mountinfo text (the format of /proc/self/mountinfo); `home` and `user` decide which
+// mounts are shown (the real ones when empty). Exposed for tests.
+std::vector<Volume> ParseMountInfo(const QByteArray& mountinfo, const QByteArray& home = {}, const QByteArray& user = {});
 
 // The mount point of the volume that holds the path ("/" when nothing else does).
 QByteArray VolumeRootOf(const QByteArray& path);
+// The mount point of the shown volume that holds the path ("/" when nothing else does).
+QByteArray DisplayedVolumeOf(const QByteArray& path);
+// Whether the path is the mount point of a volume that may stop answering.
+bool IsMountPointThatMayStall(const QByteArray& path);
 // Drive kind of a volume root; DRIVE_NO_ROOT_DIR when the path is no listed mount point.
 DriveType GetDriveType(const QByteArray& root);
 // Total and free bytes of the volume holding the path; false when the query fails. On a

@@ -5,6 +5,7 @@
 #include "ShellTree.h"
 #include "platform/IconTable.h"
 #include "platform/IdListFormat.h"
+#include "platform/MountWatch.h"
 
 #include <QAbstractItemView>
 #include <QKeyEvent>
@@ -28,6 +29,10 @@ TCustomShellCombo::TCustomShellCombo(QWidget* parent)
 {
     m_location.OnChange = [this](TShellLocator&) { locationChanged(); };
     connect(this, &QComboBox::activated, this, &TCustomShellCombo::chosen);
+    connect(&TMountWatch::instance(), &TMountWatch::VolumesChanged, this, [this] {
+        if (count() > 0)
+            Rebuild();
+    });
 }
 
 std::unique_ptr<TImageComboItem> TCustomShellCombo::CreateItem(int index)

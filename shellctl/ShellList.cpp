@@ -13,6 +13,7 @@
 #include "platform/Clipboard.h"
 #include "platform/FolderListing.h"
 #include "platform/IdListFormat.h"
+#include "platform/MountWatch.h"
 #include "platform/NameCodec.h"
 
 #include <QApplication>
@@ -64,6 +65,13 @@ TCustomShellList::TCustomShellList(QWidget* parent)
     m_model->OnEdited = [this](int row, const QString& text) { return renameItem(row, text); };
     // Cut items are drawn dimmed until they are pasted.
     connect(&CutItems::instance(), &CutItems::changed, this, [this] { CurrentView()->viewport()->update(); });
+    // Computer is no folder on disk: no folder watch sees its volumes come and go.
+    connect(&TMountWatch::instance(), &TMountWatch::VolumesChanged, this, [this] {
+        PItemIDList computer;
+        if (!m_currentAbs.isNull() && Succeeded(SHGetSpecialFolderLocation(CSIDL_DRIVES, computer))
+            && IdListBody(computer) == IdListBody(m_currentAbs))
+            RefreshList();
+    });
     SetMultiSelect(true);
     SetViewStyle(vsIcon);
     ViewStyleChanged();

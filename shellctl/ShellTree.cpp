@@ -9,6 +9,7 @@
 #include "NameEdit.h"
 #include "ShellGuards.h"
 #include "UShConsts.h"
+#include "platform/MountWatch.h"
 #include "platform/Volumes.h"
 #include "platform/IconTable.h"
 #include "platform/IdListFormat.h"
@@ -100,6 +101,8 @@ TCustomShellTree::TCustomShellTree(QWidget* parent)
         }
     });
     connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* cur) { selectionChanged(cur); });
+    // Computer is no folder on disk, so no folder watch sees a volume come or go.
+    connect(&TMountWatch::instance(), &TMountWatch::VolumesChanged, this, &TCustomShellTree::volumesChanged);
 }
 
 TCustomShellTree::~TCustomShellTree()
@@ -597,6 +600,29 @@ void TCustomShellTree::refreshStale(QTreeWidgetItem* item)
     }
 }
 
+void TCustomShellTree::hookStale()
+{
+    if (!m_staleHooked) {
+        m_staleHooked = true;
+        connect(this, &QTreeWidget::itemExpanded, this, &TCustomShellTree::refreshStale);
+    }
+}
+
+void TCustomShellTree::volumesChanged()
+{
+    PItemIDList computer;
+    if (Failed(SHGetSpecialFolderLocation(CSIDL_DRIVES, computer)))
+        return;
+    TShTreeNode* node = NodeOfIdList(computer);
+    if (!node || !node->Filled)
+        return;
+    node->Stale = true;
+    hookStale();
+    // Read now when it shows; a collapsed Computer is read when opened again.
+    if (node->isExpanded())
+        refreshStale(node);
+}
+
 void TCustomShellTree::RefreshTree()
 {
     if (m_drag.Postpone())
@@ -609,10 +635,7 @@ void TCustomShellTree::RefreshTree()
         ResetTree();
         return;
     }
-    if (!m_staleHooked) {
-        m_staleHooked = true;
-        connect(this, &QTreeWidget::itemExpanded, this, &TCustomShellTree::refreshStale);
-    }
+    hookStale();
     BusyCursor busy;
     if (OnFillStart)
         OnFillStart(this);
@@ -762,11 +785,20 @@ void TCustomShellTree::nodeEdited(TShTreeNode* node, const QString& text)
     m_settingText = true;
     node->setText(0, GetDisplayName(parent, renamed, dnInFolder));
     m_settingText = false;
-    m_current.SetIdList(d->AbsIdList());
+    // The window follows only when the renamed folder is the selected one or holds it; a new
+    // folder named below the selection leaves the window where it is.
+    TShTreeNode* selected = SelectedNode();
+    bool holdsSelection = false;
+    for (QTreeWidgetItem* up = selected; up && !holdsSelection; up = up->parent())
+        holdsSelection = up == node;
+    if (!holdsSelection || !selected->Data())
+        return;
+    const PItemIDList abs = selected->Data()->AbsIdList();
+    m_current.SetIdList(abs);
     if (m_list)
-        m_list->Folder().SetIdList(d->AbsIdList());
+        m_list->Folder().SetIdList(abs);
     if (m_combo)
-        m_combo->Location().SetIdList(d->AbsIdList());
+        m_combo->Location().SetIdList(abs);
 }
 
 HResult TCustomShellTree::InvokeNodeVerb(TShTreeNode* node, const QString& verb)

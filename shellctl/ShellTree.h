@@ -149,6 +149,8 @@ private:
     void refreshNode(TShTreeNode* node, TShTreeNode*& remembered, bool shown, const QSet<QByteArray>& reported);
     void rereadNode(TShTreeNode* node, TShTreeNode*& remembered);
     void refreshStale(QTreeWidgetItem* item);
+    void volumesChanged();
+    void hookStale();
     void sortChildren(TShTreeNode* node);
     void deleteNode(QTreeWidgetItem* node);
     void deleteChildren(QTreeWidgetItem* node);

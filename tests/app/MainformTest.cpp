@@ -247,7 +247,7 @@ TEST_F(Frame, HistoryMenuEntriesBelongToTheirWindow)
 
 TEST_F(Frame, ExpandDriveExpandsTheVolumeThatHoldsTheFolder)
 {
-    corvane::test::TempDir dir{"outside/deeper/", "mnt/"};
+    corvane::test::TempDir dir{corvane::test::TempDir::InMediaPlace{}, {"outside/deeper/", "mnt/"}};
     corvane::test::TmpfsMount volume(dir.pathBytes() + "/mnt", "1m");
     ASSERT_TRUE(volume.ok());
     const QString mnt = dir.filePath("mnt");

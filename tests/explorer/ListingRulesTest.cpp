@@ -1,5 +1,4 @@
 #include "explorer/ListingRules.h"
-#include "tests/support/TempDir.h"
 
 #include <QLocale>
 #include <gtest/gtest.h>
@@ -57,18 +56,4 @@ TEST(ListingRules, ExtensionsAndFolderBytes)
     EXPECT_LT(CompareExtensions("x.bmp", "a.txt"), 0);
     EXPECT_EQ(CompareExtensions("x.TXT", "a.txt"), 0);
     EXPECT_GT(CompareExtensions("x.txt", "noext"), 0);
-
-    corvane::test::TempDir dir;
-    dir.addFile("A.TXT", QByteArray(1000, 'a'));
-    dir.addFile("b.doc", QByteArray(500, 'b'));
-    dir.addFile(".hidden", QByteArray(7, 'h'));
-    dir.addFile("sub/inner.txt", QByteArray(99, 'i'));
-    EXPECT_EQ(FolderFileBytes(dir.path(), ""), 1507);
-    EXPECT_EQ(FolderFileBytes(dir.path(), "*.txt"), 1000);
-    // The list's rules: glob matching ("a.txt.txt" is a *.txt), ";" joins patterns, exclusions drop.
-    dir.addFile("c.txt.txt", QByteArray(2000, 'c'));
-    EXPECT_EQ(FolderFileBytes(dir.path(), "*.txt"), 3000);
-    EXPECT_EQ(FolderFileBytes(dir.path(), "*.txt;*.doc"), 3500);
-    EXPECT_EQ(FolderFileBytes(dir.path(), "*.txt;*.doc", {"c*"}), 1500);
-    EXPECT_EQ(FolderFileBytes("/no/such/folder", ""), 0);
 }

@@ -38,6 +38,33 @@ TEST(Volumes, MountInfoKeepsUserVolumesAndDropsPseudoOnes)
     EXPECT_EQ(v[4].type, DRIVE_RAMDISK);
 }
 
+TEST(Volumes, ShownAreTheVolumesADesktopUserSees)
+{
+    const QByteArray info =
+        "21 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+        "22 21 8:17 / /media/usb\\040stick rw - vfat /dev/sdb1 rw\n"
+        "23 21 8:33 / /run/media/ann/DISK rw - ext4 /dev/sdc1 rw\n"
+        "24 21 8:49 / /run/media/bob/OTHER rw - ext4 /dev/sdd1 rw\n"
+        "25 21 0:40 / /home/ann/remote rw - fuse.sshfs ann@host: rw\n"
+        "26 21 0:41 / /home/ann/.cache/doc rw - fuse.portal portal rw\n"
+        "27 21 0:42 / /home/ann/.local/mnt rw - ext4 /dev/sde1 rw\n"
+        "28 21 0:43 / /home/annex/x rw - ext4 /dev/sdf1 rw\n"
+        "29 21 0:9 / /mnt/share rw - cifs //server/share rw\n"
+        "30 21 0:44 / /tmp/private ro - tmpfs tmpfs ro,size=4k\n"
+        "31 21 8:17 /photos /home/ann/photos rw - vfat /dev/sdb1 rw\n"
+        "32 21 8:17 / /home/ann/usb-again rw - vfat /dev/sdb1 rw\n"
+        "33 21 8:1 / /media/root-again rw - ext4 /dev/sda1 rw\n";
+    std::vector<Volume> all = ParseMountInfo(info, "/home/ann", "ann");
+    QByteArrayList shown;
+    for (const Volume& v : all) {
+        if (v.shown)
+            shown.push_back(v.mountPoint);
+    }
+    EXPECT_EQ(shown, (QByteArrayList{"/", "/home/ann/remote", "/media/usb stick", "/run/media/ann/DISK"}));
+    // What is not shown is still a volume for the rules about a folder's drive.
+    EXPECT_TRUE(std::any_of(all.begin(), all.end(), [](const Volume& v) { return v.mountPoint == "/tmp/private"; }));
+}
+
 TEST(Volumes, RootIsAlwaysThereAndEveryPathHasItsVolume)
 {
     EXPECT_EQ(ParseMountInfo("").front().mountPoint, "/");

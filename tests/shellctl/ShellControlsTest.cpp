@@ -18,6 +18,7 @@
 #include <QTreeView>
 #include <QTest>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 using namespace corvane::shellctl;
@@ -341,11 +342,34 @@ TEST(ShellTree, NewFoldersGetUniqueNames)
     TempDir dir{"New Folder/", "New Folder (2)/"};
     EXPECT_EQ(TCustomShellTree::CreateUniqueFolder(dir.path(), nullptr), "New Folder (3)");
     EXPECT_TRUE(QFileInfo(dir.filePath("New Folder (3)")).isDir());
-    TShellTree tree;
-    tree.SelectPath(dir.path());
-    EXPECT_TRUE(tree.CreateNewFolder());
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* tree = new TShellTree(&window);
+    auto* list = new TShellList(&window);
+    auto* combo = new TShellCombo(&window);
+    for (QWidget* w : std::initializer_list<QWidget*>{combo, tree, list})
+        layout->addWidget(w);
+    tree->SetShellList(list);
+    combo->SetShellTree(tree);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    tree->SelectPath(dir.path());
+    EXPECT_TRUE(tree->CreateNewFolder());
     EXPECT_TRUE(QFileInfo(dir.filePath("New Folder (4)")).isDir());
-    EXPECT_TRUE(tree.Editing());
+    ASSERT_TRUE(tree->Editing());
+    // Naming the new folder leaves the whole window on the folder that holds it.
+    QLineEdit* editor = nullptr;
+    for (QLineEdit* e : tree->viewport()->findChildren<QLineEdit*>())
+        editor = e->isVisible() ? e : editor;
+    ASSERT_TRUE(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, "named");
+    QTest::keyClick(editor, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(dir.filePath("named")).isDir(); }));
+    EXPECT_EQ(tree->SelectedPath(), dir.path());
+    EXPECT_EQ(list->Folder().Path(), dir.path());
+    EXPECT_EQ(combo->Location().Path(), dir.path());
 }
 
 TEST(ShellTree, RefreshDropsVanishedFoldersAndSelectsTheParent)
@@ -392,7 +416,7 @@ TEST(ShellTree, KeyboardMovesHandOverOnceAfterThePause)
 TEST(ShellCombo, ListsDesktopVolumesAndTheChain)
 {
     // A volume of the test's own, with usr/share on it.
-    TempDir dir{"vol/"};
+    TempDir dir{TempDir::InMediaPlace{}, {"vol/"}};
     TmpfsMount vol(dir.pathBytes() + "/vol", "1m");
     ASSERT_TRUE(vol.ok());
     ASSERT_TRUE(QDir().mkpath(dir.filePath("vol/usr/share")));

@@ -57,7 +57,7 @@ TEST(ShellRecords, ListDataTextsAndVolumeRoots)
     auto computer = std::make_shared<TShListFolder>();
     ASSERT_EQ(corvane::platform::SHGetSpecialFolderLocation(corvane::platform::CSIDL_DRIVES, computer->AbsIdList), corvane::platform::S_OK);
     ASSERT_EQ(BindToFolder(computer->AbsIdList, computer->IShf), corvane::platform::S_OK);
-    TempDir volumes{"vol/"};
+    TempDir volumes{TempDir::InMediaPlace{}, {"vol/"}};
     TmpfsMount vol(volumes.pathBytes() + "/vol", "1m");
     ASSERT_TRUE(vol.ok());
     ASSERT_EQ(computer->IShf->ParseDisplayName(volumes.filePath("vol"), rel), corvane::platform::S_OK);
@@ -76,7 +76,7 @@ TEST(ShellRecords, TreeDataPathsAndRename)
     EXPECT_FALSE(root.CanRename());
     EXPECT_EQ(root.Path(), "");
     // Computer, a volume of the test's own, a folder on it.
-    TempDir volumes{"vol/"};
+    TempDir volumes{TempDir::InMediaPlace{}, {"vol/"}};
     TmpfsMount vol(volumes.pathBytes() + "/vol", "1m");
     ASSERT_TRUE(vol.ok());
     volumes.addFolder("vol/usr");

@@ -4,6 +4,7 @@
 #include "WatchWindows.h"
 #include "tests/support/StallFs.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TmpfsMount.h"
 #include "tests/support/TreeNodes.h"
 
 #include <QDir>
@@ -189,4 +190,30 @@ TEST(TreeRefresh, CollapsedFolderIsUpToDateWhenReportedOrOpenedAgain)
     w.Tree->RefreshTree();
     c->setExpanded(true);
     EXPECT_EQ(ChildNames(c), (QStringList{"new", "z"}));
+}
+
+// Computer is no folder on disk: a volume mounted or unmounted shows in the tree and the list
+// showing Computer without F5, and a private mount elsewhere never shows.
+TEST(TreeRefresh, VolumesComeAndGoInComputer)
+{
+    TempDir media{TempDir::InMediaPlace{}, {"shown-volume/"}};
+    TempDir elsewhere{"private-mount/"};
+    WatchWindow w(true);
+    w.Tree->SelectPath(QStringLiteral("/"));
+    QTreeWidgetItem* computer = w.Tree->currentItem() ? w.Tree->currentItem()->parent() : nullptr;
+    ASSERT_TRUE(computer);
+    w.Tree->setCurrentItem(computer);
+    computer->setExpanded(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !ListNames(w.List).isEmpty(); }, 30000));
+    {
+        TmpfsMount shown(media.pathBytes() + "/shown-volume", "1m");
+        TmpfsMount hidden(elsewhere.pathBytes() + "/private-mount", "4k");
+        ASSERT_TRUE(shown.ok() && hidden.ok());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return childNamed(computer, "shown-volume") != nullptr; }, 30000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ListNames(w.List).contains("shown-volume"); }, 30000));
+        EXPECT_EQ(childNamed(computer, "private-mount"), nullptr);
+        EXPECT_FALSE(ListNames(w.List).contains("private-mount"));
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return childNamed(computer, "shown-volume") == nullptr; }, 30000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !ListNames(w.List).contains("shown-volume"); }, 30000));
 }

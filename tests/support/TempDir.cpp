@@ -20,6 +20,30 @@ TempDir::TempDir()
 TempDir::TempDir(std::initializer_list<QByteArray> entries)
     : TempDir()
 {
+    addEntries(entries);
+}
+
+namespace {
+
+QString mediaPlace()
+{
+    const QString place = QStringLiteral("/media/corvane-tests");
+    QDir().mkpath(place);
+    return place + QStringLiteral("/XXXXXX");
+}
+
+} // namespace
+
+TempDir::TempDir(InMediaPlace, std::initializer_list<QByteArray> entries)
+    : m_dir(mediaPlace())
+{
+    if (!m_dir.isValid())
+        throw std::runtime_error("cannot create a folder under /media");
+    addEntries(entries);
+}
+
+void TempDir::addEntries(std::initializer_list<QByteArray> entries)
+{
     for (const QByteArray& e : entries) {
         if (e.endsWith('/'))
             addFolder(e.chopped(1));

@@ -15,6 +15,9 @@ public:
     ~TempDir();
     // Entries ending in "/" are folders, others files; names are raw bytes, relative to the root.
     explicit TempDir(std::initializer_list<QByteArray> entries);
+    // The same in a place where desktops show what is mounted as a volume (under /media).
+    struct InMediaPlace {};
+    TempDir(InMediaPlace, std::initializer_list<QByteArray> entries = {});
 
     QString path() const { return m_dir.path(); }
     QByteArray pathBytes() const;
@@ -25,6 +28,8 @@ public:
     void addSymlink(const QByteArray& relName, const QByteArray& target);
 
 private:
+    void addEntries(std::initializer_list<QByteArray> entries);
+
     QTemporaryDir m_dir;
 };
 
