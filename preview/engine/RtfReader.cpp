@@ -773,7 +773,11 @@ void ReadRtf(QByteArrayView bytes, QTextDocument& document)
     const bool undo = document.isUndoRedoEnabled();
     document.setUndoRedoEnabled(false);
     document.clear();
+    // One edit block: the layout hears of the whole document once, not of every run.
+    QTextCursor edit(&document);
+    edit.beginEditBlock();
     Reader(bytes, document).run();
+    edit.endEditBlock();
     document.setUndoRedoEnabled(undo);
 }
 
