@@ -94,20 +94,19 @@ char16_t CodePageDecoder::charOf(int codePage, unsigned char byte)
     return page(codePage).table[byte];
 }
 
-void CodePageDecoder::append(int codePage, QByteArrayView bytes, QString& out)
+QString CodePageDecoder::feed(int codePage, char byte)
 {
     Page& p = page(codePage);
-    if (p.decoder) {
-        out += p.decoder->decode(bytes);
-        // A lead byte cut off at the end must not swallow the next run's first byte.
+    if (!p.decoder)
+        return QString(QChar(p.table[static_cast<unsigned char>(byte)]));
+    return p.decoder->decode(QByteArrayView(&byte, 1));
+}
+
+void CodePageDecoder::reset(int codePage)
+{
+    Page& p = page(codePage);
+    if (p.decoder)
         p.decoder->resetState();
-        return;
-    }
-    const qsizetype start = out.size();
-    out.resize(start + bytes.size());
-    QChar* dst = out.data() + start;
-    for (const char c : bytes)
-        *dst++ = QChar(p.table[static_cast<unsigned char>(c)]);
 }
 
 } // namespace corvane::preview

@@ -30,8 +30,11 @@ public:
     bool isSingleByte(int codePage);
     // The character of one byte of a single-byte page.
     char16_t charOf(int codePage, unsigned char byte);
-    // Appends bytes of the page to `out`; an unknown page reads as Windows-1252.
-    void append(int codePage, QByteArrayView bytes, QString& out);
+    // Feeds one byte of a page with lead bytes; empty while the byte is the lead of a character
+    // not yet complete.
+    QString feed(int codePage, char byte);
+    // Forgets a lead byte fed before.
+    void reset(int codePage);
 
 private:
     struct Page

@@ -198,7 +198,8 @@ private:
 
     void textByte(unsigned char b);
     void textChar(char16_t c);
-    void flushBytes();
+    void dropLead();
+    void feedByte(int page, unsigned char b);
     void flushRun();
     void endParagraph();
     void finishDocument();
@@ -217,8 +218,7 @@ private:
     int m_deff = -1;
 
     CodePageDecoder m_codePages;
-    QByteArray m_bytes; // pending bytes of a code page with lead bytes
-    int m_bytesPage = 0;
+    int m_leadPage = 0; // the code page whose decoder holds a lead byte
 
     QString m_run;
     CharProps m_runProps;
@@ -238,11 +238,11 @@ void Reader::run()
         const char c = *m_p++;
         switch (c) {
         case '{':
-            flushBytes();
+            dropLead();
             openGroup();
             break;
         case '}':
-            flushBytes();
+            dropLead();
             if (m_started)
                 closeGroup();
             if (m_started && m_stack.empty())
@@ -273,7 +273,7 @@ void Reader::run()
 
 void Reader::finishDocument()
 {
-    flushBytes();
+    dropLead();
     flushRun();
     QTextBlockFormat block = m_cursor.blockFormat();
     block.setAlignment(top().align);
@@ -347,7 +347,7 @@ void Reader::controlWord()
     }
     if (skipping())
         return;
-    flushBytes();
+    dropLead();
     if (m_ucSkip > 0) {
         --m_ucSkip;
         return;
@@ -390,7 +390,7 @@ void Reader::controlSymbol(char c)
         return;
     }
     if (c == '\r' || c == '\n') {
-        flushBytes();
+        dropLead();
         endParagraph();
         return;
     }
@@ -655,39 +655,45 @@ void Reader::textByte(unsigned char b)
         return;
     }
     if (dest == Dest::FontTable && b == ';') {
-        flushBytes();
+        dropLead();
         commitFontName();
         return;
     }
+    const int page = codePage();
+    if (m_leadPage != 0) {
+        // Any byte completes a lead byte, also one in the ASCII range.
+        if (m_leadPage == page) {
+            feedByte(page, b);
+            return;
+        }
+        dropLead();
+    }
     if (b < 0x80) {
-        flushBytes();
         if (b >= 0x20)
             textChar(char16_t(b));
         else if (b == '\t')
             textChar(u'\t');
         return;
     }
-    const int page = codePage();
-    if (m_codePages.isSingleByte(page)) {
-        flushBytes();
+    if (m_codePages.isSingleByte(page))
         textChar(m_codePages.charOf(page, b));
-        return;
-    }
-    if (!m_bytes.isEmpty() && m_bytesPage != page)
-        flushBytes();
-    m_bytesPage = page;
-    m_bytes.append(char(b));
+    else
+        feedByte(page, b);
 }
 
-void Reader::flushBytes()
+void Reader::feedByte(int page, unsigned char b)
 {
-    if (m_bytes.isEmpty())
-        return;
-    QString chars;
-    m_codePages.append(m_bytesPage, m_bytes, chars);
-    m_bytes.clear();
-    for (const QChar c : std::as_const(chars))
+    const QString chars = m_codePages.feed(page, char(b));
+    m_leadPage = chars.isEmpty() ? page : 0;
+    for (const QChar c : chars)
         textChar(c.unicode());
+}
+
+void Reader::dropLead()
+{
+    if (m_leadPage != 0)
+        m_codePages.reset(m_leadPage);
+    m_leadPage = 0;
 }
 
 void Reader::textChar(char16_t c)

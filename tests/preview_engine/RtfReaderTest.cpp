@@ -84,6 +84,7 @@ TEST(RtfReader, ReadsText)
         {"hex bytes in the default page", "{\\rtf1\\ansi caf\\'e9 \\'80}", u"café €"_s},
         {"hex bytes in the document's page", "{\\rtf1\\ansi\\ansicpg1251 \\'c0\\'e1\\'e2}", u"Абв"_s},
         {"hex bytes in a page with lead bytes", "{\\rtf1\\ansi\\ansicpg932 \\'82\\'a0\\'82\\'a2x}", u"あいx"_s},
+        {"trail bytes in the ASCII range", "{\\rtf1\\ansicpg932 \\'83A\\'83\\\\x}", u"アソx"_s},
         {"hex bytes in the font's character set",
          "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset161 Arial Greek;}}\\f0 \\'e1{\\f1 \\'e1}}", u"áα"_s},
         {"uppercase and short hex", "{\\rtf1 \\'C9\\'4}", u"É"_s},
