@@ -41,6 +41,15 @@ QByteArray PictureRtf()
     return rtf + "}after}";
 }
 
+// The worst cases for the document: a paragraph, or a change of format, every few bytes.
+QByteArray Repeated(const QByteArray& body, const QByteArray& header = "\\ansi ")
+{
+    QByteArray rtf = "{\\rtf1" + header;
+    while (rtf.size() < kSize)
+        rtf += body;
+    return rtf + "}";
+}
+
 QByteArray PlainText(const QByteArray& line)
 {
     QByteArray text;
@@ -95,6 +104,11 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     benchmark::RegisterBenchmark("ReadRtf/word_processor_1MB", BM_ReadRtf, WordProcessorRtf())->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("ReadRtf/picture_1MB", BM_ReadRtf, PictureRtf())->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("ReadRtf/paragraphs_1MB", BM_ReadRtf, Repeated("\\par "))->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("ReadRtf/format_changes_1MB", BM_ReadRtf, Repeated("{\\b a}{\\i b}"))
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("ReadRtf/shift_jis_1MB", BM_ReadRtf, Repeated("\\'82\\'a0\\'83A", "\\ansi\\ansicpg932 "))
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("ReadRtfAndLayOut/word_processor_1MB", BM_ReadRtfAndLayOut)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("DecodePlainText/utf8_1MB", BM_DecodePlainText,
                                  PlainText("Grüße, café and plain ASCII text on a line of its own.\n"))

@@ -21,8 +21,6 @@ namespace {
 
 // A version resource is at most 64 KB: its length field has 16 bits.
 constexpr std::uint32_t kMaxVersionBytes = 0xFFFF;
-// Windows refuses images with more sections; the table stays small.
-constexpr std::uint32_t kMaxSections = 96;
 constexpr std::uint32_t kRtVersion = 16;
 
 // Reads `size` bytes at `offset` into `out`; false when any of them lies past the end.
@@ -68,7 +66,7 @@ QByteArray VersionResource(const ReadAt& read)
         return {};
     const std::uint32_t sectionCount = U16(b, 6);
     const std::uint32_t optionalSize = U16(b, 20);
-    if (sectionCount == 0 || sectionCount > kMaxSections)
+    if (sectionCount == 0)
         return {};
     const std::uint64_t optionalAt = std::uint64_t(pe) + 24;
     QByteArray opt;

@@ -203,6 +203,7 @@ private:
     void flushRun();
     void endParagraph();
     void finishDocument();
+    void setAlignment(Qt::Alignment align);
     void commitFontName();
     int codePage() const;
     QTextCharFormat charFormat(const CharProps& props) const;
@@ -220,6 +221,7 @@ private:
     CodePageDecoder m_codePages;
     int m_leadPage = 0; // the code page whose decoder holds a lead byte
 
+    Qt::Alignment m_blockAlign; // of the paragraph being read; none set yet
     QString m_run;
     CharProps m_runProps;
 
@@ -275,9 +277,7 @@ void Reader::finishDocument()
 {
     dropLead();
     flushRun();
-    QTextBlockFormat block = m_cursor.blockFormat();
-    block.setAlignment(top().align);
-    m_cursor.setBlockFormat(block);
+    setAlignment(top().align);
 }
 
 void Reader::openGroup()
@@ -725,11 +725,25 @@ void Reader::endParagraph()
 {
     if (top().dest != Dest::Text)
         return;
-    flushRun();
+    if (top().align != m_blockAlign) {
+        flushRun();
+        setAlignment(top().align);
+    }
+    // Inserted with the run, the separator starts a paragraph that takes this one's format.
+    if (m_run.isEmpty())
+        m_runProps = top().chars;
+    m_run.append(QChar::ParagraphSeparator);
+}
+
+void Reader::setAlignment(Qt::Alignment align)
+{
+    // Setting a block's format costs as much as inserting it: only when it changes.
+    if (align == m_blockAlign)
+        return;
     QTextBlockFormat block = m_cursor.blockFormat();
-    block.setAlignment(top().align);
+    block.setAlignment(align);
     m_cursor.setBlockFormat(block);
-    m_cursor.insertBlock();
+    m_blockAlign = align;
 }
 
 void Reader::commitFontName()
