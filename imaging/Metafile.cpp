@@ -351,6 +351,16 @@ public:
         }
     }
 
+    // Saves the file left open are closed before the painter ends.
+    void Finish()
+    {
+        while (!m_stack.empty()) {
+            m_stack.pop_back();
+            m_p.restore();
+        }
+        m_p.end();
+    }
+
     void SetWindowOrg(QPointF p) { s.wOrg = Clamp(p); }
     void SetWindowExt(QPointF p)
     {
@@ -918,7 +928,7 @@ Picture RenderWmf(Bytes b, QSize need, const std::atomic_bool* cancel)
             break;
         }
     }
-    painter.end();
+    pl.Finish();
     return {std::move(image), size};
 }
 
@@ -1194,7 +1204,7 @@ Picture RenderEmf(Bytes b, QSize need, const std::atomic_bool* cancel)
             break;
         }
     }
-    painter.end();
+    pl.Finish();
     return {std::move(image), size};
 }
 

@@ -161,7 +161,10 @@ Picture ReadWithQt(const QByteArray& bytes, const char* format, bool scalable, Q
     QImage image = reader.read();
     if (image.isNull() || Cancelled(cancel))
         return {};
-    return {std::move(image), full};
+    // What a whole decoding gives is the picture: a GIF's screen or an icon's directory may
+    // announce another size than the image they hold.
+    const QSize size = decode == full ? image.size() : full;
+    return {std::move(image), size};
 }
 
 } // namespace
