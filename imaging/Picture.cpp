@@ -109,6 +109,23 @@ bool ReadRegularFile(const QString& path, QByteArray& out, const std::atomic_boo
     }
 }
 
+// libpng allocates a chunk's declared length before it reads the chunk: a few bytes claiming
+// gigabytes would take them. The bytes end before the first chunk that runs past them.
+QByteArray WithinPngChunks(QByteArray bytes)
+{
+    qsizetype at = 8;
+    while (at + 12 <= bytes.size()) {
+        const auto* p = reinterpret_cast<const uchar*>(bytes.constData() + at);
+        const quint32 length = (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | p[3];
+        if (length > quint32(bytes.size() - at - 12)) {
+            bytes.truncate(at);
+            break;
+        }
+        at += 12 + qsizetype(length);
+    }
+    return bytes;
+}
+
 QSize FitInside(QSize picture, QSize box)
 {
     return picture.scaled(box, Qt::KeepAspectRatio);
@@ -184,7 +201,7 @@ Picture DecodePicture(const QByteArray& bytes, const QString& extension, QSize n
     case Decoder::Jpeg:
         return ReadWithQt(bytes, "jpeg", true, need, cancel);
     case Decoder::Png:
-        return ReadWithQt(bytes, "png", false, need, cancel);
+        return ReadWithQt(WithinPngChunks(bytes), "png", false, need, cancel);
     case Decoder::Tiff:
         return ReadWithQt(bytes, "tiff", false, need, cancel);
     case Decoder::Gif:

@@ -194,3 +194,21 @@ TEST(Picture, HugeJpegDecodesReducedWithItsTrueSize)
     EXPECT_LE(qint64(whole.image.width()) * whole.image.height() * 4, kMaxImageBytes);
     EXPECT_EQ(whole.image.size(), QSize(9000, 6750));
 }
+
+// A GIF whose screen is wider than its only image: what is shown is what was decoded, and the
+// size says so.
+TEST(Picture, SizeIsWhatAWholeDecodingGives)
+{
+    TempDir dir;
+    ASSERT_TRUE(Pattern(24, 16).save(dir.filePath("a.png")));
+    ASSERT_EQ(runShell("cd '" + dir.path() + "' && convert a.png a.gif"), 0);
+    QFile f(dir.filePath("a.gif"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QByteArray gif = f.readAll();
+    gif[6] = char(0xEA), gif[7] = char(0xFF);
+    const Picture p = DecodePicture(gif, ".gif");
+    if (!p.isNull()) {
+        EXPECT_EQ(p.size, p.image.size());
+        EXPECT_FALSE(p.isReduced());
+    }
+}
