@@ -2,7 +2,7 @@
 // a hostile file must neither crash nor run away.
 #include "imaging/Metafile.h"
 
-#include <QGuiApplication>
+#include "tests/fuzz/FuzzGuiApp.h"
 
 #include <cstdint>
 
@@ -10,11 +10,7 @@ using namespace corvane::imaging;
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    // Text needs fonts, and fonts need the application object.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Qt's warnings about broken input would drown the fuzzer's own output.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    static QGuiApplication app(*argc, *argv);
+    StartFuzzGuiApp(argc, argv);
     return 0;
 }
 

@@ -2,7 +2,7 @@
 // TIFF, GIF, PNG, BMP, ICO), the rest is the file, read as the preview reads it.
 #include "imaging/Picture.h"
 
-#include <QGuiApplication>
+#include "tests/fuzz/FuzzGuiApp.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -11,10 +11,7 @@ using namespace corvane::imaging;
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Qt's warnings about broken input would drown the fuzzer's own output.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    static QGuiApplication app(*argc, *argv);
+    StartFuzzGuiApp(argc, argv);
     return 0;
 }
 
