@@ -230,3 +230,29 @@ TEST(Metafile, UnsoundFilesRenderNothing)
     const QByteArray whole = w.File(1440, 720, 0);
     EXPECT_FALSE(RenderMetafile(whole.left(whole.size() - 8)).isNull());
 }
+
+// Records that lie about their counts, indexes and depths draw nothing of their lie; what is
+// sound around them still draws.
+TEST(Metafile, HostileRecordsAreBounded)
+{
+    WmfWriter w;
+    w.Record(0x020C, {100, 100});
+    w.Record(0x02FC, {0, int(kRed & 0xFFFF), int(kRed >> 16), 0});  // brush 0: red
+    for (int i = 0; i < 40; ++i)                                   // more objects than the table holds
+        w.Record(0x02FC, {0, int(kBlue & 0xFFFF), int(kBlue >> 16), 0});
+    w.Record(0x012D, {0});
+    w.Record(0x012D, {65535});
+    w.Record(0x01F0, {40000});
+    for (int i = 0; i < 1000; ++i)
+        w.Record(0x001E, {});
+    w.Record(0x0127, {-30000});
+    w.Record(0x0127, {30000});
+    w.Record(0x0324, {30000, 0, 0, 50, 0});   // 30,000 points announced, one and a half given
+    w.Record(0x0538, {2, 65535, 3, 0, 0});    // counts beyond the record
+    w.Record(0x0A32, {0, 0, 32767, 6});       // text longer than its record
+    w.Record(0x0F43, {0x20, 0xCC, 0, 30000, 30000, 0, 0, 100, 100, 0, 0}, QByteArray("\x28\0\0\0\xFF\xFF\xFF\x7F", 8));
+    w.Record(0x041B, {100, 100, 0, 0});
+    const Picture p = RenderMetafile(w.File(100, 100, 2, 96));
+    ASSERT_FALSE(p.isNull());
+    EXPECT_EQ(At(p, 0.5, 0.5), 0xFF0000u);
+}
