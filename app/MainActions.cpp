@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
+#include <cstdlib>
 
 namespace corvane::app {
 
@@ -442,6 +443,19 @@ void TfrmMain::createMenus()
     ByType1 = item(ArrangeIcons1, "By &Type");
     ByDate1 = item(ArrangeIcons1, "By &Date");
     ByExtension1 = item(ArrangeIcons1, "By &Extension");
+    // The check mark shows the active list's order, however it was chosen (menu or header click).
+    auto* arrangeGroup = new QActionGroup(ArrangeIcons1);
+    arrangeGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (QAction* a : {ByName1, BySize1, ByType1, ByDate1, ByExtension1}) {
+        a->setCheckable(true);
+        arrangeGroup->addAction(a);
+    }
+    connect(ArrangeIcons1, &QMenu::aboutToShow, this, [this] {
+        QAction* byKey[] = {ByExtension1, ByName1, BySize1, ByType1, ByDate1};
+        const int key = CurShellList ? std::abs(CurShellList->SortKey()) : -1;
+        for (int k = 0; k < 5; ++k)
+            byKey[k]->setChecked(k == key);
+    });
     View1->addAction(actRefresh);
     View1->addSeparator();
     View1->addAction(actFileFilter);

@@ -58,21 +58,6 @@ bool ensureTrash(const QByteArray& root)
     return true;
 }
 
-// mountinfo escapes blanks, tabs, newlines and backslashes as \ooo.
-QByteArray unescapeMount(const QByteArray& s)
-{
-    QByteArray out;
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '3') {
-            out.append(char((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0')));
-            i += 3;
-        } else {
-            out.append(s[i]);
-        }
-    }
-    return out;
-}
-
 QByteArray readSmallFile(const QByteArray& path, qint64 limit)
 {
     Fd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
@@ -125,7 +110,7 @@ QByteArray mountPointOf(const QByteArray& path)
         QList<QByteArray> f = line.split(' ');
         if (f.size() < 5)
             continue;
-        QByteArray mp = unescapeMount(f[4]);
+        QByteArray mp = UnescapeMountField(f[4]);
         bool inside = mp == "/" || where == mp || where.startsWith(mp + '/');
         if (inside && mp.size() > best.size())
             best = mp;

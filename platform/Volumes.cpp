@@ -52,8 +52,9 @@ bool isSystemMount(const QByteArray& mp)
     return false;
 }
 
-// mountinfo escapes blanks, tabs, newlines and backslashes as \ooo.
-QByteArray unescape(const QByteArray& s)
+} // namespace
+
+QByteArray UnescapeMountField(const QByteArray& s)
 {
     QByteArray out;
     out.reserve(s.size());
@@ -79,6 +80,8 @@ QByteArray unescape(const QByteArray& s)
     }
     return out;
 }
+
+namespace {
 
 DriveType classify(const QByteArray& fsType, const QByteArray& device)
 {
@@ -181,7 +184,7 @@ std::vector<QByteArray> parseStallPoints(const QByteArray& mountinfo)
             continue;
         const QByteArray fsType = f[dash + 1];
         if (mayStallFs(fsType, classify(fsType, QByteArray())))
-            points.push_back(unescape(f[4]));
+            points.push_back(UnescapeMountField(f[4]));
     }
     return points;
 }
@@ -340,9 +343,9 @@ std::vector<Volume> ParseMountInfo(const QByteArray& mountinfo, const QByteArray
         if (f.size() < 7 || dash < 6 || dash + 2 >= f.size())
             continue;
         Volume v;
-        v.mountPoint = unescape(f[4]);
+        v.mountPoint = UnescapeMountField(f[4]);
         v.fsType = f[dash + 1];
-        v.device = unescape(f[dash + 2]);
+        v.device = UnescapeMountField(f[dash + 2]);
         if (!v.mountPoint.startsWith('/') || isPseudoFs(v.fsType) || isSystemMount(v.mountPoint))
             continue;
         // Containers bind-mount single files such as /etc/hosts: no volumes.

@@ -33,6 +33,8 @@ std::vector<Volume> DisplayedVolumes();
 // Whether the path lies on a volume that may stop answering: a network share, a FUSE volume
 // (also one left out of the list, such as GVfs's) or an automount point. Touches nothing.
 bool VolumeMayStall(const QByteArray& path);
+// A field of mountinfo with its escapes (blanks, tabs, newlines and backslashes as \ooo) undone.
+QByteArray UnescapeMountField(const QByteArray& field);
 // Parses mountinfo text (the format of /proc/self/mountinfo); `home` and `user` decide which
 // mounts are shown (the real ones when empty). Exposed for tests.
 std::vector<Volume> ParseMountInfo(const QByteArray& mountinfo, const QByteArray& home = {}, const QByteArray& user = {});

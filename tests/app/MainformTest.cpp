@@ -16,6 +16,9 @@
 #include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include "shellctl/HeaderSortView.h"
+#include <QHeaderView>
+#include <QMenu>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTemporaryDir>
@@ -109,6 +112,29 @@ TEST_F(Frame, ActivationPublishesTheWindowAndItsViewStyle)
     main.actList->trigger();
     EXPECT_EQ(first->List1->ViewStyle(), corvane::shellctl::vsList);
     EXPECT_TRUE(first->chkUserTreeChange);
+}
+
+// Arrange Icons checks the active list's order, also one chosen with a click on the header.
+TEST_F(Frame, ArrangeIconsChecksTheOrderOfTheActiveList)
+{
+    corvane::test::TempDir dir{"a.txt", "b.doc"};
+    CurShellTree->SelectPath(dir.path());
+    CurShellList->SetViewStyle(corvane::shellctl::vsReport);
+    QHeaderView* header = CurShellList->Header();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return header->isVisible(); }));
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(1) + header->sectionSize(1) / 2, header->height() / 2));
+    QMenu* arrange = qobject_cast<QMenu*>(main.ByName1->parent());
+    ASSERT_NE(arrange, nullptr);
+    arrange->popup(QPoint(0, 0));
+    EXPECT_TRUE(main.BySize1->isChecked());
+    EXPECT_FALSE(main.ByName1->isChecked());
+    arrange->close();
+    main.ByExtension1->trigger();
+    arrange->popup(QPoint(0, 0));
+    EXPECT_TRUE(main.ByExtension1->isChecked());
+    EXPECT_FALSE(main.BySize1->isChecked());
+    arrange->close();
 }
 
 TEST_F(Frame, DriveButtonOpensItsVolumeAndF1OpensTheManual)

@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include "platform/NameCodec.h"
@@ -97,13 +98,26 @@ TEST(ShellList, SortKeysAndHeaderClicks)
     list.SetSortKey(-2);
     EXPECT_EQ(names(list), (QStringList{"a.png", "c.doc", "b.txt", "z"}));
 
+    // Clicks on the header as the mouse makes them.
     list.SetSortKey(3);
-    emit list.Header()->sectionClicked(2);
+    list.SetViewStyle(vsReport);
+    list.resize(500, 300);
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    QHeaderView* header = list.Header();
+    auto clickColumn = [&](int column) {
+        ASSERT_TRUE(header->isVisible());
+        const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    };
+    clickColumn(2);
     EXPECT_EQ(list.SortKey(), -3);
     EXPECT_EQ(list.HeaderSortDirection(), Qt::DescendingOrder);
-    emit list.Header()->sectionClicked(2);
+    clickColumn(2);
     EXPECT_EQ(list.SortKey(), 3);
-    emit list.Header()->sectionClicked(0);
+    clickColumn(1);
+    EXPECT_EQ(names(list), (QStringList{"z", "b.txt", "c.doc", "a.png"}));
+    clickColumn(0);
     EXPECT_EQ(list.SortKey(), 1);
     EXPECT_EQ(list.HeaderSortColumn(), 0);
 
