@@ -125,6 +125,7 @@ TfrmPreview::TfrmPreview(QWidget* parent)
     pnlMedia->setAutoFillBackground(true);
     pnlMedia->setPalette(white);
     connect(Image1, &imaging::TImageView::ImageChange, this, &TfrmPreview::Image1ImageChange);
+    connect(Image1, &imaging::TImageView::DetailWanted, this, &TfrmPreview::Image1DetailWanted);
 
     auto* views = new QVBoxLayout(m_views);
     views->setContentsMargins(0, 0, 0, 0);
@@ -338,7 +339,10 @@ void TfrmPreview::loadFinished(quint64 generation)
     TPreviewResult result = load->takeResult();
     const TPreviewKind kind = load->request().kind;
     if (kind == TPreviewKind::Picture) {
-        if (result.ok) {
+        if (result.ok && load->request().detail.isValid()) {
+            if (result.picture.size == Image1->picture().size)
+                Image1->SetDetail(std::move(result.picture.image));
+        } else if (result.ok) {
             const QSize size = result.picture.size;
             Image1->SetPicture(std::move(result.picture));
             pnlImageSize->setText(QString::fromLatin1(texts::ImageSize).arg(size.width()).arg(size.height()));
@@ -382,31 +386,26 @@ void TfrmPreview::Image1ImageChange()
         Image1->Fit();
     else
         Image1->SetZoom(zoom);
-    wantDetail();
 }
 
 void TfrmPreview::resizeEvent(QResizeEvent* e)
 {
     QWidget::resizeEvent(e);
-    if (toolGraphics->isVisible() && selectedZoom() == 0) {
+    if (toolGraphics->isVisible() && selectedZoom() == 0)
         Image1->Fit();
-        wantDetail();
-    }
 }
 
-void TfrmPreview::wantDetail()
+void TfrmPreview::Image1DetailWanted(QSize need)
 {
-    const imaging::Picture& picture = Image1->picture();
-    // Only for the picture on show, not while another file is on its way.
-    if (picture.isNull() || Loading() || !toolGraphics->isVisible() || CurrentFile.isEmpty())
-        return;
-    const QSize shown = (picture.size * Image1->Zoom() / 100).boundedTo(picture.size);
-    if (picture.image.width() >= shown.width() && picture.image.height() >= shown.height())
+    // Only for the picture on show, not while another file is on its way; a finer decoding
+    // asked for since replaces one still on its way.
+    const bool fileOnItsWay = m_pending ? !m_pending->detail.isValid() : m_load && !m_load->request().detail.isValid();
+    if (Image1->picture().isNull() || fileOnItsWay || !toolGraphics->isVisible() || CurrentFile.isEmpty())
         return;
     TPreviewRequest request;
     request.path = CurrentFile;
     request.kind = TPreviewKind::Picture;
-    request.detail = shown;
+    request.detail = need;
     startLoad(std::move(request));
 }
 

@@ -96,6 +96,8 @@ public:
     void cmdGraphicPrintClick();
     void cboZoomClick();
     void Image1ImageChange();
+    // The zoom shows a reduced photo larger than its pixels: it is read again at `need`.
+    void Image1DetailWanted(QSize need);
 
     // The printer the Print buttons offer in their dialog.
     QPrinter& Printer() { return m_printer; }
@@ -116,8 +118,6 @@ private:
     void startPending();
     void cancelLoad();
     void loadFinished(quint64 generation);
-    // The picture's zoom needs more pixels than were decoded: read it again at that size.
-    void wantDetail();
     int selectedZoom() const;
     QSize viewSize() const;
     bool findInGrid(const QString& text);
