@@ -2,7 +2,8 @@
 // photos, one 50 MB photo, program files) in an explorer window with the preview window open, the
 // way a held-down key walks: one press every 33 ms. Measures the worst stall of the event loop
 // (a 16 ms timer that should tick on time) and the worst gap between painted frames of the list
-// and the preview while the walk goes on. Goal: no gap over 100 ms.
+// and the preview while the walk goes on. Goal: no gap over 100 ms. A slower walk
+// (--interval=250) lets every file arrive, so the cost of showing each one is in the figures.
 //
 //   build/bench/bench_preview_walk [--dir=PATH] [--interval=MS]
 //
@@ -300,7 +301,9 @@ int main(int argc, char** argv)
     std::printf("  walk took:                              %6.1f ms\n", (lastPress - start) / 1e6);
     std::printf("  last file shown after the last press:   %6.1f ms\n", (settled - lastPress) / 1e6);
     std::printf("  shown at the end: %s\n", qPrintable(preview->windowTitle()));
-    const bool ok = frames.worstTick < 100'000'000 && frames.worstPaintGap() < 100'000'000;
+    // With presses further apart than the goal, a quiet window rightly paints nothing between them.
+    const bool paintsCount = interval < 100;
+    const bool ok = frames.worstTick < 100'000'000 && (!paintsCount || frames.worstPaintGap() < 100'000'000);
     std::printf("  goal (no gap over 100 ms): %s\n", ok ? "met" : "missed");
     main.actPreview->trigger();
     return ok ? 0 : 2;
