@@ -114,7 +114,8 @@ TfrmPreview::TfrmPreview(QWidget* parent)
 
     RichEdit1->setReadOnly(true);
     RichEdit1->setUndoRedoEnabled(false);
-    RichEdit1->setLineWrapMode(QTextEdit::NoWrap);
+    // Lines wrap at the window's width, as a rich-text box does; a wide table or picture still scrolls.
+    RichEdit1->setLineWrapMode(QTextEdit::WidgetWidth);
     RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     Image1->setBackgroundRole(QPalette::Base);
@@ -179,6 +180,7 @@ void TfrmPreview::createToolbars()
     spinWidth->setSingleStep(0.5);
     spinWidth->setDecimals(1);
     spinWidth->setValue(3);
+    spinWidth->setMinimumWidth(app::Scaled(64));
     toolGraphics->addWidget(spinWidth);
     toolGraphics->addSeparator();
     cmdGraphicPrint = textButton(texts::GraphicPrint, toolGraphics);
