@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <ctime>
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
@@ -77,6 +78,19 @@ public:
         return stopped();
     }
     void message(int error, const QString& text) { report(kActionMessage, 0, text, error); }
+    // Opens the archive with libzip; a failure is reported.
+    zip_t* openArchive(const QByteArray& path, int flags, const QString& shown)
+    {
+        int code = 0;
+        zip_t* za = zip_open(path.constData(), flags, &code);
+        if (!za) {
+            zip_error_t e;
+            zip_error_init_with_code(&e, code);
+            message(kLibOpenArchive, Text(lib::kOpenArchive).arg(shown, LibText(&e)));
+            zip_error_fini(&e);
+        }
+        return za;
+    }
     bool stopped() const { return m_stop.load(std::memory_order_relaxed); }
     void stop() { m_stop.store(true); }
 
@@ -286,15 +300,9 @@ public:
         report(kActionFileCount, qint64(m_items.size()));
         report(kActionByteCount, bytes);
 
-        int zerr = 0;
-        zip_t* za = zip_open(archive.constData(), exists ? 0 : ZIP_CREATE, &zerr);
-        if (!za) {
-            zip_error_t e;
-            zip_error_init_with_code(&e, zerr);
-            message(kLibOpenArchive, Text(lib::kOpenArchive).arg(m_p.archive, LibText(&e)));
-            zip_error_fini(&e);
+        zip_t* za = openArchive(archive, exists ? 0 : ZIP_CREATE, m_p.archive);
+        if (!za)
             return 0;
-        }
         std::vector<const SourceItem*> added;
         if (!addEntries(za, added)) {
             zip_discard(za);
@@ -817,15 +825,9 @@ public:
             return 0;
         }
         const QByteArray archive = core::EncodeName(m_p.archive);
-        int zerr = 0;
-        zip_t* za = zip_open(archive.constData(), ZIP_RDONLY, &zerr);
-        if (!za) {
-            zip_error_t e;
-            zip_error_init_with_code(&e, zerr);
-            message(kLibOpenArchive, Text(lib::kOpenArchive).arg(m_p.archive, LibText(&e)));
-            zip_error_fini(&e);
+        zip_t* za = openArchive(archive, ZIP_RDONLY, m_p.archive);
+        if (!za)
             return 0;
-        }
         const int count = run(za, listing);
         zip_discard(za);
         return count;
@@ -986,6 +988,36 @@ private:
         return fd;
     }
 
+    // Entries of one folder follow each other; its descriptor is kept for the next. It was
+    // opened without following links, so it stays the folder inside the destination.
+    int folderFd(int base, const std::vector<QByteArray>& parts, size_t count, bool& throughLink)
+    {
+        std::vector<QByteArray> want(parts.begin(), parts.begin() + qsizetype(count));
+        if (m_folder.fd >= 0 && want == m_folderParts)
+            return m_folder.fd;
+        const int fd = OpenFolders(base, parts, count, throughLink);
+        if (fd < 0)
+            return -1;
+        if (m_folder.fd >= 0)
+            ::close(m_folder.fd);
+        m_folder.fd = fd;
+        m_folderParts = std::move(want);
+        return fd;
+    }
+
+    static time_t DosToTime(quint32 dos)
+    {
+        struct tm t {};
+        t.tm_sec = int(dos & 0x1F) * 2;
+        t.tm_min = int(dos >> 5) & 0x3F;
+        t.tm_hour = int(dos >> 11) & 0x1F;
+        t.tm_mday = int(dos >> 16) & 0x1F;
+        t.tm_mon = (int(dos >> 21) & 0x0F) - 1;
+        t.tm_year = int(dos >> 25) + 80;
+        t.tm_isdst = -1;
+        return std::mktime(&t);
+    }
+
     static bool LinkStaysInside(const QByteArray& target, size_t depth)
     {
         if (target.isEmpty() || target.startsWith('/') || target.contains('\0'))
@@ -1024,8 +1056,8 @@ private:
         }
         const size_t folders = folder ? parts.size() : parts.size() - 1;
         bool throughLink = false;
-        Fd dir(OpenFolders(base, parts, folders, throughLink));
-        if (dir.fd < 0) {
+        const int dirFd = folderFd(base, parts, folders, throughLink);
+        if (dirFd < 0) {
             if (throughLink)
                 message(kLibUnsafeName, Text(lib::kThroughLink).arg(e.FileName));
             else
@@ -1037,8 +1069,8 @@ private:
 
         const QByteArray& leaf = parts.back();
         struct stat existing {};
-        const bool exists = ::fstatat(dir.fd, leaf.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
-        const time_t entryTime = DosDateTimeToQt(e.DosDateTime).toSecsSinceEpoch();
+        const bool exists = ::fstatat(dirFd, leaf.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+        const time_t entryTime = DosToTime(e.DosDateTime);
         if (m_p.freshen && !exists)
             return Outcome::Skipped;
         if ((m_p.freshen || m_p.update) && exists && entryTime <= existing.st_mtime)
@@ -1058,13 +1090,13 @@ private:
             return m_wrongPassword ? Outcome::Fatal : Outcome::Failed;
 
         const QByteArray temp = TempName();
-        Outcome o = link ? writeLink(*zf, e, dir.fd, temp, parts.size() - 1) : writeFile(*zf, e, dir.fd, temp);
+        Outcome o = link ? writeLink(*zf, e, dirFd, temp, parts.size() - 1) : writeFile(*zf, e, dirFd, temp);
         zf.reset();
         if (o != Outcome::Done)
             return o;
-        if (::renameat(dir.fd, temp.constData(), dir.fd, leaf.constData()) != 0) {
+        if (::renameat(dirFd, temp.constData(), dirFd, leaf.constData()) != 0) {
             const int error = errno;
-            ::unlinkat(dir.fd, temp.constData(), 0);
+            ::unlinkat(dirFd, temp.constData(), 0);
             message(kLibExtract | error << 8, Text(lib::kExtractEntry).arg(e.FileName, SystemText(error)));
             return Outcome::Failed;
         }
@@ -1120,7 +1152,7 @@ private:
             }
         }
         ::fchmod(out.fd, mode);
-        const time_t t = DosDateTimeToQt(e.DosDateTime).toSecsSinceEpoch();
+        const time_t t = DosToTime(e.DosDateTime);
         const struct timespec times[2] = {{t, 0}, {t, 0}};
         ::futimens(out.fd, times);
         const int fd = out.fd;
@@ -1156,6 +1188,8 @@ private:
 
     const UnzipLibParams& m_p;
     bool m_wrongPassword = false;
+    Fd m_folder;
+    std::vector<QByteArray> m_folderParts;
 };
 
 } // namespace
