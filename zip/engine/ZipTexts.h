@@ -1,0 +1,75 @@
+#pragma once
+// Every text of the zip component: its numbered messages, the texts of the libraries' messages
+// and the progress texts.
+#include "core/Text.h"
+
+namespace corvane::zip {
+
+struct ZipMessageText {
+    int number;
+    const char* text;
+};
+
+// The component's numbered messages.
+inline constexpr ZipMessageText kZipMessages[] = {
+    {10101, "Fatal Error in ZIPLIB: abort exception"},
+    {10102, "Error - no zip file specified!"},
+    {10103, "Requested memory not available"},
+    {10201, "Seek error reading Zip archive!"},
+    {10202, "Unknown error in List() function\n"},
+    {10203, "Warning - Error in zip structure!"},
+    {10204, "Warning - Garbage at the end of the zipfile!"},
+    {10301, "Error - no files to zip!"},
+    {10302, "Unattended action not possible without a password"},
+    {10303, "AddFreshen or AddUpdate not possible on a spanned archive"},
+    {10501, "Fatal Error in UNZIPLIB: abort exception"},
+    {10502, "Warning - Unattended Extract: possible not all files extracted"},
+    {10602, "ZipLibExec function not found in ZIPLIB!"},
+    {10603, "GetZipLibVersion function not found in ZIPLIB!"},
+    {10604, "ZIPLIB not found!"},
+    {10702, "UnzipLibExec function not found in UNZIPLIB!"},
+    {10703, "GetUnzipLibVersion function not found in UNZIPLIB!"},
+    {10704, "UNZIPLIB not found!"},
+    {11001, "Input file does not exist"},
+    {11002, "Zip file could not be opened"},
+    {11004, "Drive %s is NOT defined"},
+    {11007, "User canceled operation"},
+    {11008, "Seek error in input file"},
+    {11011, "Error while reading the End Of Central Directory"},
+    {11013, "Error while reading a central header"},
+    {11015, "A central header signature is wrong"},
+    {11017, "Error while reading a central file name"},
+    {11022, "Error while reading a file comment"},
+    {11036, "This archive is not a valid Zip archive"},
+    {11037, "This is the first disk in a backup set,\nplease insert the last disk of this set"},
+    {11038, "This is the %dth disk in a backup set,\nplease insert the last disk of this set"},
+    {11041, "Error - Self extracting archives(.exe) can not be spanned"},
+    {11045, "This is the first file in a backup set,\nplease choose the last file of this set"},
+};
+
+inline constexpr const char* kMissingMessage =
+    "The zip message table is probably not bound to the executable\nMissing String ID is: ";
+
+// Messages of the zip and unzip libraries; %1 is an archive entry or file, %2 the system's or
+// the library's own text.
+namespace lib {
+inline constexpr const char* kReadSource = "Could not read %1: %2";
+inline constexpr const char* kOpenArchive = "Could not open the archive %1: %2";
+inline constexpr const char* kWriteArchive = "Could not write the archive %1: %2";
+inline constexpr const char* kNoMatch = "Nothing matches %1";
+inline constexpr const char* kDeleteSource = "Could not delete %1 after adding it: %2";
+inline constexpr const char* kExtractEntry = "Could not extract %1: %2";
+inline constexpr const char* kTestEntry = "Test of %1 failed: %2";
+inline constexpr const char* kUnsafeName = "Skipped %1: its name leads outside the destination folder";
+inline constexpr const char* kUnsafeLink = "Skipped %1: it is a link that points outside the destination folder";
+inline constexpr const char* kThroughLink = "Skipped %1: its folder is a link in the destination";
+inline constexpr const char* kExists = "Skipped %1: a file of that name exists";
+inline constexpr const char* kNotInListing = "The archive's entries do not match its central directory";
+inline constexpr const char* kStopped = "Stopped: %1";
+inline constexpr const char* kTempArchive = "Temporary zipfile: ";
+inline constexpr const char* kAdded = "  adding: %1";
+inline constexpr const char* kExtracted = "  inflating: %1";
+inline constexpr const char* kTested = "  testing: %1 OK";
+} // namespace lib
+
+} // namespace corvane::zip
