@@ -924,7 +924,7 @@ private:
         auto zf = open(za, i, e, true);
         if (!zf)
             return Outcome::Failed;
-        std::vector<char> buffer(kChunk);
+        std::vector<char>& buffer = chunkBuffer();
         Outcome o = Outcome::Done;
         for (;;) {
             const zip_int64_t n = zf->read(buffer.data(), buffer.size());
@@ -1118,7 +1118,7 @@ private:
             message((full ? kLibDiskFull : kLibExtract) | error << 8, Text(lib::kExtractEntry).arg(e.FileName, SystemText(error)));
             return full ? Outcome::Fatal : Outcome::Failed;
         }
-        std::vector<char> buffer(kChunk);
+        std::vector<char>& buffer = chunkBuffer();
         auto fail = [&](int kind, const QString& why, Outcome o) {
             ::close(out.fd);
             out.fd = -1;
@@ -1190,6 +1190,14 @@ private:
     bool m_wrongPassword = false;
     Fd m_folder;
     std::vector<QByteArray> m_folderParts;
+    // One read buffer for every entry: zeroing a fresh 256 KiB one per small file is costly.
+    std::vector<char> m_buffer;
+    std::vector<char>& chunkBuffer()
+    {
+        if (m_buffer.empty())
+            m_buffer.resize(kChunk);
+        return m_buffer;
+    }
 };
 
 } // namespace
