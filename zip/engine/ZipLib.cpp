@@ -1090,11 +1090,13 @@ private:
             return m_wrongPassword ? Outcome::Fatal : Outcome::Failed;
 
         const QByteArray temp = TempName();
-        Outcome o = link ? writeLink(*zf, e, dirFd, temp, parts.size() - 1) : writeFile(*zf, e, dirFd, temp);
+        bool placed = false;
+        Outcome o = link ? writeLink(*zf, e, dirFd, temp, parts.size() - 1)
+                         : writeFile(*zf, e, dirFd, temp, exists ? nullptr : &leaf, placed);
         zf.reset();
         if (o != Outcome::Done)
             return o;
-        if (::renameat(dirFd, temp.constData(), dirFd, leaf.constData()) != 0) {
+        if (!placed && ::renameat(dirFd, temp.constData(), dirFd, leaf.constData()) != 0) {
             const int error = errno;
             ::unlinkat(dirFd, temp.constData(), 0);
             message(kLibExtract | error << 8, Text(lib::kExtractEntry).arg(e.FileName, SystemText(error)));
@@ -1105,13 +1107,23 @@ private:
         return Outcome::Done;
     }
 
-    // Reads the whole entry into the open temporary file; removes it on every failure.
-    Outcome writeFile(EntryStream& zf, const ZipDirEntry& e, int dir, const QByteArray& temp)
+    // Reads the whole entry into a temporary file; removes it on every failure. For a new name
+    // (`newName` set) the file has no name until it is complete and is then linked in place
+    // (`placed`): one change of the folder instead of a create and a rename.
+    Outcome writeFile(EntryStream& zf, const ZipDirEntry& e, int dir, const QByteArray& temp, const QByteArray* newName,
+                      bool& placed)
     {
         mode_t mode = 0644;
         if (e.HostSystem == 3 && (e.ExternalAttributes >> 16 & S_IFMT) == S_IFREG)
             mode = (e.ExternalAttributes >> 16) & 0777;
-        Fd out(::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        // File systems without unnamed files (some network and FUSE ones) take the named temporary.
+        const bool unnamed = newName && m_unnamedFiles;
+        Fd out(unnamed ? ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600) : -1);
+        if (unnamed && out.fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
+            m_unnamedFiles = false;
+        const bool named = out.fd < 0;
+        if (named)
+            out.fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (out.fd < 0) {
             const int error = errno;
             const bool full = error == ENOSPC || error == EDQUOT;
@@ -1122,7 +1134,8 @@ private:
         auto fail = [&](int kind, const QString& why, Outcome o) {
             ::close(out.fd);
             out.fd = -1;
-            ::unlinkat(dir, temp.constData(), 0);
+            if (named)
+                ::unlinkat(dir, temp.constData(), 0);
             message(kind, Text(lib::kExtractEntry).arg(e.FileName, why));
             return o;
         };
@@ -1155,11 +1168,26 @@ private:
         const time_t t = DosToTime(e.DosDateTime);
         const struct timespec times[2] = {{t, 0}, {t, 0}};
         ::futimens(out.fd, times);
+        if (!named) {
+            // The complete file gets its name; should the name have appeared meanwhile, it goes
+            // through the named temporary and the rename like a replaced file.
+            const QByteArray self = "/proc/self/fd/" + QByteArray::number(out.fd);
+            if (::linkat(AT_FDCWD, self.constData(), dir, newName->constData(), AT_SYMLINK_FOLLOW) == 0)
+                placed = true;
+            else if (::linkat(AT_FDCWD, self.constData(), dir, temp.constData(), AT_SYMLINK_FOLLOW) != 0) {
+                const int error = errno;
+                ::close(out.fd);
+                out.fd = -1;
+                message(kLibExtract | error << 8, Text(lib::kExtractEntry).arg(e.FileName, SystemText(error)));
+                return error == ENOSPC || error == EDQUOT ? Outcome::Fatal : Outcome::Failed;
+            }
+        }
         const int fd = out.fd;
         out.fd = -1;
         if (::close(fd) != 0) {
             const int error = errno;
-            ::unlinkat(dir, temp.constData(), 0);
+            ::unlinkat(dir, placed ? newName->constData() : temp.constData(), 0);
+            placed = false;
             message(kLibExtract | error << 8, Text(lib::kExtractEntry).arg(e.FileName, SystemText(error)));
             return error == ENOSPC || error == EDQUOT ? Outcome::Fatal : Outcome::Failed;
         }
@@ -1192,6 +1220,7 @@ private:
     std::vector<QByteArray> m_folderParts;
     // One read buffer for every entry: zeroing a fresh 256 KiB one per small file is costly.
     std::vector<char> m_buffer;
+    bool m_unnamedFiles = true;
     std::vector<char>& chunkBuffer()
     {
         if (m_buffer.empty())
