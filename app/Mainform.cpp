@@ -11,6 +11,7 @@
 #include "explorer/GoToFolder.h"
 #include "explorer/Options.h"
 #include "filetools/Encrypt.h"
+#include "graphics/Convert.h"
 #include "platform/Launch.h"
 #include "platform/MountWatch.h"
 #include "platform/Registry.h"
@@ -172,6 +173,7 @@ void TfrmMain::createDialogs()
     explorer::frmGoToFolder = new explorer::TfrmGoToFolder(this);
     explorer::frmOptions = new explorer::TfrmOptions(this);
     filetools::frmEncrypt = new filetools::TfrmEncrypt(this);
+    graphics::frmConvert = new graphics::TfrmConvert(this);
     frmUserTools = new TfrmUserTools(this);
     Launchers = new TLaunchers(this);
 
@@ -191,6 +193,12 @@ void TfrmMain::createDialogs()
     connect(ConfigureUserTools1, &QAction::triggered, this, [] { frmUserTools->exec(); });
     connect(Encrypt1, &QAction::triggered, this, [] { filetools::frmEncrypt->Execute(QStringLiteral("E")); });
     connect(Decrypt1, &QAction::triggered, this, [] { filetools::frmEncrypt->Execute(QStringLiteral("D")); });
+    connect(actConvert, &QAction::triggered, this, [] {
+        graphics::frmConvert->LaunchedFromPreview = false;
+        graphics::frmConvert->exec();
+    });
+    // Convert follows the selected file's extension.
+    m_unbuilt.remove(actConvert);
     for (QAction* item : mnuUserTool)
         connect(item, &QAction::triggered, this, [this, item] { mnuUserToolClick(item, *PFormSettings1); });
 
