@@ -269,7 +269,7 @@ QByteArray EncodePicture(const QImage& image, PictureFormat format, const Encode
     return {};
 }
 
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error)
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error, unsigned mode)
 {
     auto fail = [error](int err) {
         if (error)
@@ -286,7 +286,7 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     core::UniqueFd fd;
     for (int attempt = 0; attempt < 100 && !fd; ++attempt) {
         temp = folder + "/." + base.left(200) + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        fd = core::UniqueFd(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+        fd = core::UniqueFd(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode_t(mode)));
         if (!fd && errno != EEXIST)
             return fail(errno);
     }

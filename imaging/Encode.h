@@ -37,6 +37,7 @@ QString FormatExtension(PictureFormat format);
 // Writes `bytes` to `path` through a temporary file in the same folder that is renamed over the
 // target only once complete and flushed: a failure leaves any earlier file under that name as it
 // was and no partial file behind. `error` gets the system's reason.
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// `mode` is the file's permissions before the umask applies.
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr, unsigned mode = 0666);
 
 } // namespace corvane::imaging
