@@ -6,6 +6,7 @@
 #include "imaging/Picture.h"
 #include "platform/NameCodec.h"
 #include "shellctl/ShellControls.h"
+#include "GraphicsTestSupport.h"
 #include "tests/support/TempDir.h"
 
 #include <QGroupBox>
@@ -22,15 +23,6 @@ using corvane::graphics::TfrmConvert;
 using corvane::test::TempDir;
 
 namespace {
-
-QImage Photo(int w, int h)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            image.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, (x + y) % 256));
-    return image;
-}
 
 void Click(QAbstractButton* button)
 {
@@ -51,16 +43,7 @@ struct ConvertDialog : ::testing::Test {
     }
     void TearDown() override { app::SetMsgBoxRecorder(nullptr); }
 
-    void browse(const QStringList& names)
-    {
-        child.Tree1->SelectPath(dir.filePath("src"));
-        ASSERT_EQ(child.List1->Folder().Path(), dir.filePath("src"));
-        for (int row = 0; row < child.List1->Count(); ++row)
-            if (names.contains(child.List1->DataOfIndex(row)->FileName()))
-                child.List1->SelectionModel()->select(child.List1->ShellModel()->index(row, 0),
-                                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        child.FormActivate();
-    }
+    void browse(const QStringList& names) { test::SelectInExplorer(child, dir.filePath("src"), names); }
     QStringList listed() const
     {
         QStringList out;
@@ -123,8 +106,8 @@ TEST_F(ConvertDialog, ListsTheSelectedPictures)
 // named in one message and the others are converted.
 TEST_F(ConvertDialog, ConvertsIntoTheChosenFolder)
 {
-    ASSERT_TRUE(Photo(64, 48).save(dir.filePath("src/a.bmp"), "BMP"));
-    ASSERT_TRUE(Photo(64, 48).save(dir.filePath("src/photo.old.png"), "PNG"));
+    ASSERT_TRUE(test::TestPhoto(64, 48).save(dir.filePath("src/a.bmp"), "BMP"));
+    ASSERT_TRUE(test::TestPhoto(64, 48).save(dir.filePath("src/photo.old.png"), "PNG"));
     dir.addFile("src/broken.gif", "GIF89a not really");
     browse({"a.bmp", "photo.old.png", "broken.gif"});
     dlg.show();

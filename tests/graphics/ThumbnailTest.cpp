@@ -6,6 +6,7 @@
 #include "imaging/view/ImageView.h"
 #include "imaging/view/ThumbnailView.h"
 #include "shellctl/ShellControls.h"
+#include "GraphicsTestSupport.h"
 #include "tests/support/TempDir.h"
 
 #include <QFile>
@@ -30,15 +31,6 @@ using corvane::test::TempDir;
 
 namespace {
 
-QImage Photo(int w, int h)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            image.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, 90));
-    return image;
-}
-
 QStringList Paths(const imaging::TThumbnailView& view)
 {
     QStringList out;
@@ -55,37 +47,28 @@ struct Thumbnails : ::testing::Test {
     explorer::TfrmChild child;
 
     void SetUp() override { qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path())); }
-    void browse(const QStringList& names)
-    {
-        child.Tree1->SelectPath(dir.path());
-        ASSERT_EQ(child.List1->Folder().Path(), dir.path());
-        for (int row = 0; row < child.List1->Count(); ++row)
-            if (names.contains(child.List1->DataOfIndex(row)->FileName()))
-                child.List1->SelectionModel()->select(child.List1->ShellModel()->index(row, 0),
-                                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        child.FormActivate();
-    }
+    void browse(const QStringList& names) { test::SelectInExplorer(child, dir.path(), names); }
 };
 
 // Content decides which files get a cell; the extension decides what the cell shows.
 TEST_F(Thumbnails, PicturesAmongTheSelectionGetCells)
 {
-    ASSERT_TRUE(Photo(80, 60).save(dir.filePath("a.png"), "PNG"));
-    ASSERT_TRUE(Photo(80, 60).save(dir.filePath("b.jpg"), "JPEG"));
-    ASSERT_TRUE(Photo(80, 60).save(dir.filePath("photo.dat"), "JPEG"));
+    ASSERT_TRUE(test::TestPhoto(80, 60).save(dir.filePath("a.png"), "PNG"));
+    ASSERT_TRUE(test::TestPhoto(80, 60).save(dir.filePath("b.jpg"), "JPEG"));
+    ASSERT_TRUE(test::TestPhoto(80, 60).save(dir.filePath("photo.dat"), "JPEG"));
     dir.addFile("notes.txt", "hello");
     dir.addFile("fake.jpg", "not a picture at all");
     dir.addFolder("folder.png");
     browse({"a.png", "b.jpg", "photo.dat", "notes.txt", "fake.jpg", "folder.png"});
 
     TfrmThumbnail form;
-    QSignalSpy filled(&form, &TfrmThumbnail::FillDone);
     form.show();
+    // Becoming active fills the window.
     form.activateWindow();
-    form.FormActivate();
-    ASSERT_TRUE(form.Filled() || filled.wait(5000));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     const imaging::TThumbnailView& view = *form.ImageM1;
-    EXPECT_EQ(Paths(view), QStringList({dir.filePath("a.png"), dir.filePath("b.jpg"), dir.filePath("photo.dat")}));
+    const QStringList expected = {dir.filePath("a.png"), dir.filePath("b.jpg"), dir.filePath("photo.dat")};
+    QTRY_VERIFY_WITH_TIMEOUT(form.Filled() && Paths(view) == expected, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(view.IsLoaded(0) && view.IsLoaded(1) && view.IsLoaded(2), 5000);
     EXPECT_FALSE(view.Thumbnail(0).isNull());
     EXPECT_FALSE(view.Thumbnail(1).isNull());
@@ -173,7 +156,7 @@ TEST(ThumbnailCacheTest, EntriesAreValidPngsWithTheRequiredKeys)
 {
     TempDir dir;
     TempDir root;
-    ASSERT_TRUE(Photo(1024, 512).save(dir.filePath("big photo.jpg"), "JPEG"));
+    ASSERT_TRUE(test::TestPhoto(1024, 512).save(dir.filePath("big photo.jpg"), "JPEG"));
     const QString path = dir.filePath("big photo.jpg");
     const ThumbnailCache cache(root.path() + "/thumbnails");
     EXPECT_EQ(ThumbnailCache::UriOf(path), "file://" + QString(QUrl::toPercentEncoding(dir.path(), "/")) + "/big%20photo.jpg");
@@ -208,8 +191,8 @@ TEST(ThumbnailCacheTest, EntriesAreValidPngsWithTheRequiredKeys)
     EXPECT_TRUE(cache.Find(path, ThumbnailCache::Size::Normal).isNull());
     // What other programs left there is read too: an entry made by hand for another file.
     const QString other = dir.filePath("other.png");
-    ASSERT_TRUE(Photo(40, 20).save(other, "PNG"));
-    QImage foreign = Photo(128, 64);
+    ASSERT_TRUE(test::TestPhoto(40, 20).save(other, "PNG"));
+    QImage foreign = test::TestPhoto(128, 64);
     foreign.setText("Thumb::URI", ThumbnailCache::UriOf(other));
     struct stat os{};
     ASSERT_EQ(::stat(QFile::encodeName(other).constData(), &os), 0);
