@@ -4,6 +4,7 @@
 #include "imaging/Quantize.h"
 
 #include "tests/support/TempDir.h"
+#include "tests/support/TestPhoto.h"
 #include "tests/support/TmpfsMount.h"
 
 #include <QDir>
@@ -16,19 +17,10 @@
 
 using namespace corvane::imaging;
 using corvane::test::TempDir;
+using corvane::test::TestPhoto;
 using corvane::test::TmpfsMount;
 
 namespace {
-
-// Many colours: gradients crossed with a checker.
-QImage Photo(int w, int h)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            image.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, (x / 4 + y / 4) % 2 ? 220 : (x * y) % 256));
-    return image;
-}
 
 QByteArray ReadAll(const QString& path)
 {
@@ -123,7 +115,7 @@ TEST(Convert, EveryChoiceWritesItsLayout)
         {F::Tiff, C::Colors16M, 8, 3, 0},
     };
     TempDir dir;
-    const QImage photo = Photo(96, 64);
+    const QImage photo = TestPhoto(96, 64);
     ASSERT_TRUE(photo.save(dir.filePath("src.png"), "PNG"));
     ASSERT_GT(DistinctColours(photo), 1000);
     for (const Case& c : cases) {
@@ -149,7 +141,7 @@ TEST(Convert, EveryChoiceWritesItsLayout)
 
 TEST(Convert, ReducedPicturesStayCloseToTheOriginal)
 {
-    const QImage photo = Photo(64, 64);
+    const QImage photo = TestPhoto(64, 64);
     const QImage reduced = ReduceColors(photo, 256);
     ASSERT_EQ(reduced.format(), QImage::Format_Indexed8);
     ASSERT_LE(reduced.colorCount(), 256);
@@ -167,7 +159,7 @@ TEST(Convert, ReducedPicturesStayCloseToTheOriginal)
 
 TEST(Convert, JpegQualityReachesTheFile)
 {
-    const QImage photo = Photo(128, 96);
+    const QImage photo = TestPhoto(128, 96);
     const QByteArray low = EncodePicture(photo, PictureFormat::Jpeg, ConvertOptions(PictureFormat::Jpeg, ColorChoice::Colors16M, 0));
     const QByteArray high = EncodePicture(photo, PictureFormat::Jpeg, ConvertOptions(PictureFormat::Jpeg, ColorChoice::Colors16M, 100));
     ASSERT_FALSE(low.isEmpty());
@@ -179,9 +171,9 @@ TEST(Convert, JpegQualityReachesTheFile)
 TEST(ConvertJob, BadSourcesAreReportedAndTheOthersConverted)
 {
     TempDir dir;
-    ASSERT_TRUE(Photo(64, 48).save(dir.filePath("good.png"), "PNG"));
-    ASSERT_TRUE(Photo(64, 48).save(dir.filePath("whole.jpg"), "JPEG"));
-    dir.addFile("whole.gif", EncodePicture(Photo(64, 48), PictureFormat::Gif, ConvertOptions(PictureFormat::Gif, ColorChoice::Colors256, 0)));
+    ASSERT_TRUE(TestPhoto(64, 48).save(dir.filePath("good.png"), "PNG"));
+    ASSERT_TRUE(TestPhoto(64, 48).save(dir.filePath("whole.jpg"), "JPEG"));
+    dir.addFile("whole.gif", EncodePicture(TestPhoto(64, 48), PictureFormat::Gif, ConvertOptions(PictureFormat::Gif, ColorChoice::Colors256, 0)));
     const QByteArray jpeg = ReadAll(dir.filePath("whole.jpg"));
     dir.addFile("truncated.jpg", jpeg.left(jpeg.size() / 3));
     dir.addFile("text.jpg", "just some words, not a picture\n");
@@ -228,7 +220,7 @@ TEST(ConvertJob, CancelStopsBeforeTheNextFile)
     QStringList names;
     for (int i = 0; i < 6; ++i) {
         names << QStringLiteral("p%1.png").arg(i);
-        ASSERT_TRUE(Photo(32, 32).save(dir.filePath(names.back()), "PNG"));
+        ASSERT_TRUE(TestPhoto(32, 32).save(dir.filePath(names.back()), "PNG"));
     }
     ConvertInput input{dir.path(), names, dir.path(), PictureFormat::Bmp, ColorChoice::Colors16M, 100};
     ConvertJob job(input);
@@ -244,8 +236,8 @@ TEST(ConvertJob, CancelStopsBeforeTheNextFile)
 TEST(ConvertJob, FullDestinationLeavesNoPartialFile)
 {
     TempDir dir;
-    ASSERT_TRUE(Photo(400, 300).save(dir.filePath("big.png"), "PNG"));
-    ASSERT_TRUE(Photo(8, 8).save(dir.filePath("small.png"), "PNG"));
+    ASSERT_TRUE(TestPhoto(400, 300).save(dir.filePath("big.png"), "PNG"));
+    ASSERT_TRUE(TestPhoto(8, 8).save(dir.filePath("small.png"), "PNG"));
     const QString dest = dir.path() + "/full";
     ASSERT_TRUE(QDir().mkpath(dest));
     TmpfsMount mount(QFile::encodeName(dest), "64k");
