@@ -83,4 +83,8 @@ extern QPointer<shellctl::TShellCombo> CurShellCombo;
 extern QPointer<explorer::THistory> CurHistory;
 extern QPointer<explorer::TStatusBar> CurStatusBar;
 
+// Opens the Convert Graphics dialog for one file, the one the preview window shows (its Convert
+// button); the dialog lives with the graphics forms.
+void ConvertGraphic(const QString& currentFile);
+
 } // namespace corvane::app

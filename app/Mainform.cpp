@@ -11,10 +11,14 @@
 #include "explorer/GoToFolder.h"
 #include "explorer/Options.h"
 #include "filetools/Encrypt.h"
+#include "graphics/Convert.h"
+#include "graphics/GraphicsTexts.h"
+#include "graphics/Thumbnail.h"
 #include "platform/Launch.h"
 #include "platform/MountWatch.h"
 #include "platform/Registry.h"
 #include "settings/PFormSettings.h"
+#include "shellctl/ShellTree.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -176,6 +180,8 @@ void TfrmMain::createDialogs()
     explorer::frmGoToFolder = new explorer::TfrmGoToFolder(this);
     explorer::frmOptions = new explorer::TfrmOptions(this);
     filetools::frmEncrypt = new filetools::TfrmEncrypt(this);
+    graphics::frmConvert = new graphics::TfrmConvert(this);
+    graphics::frmThumbnail = new graphics::TfrmThumbnail(this);
     frmUserTools = new TfrmUserTools(this);
     Launchers = new TLaunchers(this);
 
@@ -195,6 +201,20 @@ void TfrmMain::createDialogs()
     connect(ConfigureUserTools1, &QAction::triggered, this, [] { frmUserTools->exec(); });
     connect(Encrypt1, &QAction::triggered, this, [] { filetools::frmEncrypt->Execute(QStringLiteral("E")); });
     connect(Decrypt1, &QAction::triggered, this, [] { filetools::frmEncrypt->Execute(QStringLiteral("D")); });
+    connect(actConvert, &QAction::triggered, this, [] {
+        graphics::frmConvert->LaunchedFromPreview = false;
+        graphics::frmConvert->exec();
+    });
+    // Convert follows the selected file's extension.
+    m_unbuilt.remove(actConvert);
+    connect(GraphicThumbnails1, &QAction::triggered, this, [] {
+        const QString folder = CurShellTree ? CurShellTree->SelectedPath() : QString();
+        graphics::frmThumbnail->setWindowTitle(QString::fromLatin1(graphics::texts::ThumbnailCaptionOpen) + folder
+                                               + QString::fromLatin1(graphics::texts::ThumbnailCaptionClose));
+        graphics::frmThumbnail->exec();
+    });
+    GraphicThumbnails1->setVisible(true);
+    setAvailable(GraphicThumbnails1, true);
     for (QAction* item : mnuUserTool)
         connect(item, &QAction::triggered, this, [this, item] { mnuUserToolClick(item, *PFormSettings1); });
 

@@ -1,7 +1,8 @@
 # Pictures come from anywhere: the PCX decoder, the metafile renderer and the picture reader on
-# the JPEG, TIFF and GIF paths. The imaging library gets coverage instrumentation and the
-# sanitizers. Seeds: corpus_pcx/, corpus_metafile/, corpus_picture/.
-foreach(_t fuzz_pcx fuzz_metafile fuzz_picture)
+# the JPEG, TIFF and GIF paths, and the GIF writer with its colour reduction. The imaging library
+# gets coverage instrumentation and the sanitizers. Seeds: corpus_pcx/, corpus_metafile/,
+# corpus_picture/ (the GIF writer starts from nothing).
+foreach(_t fuzz_pcx fuzz_metafile fuzz_picture fuzz_gif_writer)
     add_executable(${_t} ${CMAKE_CURRENT_LIST_DIR}/${_t}.cpp)
     target_compile_options(${_t} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_options(${_t} PRIVATE -fsanitize=fuzzer,address,undefined)
