@@ -186,8 +186,7 @@ void TfrmPreview::createToolbars()
     cmdGraphicPrint = textButton(texts::GraphicPrint, toolGraphics);
     toolGraphics->addSeparator();
     cmdConvert = textButton(texts::Convert, toolGraphics);
-    // Opens the conversion dialog once the program has one.
-    cmdConvert->setEnabled(false);
+    connect(cmdConvert, &QToolButton::clicked, this, &TfrmPreview::cmdConvertClick);
     connect(cboZoom, &QComboBox::activated, this, &TfrmPreview::cboZoomClick);
     connect(cmdGraphicPrint, &QToolButton::clicked, this, &TfrmPreview::cmdGraphicPrintClick);
 
@@ -465,6 +464,11 @@ void TfrmPreview::cmdTextPrintClick()
         m_printer.setDocName(QString());
         RichEdit1->document()->print(&m_printer);
     }
+}
+
+void TfrmPreview::cmdConvertClick()
+{
+    app::ConvertGraphic(CurrentFile);
 }
 
 void TfrmPreview::cmdGraphicPrintClick()

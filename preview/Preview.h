@@ -94,6 +94,7 @@ public:
     void cmdFindClick();
     void cmdTextPrintClick();
     void cmdGraphicPrintClick();
+    void cmdConvertClick();
     void cboZoomClick();
     void Image1ImageChange();
     // The zoom shows a reduced photo larger than its pixels: it is read again at `need`.

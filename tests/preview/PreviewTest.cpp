@@ -3,6 +3,7 @@
 #include "core/Job.h"
 #include "explorer/Child.h"
 #include "explorer/Options.h"
+#include "graphics/Convert.h"
 #include "imaging/view/ImageView.h"
 #include "platform/Registry.h"
 #include "preview/Preview.h"
@@ -19,6 +20,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPrintDialog>
@@ -370,7 +372,7 @@ TEST_F(Preview, ToolbarsAndViews)
     EXPECT_EQ(p->spinWidth->value(), 3);
     EXPECT_EQ(p->cmdGraphicPrint->text(), "Print");
     EXPECT_EQ(p->cmdConvert->text(), "Convert");
-    EXPECT_FALSE(p->cmdConvert->isEnabled());
+    EXPECT_TRUE(p->cmdConvert->isEnabled());
     EXPECT_TRUE(p->cboFind->isEditable());
     EXPECT_EQ(p->Button1->text(), "Fi&nd");
     EXPECT_EQ(p->cmdTextPrint->text(), "&Print");
@@ -545,6 +547,33 @@ TEST_F(Preview, PicturesKeepTheZoomAndShowTheirSize)
 }
 
 // A large photo is decoded at the size the view needs; zooming in reads it again in more detail.
+// Convert opens the conversion dialog for the previewed picture.
+TEST_F(Preview, ConvertOpensTheConversionDialogForThePicture)
+{
+    TfrmPreview* p = preview();
+    QImage red(40, 30, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(dir.filePath("red.png"), "PNG"));
+    show("red.png");
+    ASSERT_TRUE(graphics::frmConvert);
+    bool launchedFromPreview = false;
+    QString file;
+    QStringList listed;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(QTest::qWaitFor([] { return graphics::frmConvert->isVisible(); }, kWaitMs));
+        launchedFromPreview = graphics::frmConvert->LaunchedFromPreview;
+        file = graphics::frmConvert->CurrentFile;
+        for (int i = 0; i < graphics::frmConvert->lstFiles->count(); ++i)
+            listed << graphics::frmConvert->lstFiles->item(i)->text();
+        graphics::frmConvert->reject();
+    });
+    QTest::mouseClick(p->cmdConvert, Qt::LeftButton);
+    EXPECT_TRUE(launchedFromPreview);
+    EXPECT_EQ(file, dir.filePath("red.png"));
+    EXPECT_EQ(listed, QStringList{"red.png"});
+    EXPECT_FALSE(graphics::frmConvert->LaunchedFromPreview);
+}
+
 TEST_F(Preview, LargePhotoComesReducedAndSharpensWhenZoomedIn)
 {
     TfrmPreview* p = preview();
