@@ -1,0 +1,191 @@
+#include "BatchCopy.h"
+
+#include "FileToolsTexts.h"
+#include "GroupRename.h"
+#include "ToolJob.h"
+#include "core/NameCodec.h"
+#include "core/UniqueFd.h"
+#include "platform/FileOperation.h"
+#include "platform/FileOperationNames.h"
+#include "platform/Volumes.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+
+namespace corvane::filetools {
+
+namespace C = FileToolsConsts;
+
+namespace {
+
+QByteArray Join(const QByteArray& folder, const QByteArray& name)
+{
+    return folder.endsWith('/') ? folder + name : folder + '/' + name;
+}
+
+QByteArray RealPath(const QByteArray& path)
+{
+    char* real = ::realpath(path.constData(), nullptr);
+    if (!real)
+        return {};
+    QByteArray out(real);
+    std::free(real);
+    return out;
+}
+
+bool IsFolder(int dirFd, const dirent* e)
+{
+    if (e->d_type != DT_UNKNOWN)
+        return e->d_type == DT_DIR;
+    struct stat st {};
+    return ::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+}
+
+void Walk(const QByteArray& folder, const QByteArray& destRoot, const QByteArray& volumeRoot, BatchFolders& out,
+          const std::atomic<bool>* stop)
+{
+    core::DirStream dir = core::DirStream::open(folder.constData());
+    if (!dir)
+        return;
+    while (const dirent* e = dir.next()) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            return;
+        if (e->d_name[0] == '.' || !IsFolder(dir.fd(), e))
+            continue;
+        const QByteArray sub = Join(folder, e->d_name);
+        out.sources.push_back(sub);
+        out.targets.push_back(BatchTargetFolder(sub, destRoot, volumeRoot));
+        Walk(sub, destRoot, volumeRoot, out, stop);
+    }
+}
+
+std::vector<QByteArray> FilesOf(const QByteArray& folder)
+{
+    std::vector<QByteArray> files;
+    core::DirStream dir = core::DirStream::open(folder.constData());
+    if (!dir)
+        return files;
+    while (const dirent* e = dir.next()) {
+        if (!IsFolder(dir.fd(), e))
+            files.push_back(Join(folder, e->d_name));
+    }
+    return files;
+}
+
+} // namespace
+
+bool ShFileOperation(const std::vector<QByteArray>& sources, const std::vector<QByteArray>& destinations,
+                     int kind, unsigned flags, ToolJob& host)
+{
+    if (kind < FO_MOVE || kind > FO_RENAME || sources.empty())
+        return false;
+    flags &= ~FOF_WANTMAPPINGHANDLE;
+    if (kind == FO_RENAME) {
+        bool all = true;
+        for (std::size_t i = 0; i < sources.size(); ++i) {
+            const QByteArray to = i < destinations.size() ? destinations[i] : QByteArray();
+            if (to.isEmpty() || platform::fileops::RenameNoReplace(sources[i], to) != 0) {
+                host.report(QString(C::sUnableToRename) + core::ReadableName(sources[i]));
+                all = false;
+            }
+        }
+        return all;
+    }
+    std::unique_ptr<platform::FileOperation> op;
+    if (kind == FO_DELETE) {
+        op = platform::DeleteFiles(sources);
+    } else {
+        if (destinations.empty() || destinations.front().isEmpty())
+            return false;
+        op = kind == FO_COPY ? platform::CopyFiles(sources, destinations.front())
+                             : platform::MoveFiles(sources, destinations.front());
+    }
+    if (flags & FOF_NOCONFIRMATION) {
+        op->setConflictHandler([](const platform::ConflictQuestion&) {
+            return platform::ConflictAnswer{platform::ConflictAction::Replace, true};
+        });
+    }
+    qint64 counted = 0;
+    op->setProgressHandler([&host, &counted, raw = op.get()](const core::JobProgress& p) {
+        if (host.isCancelled())
+            raw->cancel();
+        host.done(p.doneBytes - counted, 0);
+        counted = p.doneBytes;
+    });
+    if (host.isCancelled())
+        return false;
+    op->run();
+    const platform::FileOpResult result = op->result();
+    host.done(op->progress().doneBytes - counted, 0);
+    for (const platform::FileOpIssue& issue : result.skipped)
+        host.report(QString(C::sUnableToCopy) + core::ReadableName(issue.path) + u'\n' + issue.message);
+    if (result.status == platform::FileOpResult::Refused && !result.message.isEmpty())
+        host.report(result.message);
+    return result.status == platform::FileOpResult::Completed && result.skipped.empty();
+}
+
+QByteArray BatchTargetFolder(const QByteArray& folder, const QByteArray& destRoot, const QByteArray& volumeRoot)
+{
+    QByteArray below = folder;
+    if (volumeRoot != "/" && (below == volumeRoot || below.startsWith(volumeRoot + '/')))
+        below = below.mid(volumeRoot.size());
+    while (below.startsWith('/'))
+        below.remove(0, 1);
+    QByteArray target = destRoot;
+    if (!target.endsWith('/'))
+        target += '/';
+    return target + below;
+}
+
+BatchFolders ListBatchFolders(const QByteArray& source, const QByteArray& destRoot, const QByteArray& volumeRoot,
+                              const std::atomic<bool>* stop)
+{
+    BatchFolders out;
+    out.sources.push_back(source);
+    out.targets.push_back(BatchTargetFolder(source, destRoot, volumeRoot));
+    Walk(source, destRoot, volumeRoot, out, stop);
+    return out;
+}
+
+QString CheckBatchCopy(const QByteArray& source, const QByteArray& destRoot)
+{
+    const QByteArray realSource = source.isEmpty() ? QByteArray() : RealPath(source);
+    if (realSource.isEmpty())
+        return QString(C::sSelectSource);
+    const QByteArray realDest = destRoot.isEmpty() ? QByteArray() : RealPath(destRoot);
+    if (realDest.isEmpty())
+        return QString(C::sSelectDestination);
+    // The copy would land in the tree it is reading.
+    if (realDest == realSource || realDest.startsWith(realSource == "/" ? realSource : realSource + '/'))
+        return QString(C::sDestInsideSource);
+    return {};
+}
+
+bool RunBatchCopy(const QByteArray& source, const QByteArray& destRoot, ToolJob& job)
+{
+    job.scanningState(true);
+    const QByteArray clean = source.size() > 1 && source.endsWith('/') ? source.chopped(1) : source;
+    const BatchFolders folders = ListBatchFolders(clean, destRoot, platform::VolumeRootOf(clean), &job.cancelFlag());
+    job.scanningState(false);
+    job.totals(0, qint64(folders.sources.size()));
+    std::vector<bool> made(folders.targets.size(), false);
+    for (std::size_t i = 0; i < folders.targets.size() && !job.isCancelled(); ++i) {
+        made[i] = platform::fileops::MakePath(folders.targets[i], 0777) == 0;
+        if (!made[i])
+            job.report(QString(C::sUnableToCreateFolder) + core::ReadableName(folders.targets[i]));
+    }
+    for (std::size_t i = 0; i < folders.sources.size() && !job.isCancelled(); ++i) {
+        job.current(folders.sources[i]);
+        const std::vector<QByteArray> files = made[i] ? FilesOf(folders.sources[i]) : std::vector<QByteArray>();
+        if (!files.empty())
+            ShFileOperation(files, {folders.targets[i]}, FO_COPY, FOF_NOCONFIRMATION, job);
+        job.done(0, 1);
+    }
+    job.flush();
+    return !job.isCancelled();
+}
+
+} // namespace corvane::filetools
