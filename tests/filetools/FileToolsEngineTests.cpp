@@ -1,7 +1,7 @@
-#include "filetools/engine/BatchCopy.h"
-#include "filetools/engine/Destroy.h"
-#include "filetools/engine/FileDate.h"
-#include "filetools/engine/GroupRename.h"
+#include "filetools/engine/BatchCopyEngine.h"
+#include "filetools/engine/DestroyEngine.h"
+#include "filetools/engine/FileDateEngine.h"
+#include "filetools/engine/GroupRenameEngine.h"
 #include "filetools/engine/ToolJob.h"
 #include "core/NameCodec.h"
 #include "tests/support/AsNobody.h"
@@ -130,7 +130,7 @@ TEST(GroupRename, RenamesEachFileNeverReplacingAndReportsEachFailure)
     input.folder = dir.path();
     input.names = {"photo.jpeg", "archive.tar.gz", "clash.a", "gone.txt", "same.b",
                    core::DecodeName("\xff\xfe.dat")};
-    input.extension = ".b";
+    input.extension = "b";
     int renamed = 0;
     const QStringList messages = RunTool([&](ToolJob& job) { renamed = RunGroupRename(input, job); });
     EXPECT_EQ(renamed, 3);

@@ -1,4 +1,4 @@
-#include "Destroy.h"
+#include "DestroyEngine.h"
 
 #include "FileToolsTexts.h"
 #include "ToolJob.h"

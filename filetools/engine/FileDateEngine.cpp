@@ -1,7 +1,7 @@
-#include "FileDate.h"
+#include "FileDateEngine.h"
 
 #include "FileToolsTexts.h"
-#include "GroupRename.h"
+#include "GroupRenameEngine.h"
 #include "ToolJob.h"
 #include "core/NameCodec.h"
 

@@ -1,7 +1,7 @@
-#include "BatchCopy.h"
+#include "BatchCopyEngine.h"
 
 #include "FileToolsTexts.h"
-#include "GroupRename.h"
+#include "GroupRenameEngine.h"
 #include "ToolJob.h"
 #include "core/NameCodec.h"
 #include "core/UniqueFd.h"

@@ -1,4 +1,4 @@
-#include "GroupRename.h"
+#include "GroupRenameEngine.h"
 
 #include "FileToolsTexts.h"
 #include "ToolJob.h"
@@ -41,13 +41,12 @@ QString JoinToolPath(const QString& folder, const QString& name)
 
 int RunGroupRename(const RenameRunInput& input, ToolJob& job)
 {
-    const QString extension = UsedExtension(input.extension);
     job.totals(0, input.names.size());
     int renamed = 0;
     for (const QString& name : input.names) {
         if (job.isCancelled())
             break;
-        const QString newName = NewFileName(name, extension, input.option);
+        const QString newName = NewFileName(name, input.extension, input.option);
         const QByteArray from = core::EncodeName(JoinToolPath(input.folder, name));
         job.current(from);
         // A name that already ends in the extension keeps it: nothing to rename.

@@ -25,7 +25,7 @@ QString NewFileName(const QString& name, const QString& extension, RenameOption 
 struct RenameRunInput {
     QString folder;
     QStringList names;
-    QString extension;  // as typed
+    QString extension;  // as used, after the leading-dot rule
     RenameOption option = RenameOption::Replace;
 };
 
