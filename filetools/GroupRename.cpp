@@ -160,10 +160,12 @@ void TfrmGroupRename::cmdRenameClick()
     txtExt->setText(UsedExtension(txtExt->text()));
     const RenameRunInput input{m_folder, FileNames(), txtExt->text(), RenameOption(ItemIndex())};
     ToolJob job([&input](ToolJob& j) { RunGroupRename(input, j); });
-    RunToolJob(job, windowTitle(), this, [this](const core::JobProgress& p) {
+    const auto showCount = [this](const core::JobProgress& p) {
         if (!p.text.isEmpty())
             Status1->showMessage(p.text);
-    });
+    };
+    RunToolJob(job, windowTitle(), this, showCount);
+    showCount(job.progress());
     accept();
 }
 
