@@ -7,6 +7,7 @@
 #include "core/UniqueFd.h"
 #include "platform/FileOperation.h"
 #include "platform/FileOperationNames.h"
+#include "platform/FileOperationTransfer.h"
 #include "platform/Volumes.h"
 
 #include <cerrno>
@@ -100,26 +101,44 @@ bool ShFileOperation(const std::vector<QByteArray>& sources, const std::vector<Q
     } else {
         if (destinations.empty() || destinations.front().isEmpty())
             return false;
-        op = kind == FO_COPY ? platform::CopyFiles(sources, destinations.front())
-                             : platform::MoveFiles(sources, destinations.front());
+        if (flags & FOF_MULTIDESTFILES) {
+            if (destinations.size() != sources.size())
+                return false;
+            std::vector<platform::fileops::TransferItem> items(sources.size());
+            for (std::size_t i = 0; i < sources.size(); ++i) {
+                items[i].source = platform::fileops::CleanPath(sources[i]);
+                items[i].targetDir = platform::fileops::CleanPath(destinations[i]);
+                items[i].targetName = core::BaseName(items[i].source);
+            }
+            op = std::make_unique<platform::fileops::TransferOperation>(
+                kind == FO_COPY ? platform::FileOpKind::Copy : platform::FileOpKind::Move, std::move(items));
+        } else {
+            op = kind == FO_COPY ? platform::CopyFiles(sources, destinations.front())
+                                 : platform::MoveFiles(sources, destinations.front());
+        }
     }
     if (flags & FOF_NOCONFIRMATION) {
         op->setConflictHandler([](const platform::ConflictQuestion&) {
             return platform::ConflictAnswer{platform::ConflictAction::Replace, true};
         });
     }
-    qint64 counted = 0;
-    op->setProgressHandler([&host, &counted, raw = op.get()](const core::JobProgress& p) {
+    // The operation's counters are added to the host's as they grow.
+    core::JobProgress counted;
+    const auto forward = [&host, &counted](const core::JobProgress& p) {
+        host.totals(p.totalBytes - counted.totalBytes, 0);
+        host.done(p.doneBytes - counted.doneBytes, p.doneItems - counted.doneItems);
+        counted = p;
+    };
+    op->setProgressHandler([&host, &forward, raw = op.get()](const core::JobProgress& p) {
         if (host.isCancelled())
             raw->cancel();
-        host.done(p.doneBytes - counted, 0);
-        counted = p.doneBytes;
+        forward(p);
     });
     if (host.isCancelled())
         return false;
     op->run();
+    forward(op->progress());
     const platform::FileOpResult result = op->result();
-    host.done(op->progress().doneBytes - counted, 0);
     for (const platform::FileOpIssue& issue : result.skipped)
         host.report(QString(C::sUnableToCopy) + core::ReadableName(issue.path) + u'\n' + issue.message);
     if (result.status == platform::FileOpResult::Refused && !result.message.isEmpty())
@@ -170,20 +189,25 @@ bool RunBatchCopy(const QByteArray& source, const QByteArray& destRoot, ToolJob&
     const QByteArray clean = source.size() > 1 && source.endsWith('/') ? source.chopped(1) : source;
     const BatchFolders folders = ListBatchFolders(clean, destRoot, platform::VolumeRootOf(clean), &job.cancelFlag());
     job.scanningState(false);
-    job.totals(0, qint64(folders.sources.size()));
     std::vector<bool> made(folders.targets.size(), false);
     for (std::size_t i = 0; i < folders.targets.size() && !job.isCancelled(); ++i) {
         made[i] = platform::fileops::MakePath(folders.targets[i], 0777) == 0;
         if (!made[i])
             job.report(QString(C::sUnableToCreateFolder) + core::ReadableName(folders.targets[i]));
     }
+    std::vector<QByteArray> files;
+    std::vector<QByteArray> targets;
     for (std::size_t i = 0; i < folders.sources.size() && !job.isCancelled(); ++i) {
-        job.current(folders.sources[i]);
-        const std::vector<QByteArray> files = made[i] ? FilesOf(folders.sources[i]) : std::vector<QByteArray>();
-        if (!files.empty())
-            ShFileOperation(files, {folders.targets[i]}, FO_COPY, FOF_NOCONFIRMATION, job);
-        job.done(0, 1);
+        if (!made[i])
+            continue;
+        for (QByteArray& file : FilesOf(folders.sources[i])) {
+            files.push_back(std::move(file));
+            targets.push_back(folders.targets[i]);
+        }
     }
+    job.totals(0, qint64(files.size()));
+    if (!files.empty() && !job.isCancelled())
+        ShFileOperation(files, targets, FO_COPY, FOF_NOCONFIRMATION | FOF_MULTIDESTFILES, job);
     job.flush();
     return !job.isCancelled();
 }

@@ -16,13 +16,15 @@ class ToolJob;
 
 // The shell routine's kinds and the flags it knows.
 enum ShellFileOpKind { FO_MOVE = 1, FO_COPY = 2, FO_DELETE = 3, FO_RENAME = 4 };
+inline constexpr unsigned FOF_MULTIDESTFILES = 0x1;
 inline constexpr unsigned FOF_NOCONFIRMATION = 0x10;
 inline constexpr unsigned FOF_WANTMAPPINGHANDLE = 0x20;
 
 // Runs one file operation on the calling thread as part of `host`, whose cancel stops it and
 // whose progress it advances; each item it could not do is reported through `host`. The names
 // travel as a list, so a name may hold any byte but NUL. Copy and move take one destination
-// folder; rename takes one new path per source. Kinds outside 1..4 and an empty source list
+// folder, or with FOF_MULTIDESTFILES one destination folder per source; rename takes one new path
+// per source. Kinds outside 1..4 and an empty source list
 // return false at once. True when every item was done and nothing was cancelled.
 bool ShFileOperation(const std::vector<QByteArray>& sources, const std::vector<QByteArray>& destinations,
                      int kind, unsigned flags, ToolJob& host);
@@ -42,7 +44,8 @@ BatchFolders ListBatchFolders(const QByteArray& source, const QByteArray& destRo
 // The checks before a run: the message, or an empty text.
 QString CheckBatchCopy(const QByteArray& source, const QByteArray& destRoot);
 
-// The whole copy: folders first, then each folder's files in one copy operation that replaces
+// The whole copy: folders first, then the files of every folder, each into its folder's
+// destination, in one copy operation (so the data reaches the disk in few syncs) that replaces
 // existing files without asking. Returns false when cancelled.
 bool RunBatchCopy(const QByteArray& source, const QByteArray& destRoot, ToolJob& job);
 
