@@ -103,7 +103,10 @@ TfrmFileDate::TfrmFileDate(QWidget* parent)
     root->addWidget(lblFolder);
     root->addWidget(grpFiles, 1);
     root->addLayout(bottom);
-    resize(Scaled(660), Scaled(420));
+    txtDate->setMinimumWidth(Scaled(160));
+    txtTime->setMinimumWidth(Scaled(120));
+    // Room for the three columns without a scroll bar.
+    resize(Scaled(680), Scaled(420));
 
     connect(cmdOK, &QPushButton::clicked, this, &TfrmFileDate::cmdOKClick);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -79,10 +79,13 @@ TfrmGroupRename::TfrmGroupRename(QWidget* parent)
     auto* grid = new QGridLayout;
     grid->addWidget(lblFolder, 0, 0, 1, 2);
     grid->addWidget(grpFiles, 1, 0, 1, 2);
-    grid->addWidget(lblExt, 2, 0);
-    grid->addWidget(txtExt, 3, 0);
-    grid->addWidget(grpOptions, 2, 1, 2, 1);
-    grid->addLayout(buttons, 1, 2, 3, 1);
+    auto* ext = new QVBoxLayout;
+    ext->addStretch();
+    ext->addWidget(lblExt);
+    ext->addWidget(txtExt);
+    grid->addLayout(ext, 2, 0);
+    grid->addWidget(grpOptions, 2, 1);
+    grid->addLayout(buttons, 1, 2, 2, 1);
     auto* root = new QVBoxLayout(this);
     root->addLayout(grid);
     root->addWidget(Status1);
