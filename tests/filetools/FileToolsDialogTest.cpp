@@ -7,6 +7,7 @@
 #include "explorer/Child.h"
 #include "platform/NameCodec.h"
 #include "shellctl/ShellControls.h"
+#include "BrowseSelection.h"
 #include "tests/support/TempDir.h"
 
 #include <QCalendarWidget>
@@ -62,14 +63,7 @@ struct FileTools : ::testing::Test {
 
     void browse(const QByteArray& folder, const QList<QByteArray>& names)
     {
-        child.Tree1->SelectPath(platform::DecodeName(folder));
-        ASSERT_EQ(child.List1->Folder().Path(), platform::DecodeName(folder));
-        for (int row = 0; row < child.List1->Count(); ++row) {
-            if (names.contains(platform::EncodeName(child.List1->DataOfIndex(row)->FileName())))
-                child.List1->SelectionModel()->select(child.List1->ShellModel()->index(row, 0),
-                                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        }
-        child.FormActivate();
+        test::BrowseAndSelect(child, folder, names);
     }
 };
 

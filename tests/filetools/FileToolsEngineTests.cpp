@@ -26,16 +26,7 @@ namespace {
 
 QByteArray ReadAll(const QByteArray& path)
 {
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return "<missing>";
-    QByteArray out;
-    char buffer[65536];
-    ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
-        out.append(buffer, n);
-    ::close(fd);
-    return out;
+    return test::ReadFileBytes(path);
 }
 
 bool Exists(const QByteArray& path)
