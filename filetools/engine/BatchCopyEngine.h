@@ -32,6 +32,8 @@ bool ShFileOperation(const std::vector<QByteArray>& sources, const std::vector<Q
 struct BatchFolders {
     std::vector<QByteArray> sources;  // the source and every folder below it, depth first
     std::vector<QByteArray> targets;  // the destination folder of each
+    std::vector<std::size_t> ends;    // one past the last folder below each
+    std::vector<bool> dotBelow;       // a folder left out lies somewhere below
 };
 
 // The destination folder of a source folder: the root, then the folder's path below the root of
@@ -46,7 +48,8 @@ QString CheckBatchCopy(const QByteArray& source, const QByteArray& destRoot);
 
 // The whole copy: folders first, then the files of every folder, each into its folder's
 // destination, in one copy operation (so the data reaches the disk in few syncs) that replaces
-// existing files without asking. Returns false when cancelled.
+// existing files without asking. A folder with no folder left out below it goes in as one item.
+// Returns false when cancelled.
 bool RunBatchCopy(const QByteArray& source, const QByteArray& destRoot, ToolJob& job);
 
 } // namespace corvane::filetools

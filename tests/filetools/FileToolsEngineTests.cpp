@@ -381,6 +381,8 @@ TEST(BatchCopy, CopiesTheTreeSkippingDotFoldersAndReplacingFiles)
     const QByteArray dst = dir.pathBytes() + "/dst";
     const QByteArray out = dst + src;
     dir.addFile("dst" + src + "/top.txt", "old");
+    dir.addFile("dst" + src + "/sub/s.txt", "old");
+    dir.addFile("dst" + src + "/sub/kept.txt", "kept");
 
     const BatchFolders folders = ListBatchFolders(src, dst, "/");
     EXPECT_EQ(folders.sources.size(), 4u);
@@ -396,6 +398,7 @@ TEST(BatchCopy, CopiesTheTreeSkippingDotFoldersAndReplacingFiles)
     EXPECT_EQ(ReadAll(out + "/a,b.txt"), "comma");
     EXPECT_EQ(ReadAll(out + "/\xfe.bin"), "raw");
     EXPECT_EQ(ReadAll(out + "/sub/s.txt"), "s");
+    EXPECT_EQ(ReadAll(out + "/sub/kept.txt"), "kept");
     EXPECT_EQ(ReadAll(out + "/sub/deep/d.txt"), "d");
     EXPECT_TRUE(Exists(out + "/empty"));
     EXPECT_FALSE(Exists(out + "/.cache"));
