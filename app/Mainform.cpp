@@ -10,10 +10,14 @@
 #include "explorer/FileFilter.h"
 #include "explorer/GoToFolder.h"
 #include "explorer/Options.h"
+#include "filetools/BatchCopy.h"
+#include "filetools/Destroy.h"
 #include "filetools/Encrypt.h"
 #include "graphics/Convert.h"
 #include "graphics/GraphicsTexts.h"
 #include "graphics/Thumbnail.h"
+#include "filetools/FileDate.h"
+#include "filetools/GroupRename.h"
 #include "platform/Launch.h"
 #include "platform/MountWatch.h"
 #include "platform/Registry.h"
@@ -182,6 +186,9 @@ void TfrmMain::createDialogs()
     filetools::frmEncrypt = new filetools::TfrmEncrypt(this);
     graphics::frmConvert = new graphics::TfrmConvert(this);
     graphics::frmThumbnail = new graphics::TfrmThumbnail(this);
+    filetools::frmGroupRename = new filetools::TfrmGroupRename(this);
+    filetools::frmFileDate = new filetools::TfrmFileDate(this);
+    filetools::frmBatchCopy = new filetools::TfrmBatchCopy(this);
     frmUserTools = new TfrmUserTools(this);
     Launchers = new TLaunchers(this);
 
@@ -215,10 +222,17 @@ void TfrmMain::createDialogs()
     });
     GraphicThumbnails1->setVisible(true);
     setAvailable(GraphicThumbnails1, true);
+    connect(GroupRename1, &QAction::triggered, this, [] { filetools::frmGroupRename->exec(); });
+    connect(ChangeDateTime1, &QAction::triggered, this, [] { filetools::frmFileDate->Execute(); });
+    connect(Destroy1, &QAction::triggered, this, [this] { filetools::Destroy1Click(this); });
+    // The window has its input (the current folder and a destination tree), so it is offered.
+    connect(BatchCopy1, &QAction::triggered, this, [] { filetools::frmBatchCopy->exec(); });
+    BatchCopy1->setVisible(true);
     for (QAction* item : mnuUserTool)
         connect(item, &QAction::triggered, this, [this, item] { mnuUserToolClick(item, *PFormSettings1); });
 
-    for (QAction* a : {actFileFilter, actNoFilter, GoToFolder1, Options1, ConfigureUserTools1, MapNetworkDrive1,
+    for (QAction* a : {actFileFilter, actNoFilter, GoToFolder1, Options1, ConfigureUserTools1, GroupRename1,
+                       ChangeDateTime1, Destroy1, BatchCopy1, MapNetworkDrive1,
                        DisconnectNetworkDrive1, ClipboardViewer1, DOSPrompt1})
         setAvailable(a, true);
     // The desktop's own programs stand in for the applets; without one the item stays off.

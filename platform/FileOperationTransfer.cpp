@@ -101,7 +101,8 @@ void TransferOperation::execute()
         m_item = &item;
         transferItem(item);
     }
-    discardPending();
+    // What is pending now are whole files of items given one by one: they keep their copies.
+    flush();
     finishFolders();
     m_syncer.stop();
 }
@@ -263,10 +264,19 @@ void TransferOperation::transferItem(TransferItem& item)
     m_tryRename = item.sameDevice;
     m_groupInherited = !haveTarget || (target.st_mode & S_ISGID);
     QByteArray placed;
-    Step step = transfer(item.source, st, item.targetDir, name, checkConflict, &placed);
-    if (step != Step::Cancelled)
+    // Files copied one by one share a batch's sync with those of the next items (one sync per
+    // file would cost more than the copy). A folder's batch is its own, as a cancel drops it; a
+    // moved file is done only once its source is gone.
+    const bool ownBatch = S_ISDIR(st.st_mode) || m_move;
+    if (ownBatch)
         flush();
-    finishFolders();
+    Step step = transfer(item.source, st, item.targetDir, name, checkConflict, &placed);
+    // A folder takes its name only once its contents are on the disk.
+    if (ownBatch) {
+        if (step != Step::Cancelled)
+            flush();
+        finishFolders();
+    }
     if (step == Step::Ok && !placed.isEmpty())
         addCreated(placed);
     struct stat gone;

@@ -9,6 +9,7 @@
 #include "platform/Registry.h"
 #include "platform/Volumes.h"
 #include "shellctl/ShellControls.h"
+#include "BrowseSelection.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TmpfsMount.h"
 
@@ -47,19 +48,9 @@ QByteArray Pattern(qsizetype n, int seed = 1)
     return b;
 }
 
-// By raw bytes: the names need not be UTF-8.
 QByteArray ReadAll(const QByteArray& path)
 {
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return "<missing>";
-    QByteArray out;
-    char buffer[65536];
-    ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
-        out.append(buffer, n);
-    ::close(fd);
-    return out;
+    return test::ReadFileBytes(path);
 }
 
 QStringList Entries(const QString& dir)
@@ -118,14 +109,7 @@ struct EncryptDialog : ::testing::Test {
 
     void browse(const QByteArray& folder, const QList<QByteArray>& names)
     {
-        child.Tree1->SelectPath(platform::DecodeName(folder));
-        ASSERT_EQ(child.List1->Folder().Path(), platform::DecodeName(folder));
-        for (int row = 0; row < child.List1->Count(); ++row) {
-            if (names.contains(platform::EncodeName(child.List1->DataOfIndex(row)->FileName())))
-                child.List1->SelectionModel()->select(child.List1->ShellModel()->index(row, 0),
-                                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        }
-        child.FormActivate();
+        test::BrowseAndSelect(child, folder, names);
     }
     void open(const char* mode)
     {

@@ -24,15 +24,7 @@ namespace {
 // Raw path bytes: QFile cannot open every name that is not UTF-8.
 QByteArray ReadBytes(const QByteArray& path)
 {
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return "<missing>";
-    QByteArray all;
-    char buffer[65536];
-    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
-        all.append(buffer, n);
-    ::close(fd);
-    return all;
+    return corvane::test::ReadFileBytes(path);
 }
 
 // Every entry of a folder, hidden ones (a left-over temporary file) included.

@@ -132,6 +132,20 @@ void TempDir::addSymlink(const QByteArray& relName, const QByteArray& target)
         throw std::runtime_error("symlink failed");
 }
 
+QByteArray ReadFileBytes(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return "<missing>";
+    QByteArray out;
+    char buffer[65536];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+        out.append(buffer, n);
+    ::close(fd);
+    return out;
+}
+
 int runShell(const QString& command)
 {
     QProcess p;

@@ -33,6 +33,10 @@ private:
     QTemporaryDir m_dir;
 };
 
+// A file's bytes, read by its raw path (names need not be UTF-8); "<missing>" when it cannot be
+// opened.
+QByteArray ReadFileBytes(const QByteArray& path);
+
 // Runs a shell command; returns its exit status.
 int runShell(const QString& command);
 
