@@ -10,6 +10,7 @@
 #include "platform/Volumes.h"
 #include "shellctl/ShellControls.h"
 #include "BrowseSelection.h"
+#include "tests/support/ListTexts.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TmpfsMount.h"
 
@@ -122,13 +123,7 @@ struct EncryptDialog : ::testing::Test {
         dlg.txtKey->setText(key);
         dlg.cmdOK->click();
     }
-    QStringList listed() const
-    {
-        QStringList out;
-        for (int i = 0; i < dlg.lstFiles->count(); ++i)
-            out << dlg.lstFiles->item(i)->text();
-        return out;
-    }
+    QStringList listed() const { return test::ListTexts(dlg.lstFiles); }
 };
 
 } // namespace

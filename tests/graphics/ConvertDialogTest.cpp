@@ -7,6 +7,7 @@
 #include "platform/NameCodec.h"
 #include "shellctl/ShellControls.h"
 #include "GraphicsTestSupport.h"
+#include "tests/support/ListTexts.h"
 #include "tests/support/TempDir.h"
 
 #include <QGroupBox>
@@ -44,13 +45,7 @@ struct ConvertDialog : ::testing::Test {
     void TearDown() override { app::SetMsgBoxRecorder(nullptr); }
 
     void browse(const QStringList& names) { test::SelectInExplorer(child, dir.filePath("src"), names); }
-    QStringList listed() const
-    {
-        QStringList out;
-        for (int i = 0; i < dlg.lstFiles->count(); ++i)
-            out << dlg.lstFiles->item(i)->text();
-        return out;
-    }
+    QStringList listed() const { return test::ListTexts(dlg.lstFiles); }
 };
 
 } // namespace

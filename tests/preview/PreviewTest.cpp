@@ -10,6 +10,7 @@
 #include "settings/PFormSettings.h"
 #include "shellctl/ShellControls.h"
 #include "tests/support/StallFs.h"
+#include "tests/support/ListTexts.h"
 #include "tests/support/TempDir.h"
 
 #include <QAbstractItemView>
@@ -563,8 +564,7 @@ TEST_F(Preview, ConvertOpensTheConversionDialogForThePicture)
         ASSERT_TRUE(QTest::qWaitFor([] { return graphics::frmConvert->isVisible(); }, kWaitMs));
         launchedFromPreview = graphics::frmConvert->LaunchedFromPreview;
         file = graphics::frmConvert->CurrentFile;
-        for (int i = 0; i < graphics::frmConvert->lstFiles->count(); ++i)
-            listed << graphics::frmConvert->lstFiles->item(i)->text();
+        listed = test::ListTexts(graphics::frmConvert->lstFiles);
         graphics::frmConvert->reject();
     });
     QTest::mouseClick(p->cmdConvert, Qt::LeftButton);
