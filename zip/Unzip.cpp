@@ -54,6 +54,7 @@ TfrmUnzip::TfrmUnzip(QWidget* parent)
     Grid1->setHorizontalHeaderLabels({QString(), T(texts::FileNameColumn), T(texts::DateColumn),
                                       T(texts::OrigSizeColumn), T(texts::PathColumn)});
     Grid1->verticalHeader()->hide();
+    Grid1->verticalHeader()->setDefaultSectionSize(Grid1->fontMetrics().height() + app::Scaled(6));
     Grid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     Grid1->setSelectionMode(QAbstractItemView::SingleSelection);
     Grid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -107,8 +108,8 @@ TfrmUnzip::TfrmUnzip(QWidget* parent)
     grid->addWidget(grpFiles, 1, 1);
     grid->addWidget(grpOptions, 2, 1);
     grid->addLayout(buttons, 3, 0, 1, 2);
-    grid->setColumnStretch(0, 3);
-    grid->setColumnStretch(1, 2);
+    grid->setColumnStretch(0, 2);
+    grid->setColumnStretch(1, 1);
     grid->setRowStretch(0, 1);
     auto* body = new QWidget(this);
     body->setLayout(grid);
