@@ -182,20 +182,19 @@ void TfrmUnzip::fillGrid()
     m_entryCount = n;
     grpZipFile->setTitle(T(texts::ContentsHead) + QFileInfo(m_archive).fileName() + T(texts::ContentsCount).arg(n));
     Grid1->setRowCount(n);
-    using Kind = TZipGridItem::Kind;
     for (int k = 0; k < n; ++k) {
-        const ZipDirEntry& e = entries[size_t(k)];
         auto* check = new QTableWidgetItem;
         check->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         check->setCheckState(Qt::Unchecked);
         Grid1->setItem(k, ColCheck, check);
-        Grid1->setItem(k, ColName, new TZipGridItem(EntryBaseName(e.FileName), Kind::Text));
-        const QDateTime stamp = DosDateTimeToQt(e.DosDateTime);
-        Grid1->setItem(k, ColDate, new TZipGridItem(ZipDateText(e.DosDateTime), Kind::Date,
-                                                    stamp.isValid() ? double(stamp.toSecsSinceEpoch()) : 0));
-        Grid1->setItem(k, ColSize, new TZipGridItem(QString::number(e.UncompressedSize), Kind::Number,
-                                                    double(e.UncompressedSize)));
-        Grid1->setItem(k, ColPath, new TZipGridItem(EntryFolder(e.FileName), Kind::Text));
+        // The listing's cells less the compressed size and the ratio.
+        std::vector<TZipGridItem*> cells = ZipListingRow(entries[size_t(k)]);
+        Grid1->setItem(k, ColName, cells[0]);
+        Grid1->setItem(k, ColDate, cells[1]);
+        Grid1->setItem(k, ColSize, cells[2]);
+        Grid1->setItem(k, ColPath, cells[5]);
+        delete cells[3];
+        delete cells[4];
     }
     Grid1->resizeColumnsToContents();
     Grid1->setColumnWidth(ColCheck, app::Scaled(21));
