@@ -106,6 +106,7 @@ struct ZipForms : ::testing::Test {
     void TearDown() override { app::SetMsgBoxRecorder(nullptr); }
 
     explorer::TfrmChild* child() const { return main.Explorers().front(); }
+    QWidget* list() const { return child()->List1->CurrentView(); }
     void browse(const QString& folder)
     {
         child()->Tree1->SelectPath(folder);
@@ -263,6 +264,37 @@ TEST_F(ZipForms, RoundTripThroughBothDialogs)
         dlg->cmdCancel->click();
     });
     main.actUnzip->trigger();
+}
+
+// A password of blanks encrypts nothing; Update or Freshen of an archive not there yet creates it.
+TEST_F(ZipForms, BlankPasswordAndActionsOnANewArchive)
+{
+    dir.addFile("src/a.txt", "alpha");
+    browse(dir.filePath("src"));
+    select({"a.txt"});
+    struct Case {
+        const char* archive;
+        const char* password;
+        int action;  // 0 Add, 1 Freshen, 2 Update
+    };
+    const Case cases[] = {{"blank.zip", "   ", 0}, {"update.zip", "", 2}, {"freshen.zip", "", 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.archive);
+        auto watch = OnModal<TfrmZip>([&](TfrmZip* dlg) {
+            dlg->txtZipFile->setEditText(dir.filePath(c.archive));
+            dlg->txtPassword->setText(c.password);
+            QRadioButton* actions[] = {dlg->optAdd, dlg->optFreshen, dlg->optUpdate};
+            actions[c.action]->setChecked(true);
+            QTest::mouseClick(dlg->cmdOK, Qt::LeftButton);
+        });
+        list()->setFocus();
+        main.actZip->trigger();
+        const QString archive = dir.filePath(c.archive);
+        zip::TZipComponent listing;
+        listing.SetZipFilename(archive);
+        ASSERT_EQ(listing.EntryCount(), 1);
+        EXPECT_FALSE(listing.DirEntries().front().IsEncrypted());
+    }
 }
 
 // A damaged entry fails the test pass: nothing is extracted.
