@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -198,12 +199,15 @@ void TfrmUnzip::fillGrid()
     }
     Grid1->resizeColumnsToContents();
     Grid1->setColumnWidth(ColCheck, app::Scaled(21));
+    // Room for the sort indicator beside the name column's title.
+    Grid1->setColumnWidth(ColName, Grid1->columnWidth(ColName) + app::Scaled(16));
     Grid1->setSortingEnabled(true);
     Grid1->sortByColumn(ColName, Qt::AscendingOrder);
     if (n > 0) {
-        Grid1->scrollToTop();
         Grid1->setCurrentCell(0, ColName);
+        Grid1->scrollToTop();
     }
+    Grid1->horizontalScrollBar()->setValue(0);
     Grid1->setFocus();
     cmdExtract->setEnabled(true);
     m_encrypted = std::any_of(entries.begin(), entries.end(), [](const ZipDirEntry& e) { return e.IsEncrypted(); });

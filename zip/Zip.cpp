@@ -26,6 +26,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <iterator>
+
 namespace corvane::zip {
 
 TfrmZip* frmZip = nullptr;
@@ -146,6 +148,12 @@ TfrmZip::TfrmZip(QWidget* parent)
     outer->addWidget(body, 1);
     outer->addWidget(Status1);
     setFixedSize(QSize(app::Scaled(608), app::Scaled(405)).expandedTo(sizeHint()));
+
+    // Name, what to pack, password, then the choices and the buttons.
+    QWidget* order[] = {txtZipFile, cmdBrowse, lstFiles, txtPassword, cboEncryption, optAdd, optFreshen, optUpdate,
+                        chkSubdirs, chkPaths, cmdOK, cmdCancel};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
 
     connect(cmdOK, &QPushButton::clicked, this, &TfrmZip::cmdOKClick);
     connect(cmdCancel, &QPushButton::clicked, this, &TfrmZip::cmdCancelClick);
