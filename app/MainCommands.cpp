@@ -16,6 +16,8 @@
 #include "shellctl/ShellList.h"
 #include "shellctl/ShellTree.h"
 #include "shellctl/UShellUtils.h"
+#include "zip/Unzip.h"
+#include "zip/Zip.h"
 
 #include <QAction>
 #include <QApplication>
@@ -120,6 +122,21 @@ void TfrmMain::connectCommands()
     connect(actExpandDrive, &QAction::triggered, this, &TfrmMain::actExpandDriveExecute);
     connect(actCollapseDrive, &QAction::triggered, this, &TfrmMain::actCollapseDriveExecute);
     connect(actRefresh, &QAction::triggered, this, &TfrmMain::actRefreshExecute);
+
+    // The zip dialogs, made once; the list's focus and selection switch their commands on.
+    zip::frmZip = new zip::TfrmZip(this);
+    zip::frmUnzip = new zip::TfrmUnzip(this);
+    for (QAction* a : {actZip, actUnzip}) {
+        setAvailable(a, true);
+        a->setEnabled(false);
+    }
+    connect(actZip, &QAction::triggered, this, [] { zip::frmZip->exec(); });
+    connect(actUnzip, &QAction::triggered, this, [this] {
+        const std::vector<shellctl::TShListData*> selected = CurShellList ? CurShellList->SelectedItems()
+                                                                          : std::vector<shellctl::TShListData*>{};
+        if (!selected.empty())
+            zip::UnzipSelectedFile(selected.front()->Path(), this);
+    });
 }
 
 void TfrmMain::UpdatePasteState()

@@ -211,6 +211,8 @@ void TfrmPreview::createToolbars()
     cmdPrintZip = textButton(texts::PrintZip, toolZip);
     toolZip->addSeparator();
     cmdUnzip = textButton(texts::Unzip, toolZip);
+    connect(cmdPrintZip, &QToolButton::clicked, this, &TfrmPreview::cmdPrintZipClick);
+    connect(cmdUnzip, &QToolButton::clicked, this, &TfrmPreview::cmdUnzipClick);
 
     toolMedia = flatBar(this);
     addLabel(texts::MediaLabel, toolMedia);
@@ -253,8 +255,11 @@ void TfrmPreview::PreviewFile(const QString& path, bool isFolder, qint64 size)
             request.font = RichEdit1->font();
             startLoad(std::move(request));
             break;
+        case TPreviewKind::Zip:
+            startLoad(std::move(request));
+            break;
         default:
-            // Web pages, documents, spreadsheets, zip listings, PDF and media have no viewer yet.
+            // Web pages, documents, spreadsheets, PDF and media have no viewer yet.
             break;
         }
     }
@@ -348,6 +353,9 @@ void TfrmPreview::loadFinished(quint64 generation)
             Image1->SetPicture(std::move(result.picture));
             pnlImageSize->setText(QString::fromLatin1(texts::ImageSize).arg(size.width()).arg(size.height()));
         }
+    } else if (kind == TPreviewKind::Zip) {
+        if (result.ok)
+            ShowZipListing(result.zipEntries);
     } else if (result.ok) {
         // The view deletes the document it made itself; those it was given are deleted here.
         QTextDocument* shown = RichEdit1->document();

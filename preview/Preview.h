@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <vector>
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -21,6 +22,10 @@ class QToolButton;
 
 namespace corvane::imaging {
 class TImageView;
+}
+
+namespace corvane::zip {
+struct ZipDirEntry;
 }
 
 namespace corvane::settings {
@@ -95,6 +100,12 @@ public:
     void cmdTextPrintClick();
     void cmdGraphicPrintClick();
     void cmdConvertClick();
+    // The zip listing: fills Grid1 in mode "Z" from the archive's entries.
+    void ShowZipListing(const std::vector<zip::ZipDirEntry>& entries);
+    void cmdPrintZipClick();
+    void cmdUnzipClick();
+    // Prints the listing with its title, without asking.
+    void PrintZipList(QPrinter& printer);
     void cboZoomClick();
     void Image1ImageChange();
     // The zoom shows a reduced photo larger than its pixels: it is read again at `need`.

@@ -6,6 +6,7 @@
 #include "preview/engine/PeVersion.h"
 #include "preview/engine/RtfReader.h"
 #include "preview/engine/TextView.h"
+#include "zip/engine/ZipComponent.h"
 
 #include <QCoreApplication>
 #include <QTextDocument>
@@ -119,6 +120,8 @@ void TPreviewLoad::execute()
 {
     if (m_request.kind == TPreviewKind::Picture)
         loadPicture();
+    else if (m_request.kind == TPreviewKind::Zip)
+        loadZip();
     else
         loadText();
 }
@@ -178,6 +181,24 @@ void TPreviewLoad::loadPicture()
         return;
     std::lock_guard lock(resultMutex());
     m_result.picture = std::move(picture);
+    m_result.ok = true;
+}
+
+void TPreviewLoad::loadZip()
+{
+    // A file that cannot be listed shows the header alone, without a message.
+    std::vector<zip::ZipDirEntry> entries;
+    struct stat st {};
+    if (openRegular(m_request.path, st)) {
+        zip::TZipComponent zip;
+        zip.Unattended = true;
+        zip.SetZipFilename(m_request.path);
+        entries = zip.DirEntries();
+    }
+    if (isCancelled())
+        return;
+    std::lock_guard lock(resultMutex());
+    m_result.zipEntries = std::move(entries);
     m_result.ok = true;
 }
 

@@ -3,12 +3,14 @@
 // user-interface thread never opens, reads or decodes a previewed file.
 #include "core/Job.h"
 #include "imaging/Picture.h"
+#include "zip/engine/ZipDirectory.h"
 
 #include <QFont>
 #include <QSize>
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class QTextDocument;
 
@@ -62,6 +64,8 @@ struct TPreviewResult {
     // Text rows: the document, already living on the user-interface thread.
     TextDocumentPtr document;
     imaging::Picture picture;
+    // Zip listings: the entries in directory order (none when the file is no archive).
+    std::vector<zip::ZipDirEntry> zipEntries;
 };
 
 class TPreviewLoad : public core::Job
@@ -81,6 +85,7 @@ protected:
 private:
     void loadText();
     void loadPicture();
+    void loadZip();
     TPreviewRequest m_request;
     TPreviewResult m_result;
 };

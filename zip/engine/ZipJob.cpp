@@ -38,7 +38,7 @@ void ZipJob::execute()
     Zip.SetZipFilename(m_archive);
     if (m_operation == Operation::Add)
         Zip.Add();
-    else
+    else if (m_operation == Operation::Extract)
         Zip.Extract();
     publishNow();
 }

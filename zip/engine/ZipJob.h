@@ -13,7 +13,8 @@ class ZipJob : public core::Job
 {
     Q_OBJECT
 public:
-    enum class Operation { Add, Extract };
+    // List only reads the archive's directory, off the user-interface thread.
+    enum class Operation { Add, Extract, List };
     ZipJob(Operation operation, QString archive) : m_operation(operation), m_archive(std::move(archive)) {}
 
     // Set up before start(): FSpecArgs, options, password, ExtrBaseDir... Read the results

@@ -1,0 +1,84 @@
+#pragma once
+// The create-zip dialog: packs the items selected in the current explorer window, or its
+// current folder, into an archive. The run is a job with a progress window.
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+class QToolButton;
+
+namespace corvane::zip {
+
+class TfrmZip : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TfrmZip(QWidget* parent = nullptr);
+    ~TfrmZip() override;
+
+    QLabel* Label2;
+    QComboBox* txtZipFile;
+    QToolButton* cmdBrowse;
+    QLabel* Label1;
+    QLabel* lblSourceFolder;
+    QGroupBox* grpSource;
+    QListWidget* lstFiles;
+    QLabel* lblKey;
+    QLineEdit* txtPassword;
+    QLabel* lblEncryption;
+    QComboBox* cboEncryption;
+    QGroupBox* grpNote;
+    QLabel* Label3;
+    QGroupBox* grpAction;
+    QRadioButton* optAdd;
+    QRadioButton* optFreshen;
+    QRadioButton* optUpdate;
+    QGroupBox* grpOptions;
+    QCheckBox* chkSubdirs;
+    QCheckBox* chkPaths;
+    QCheckBox* chkSpan;
+    QPushButton* cmdOK;
+    QPushButton* cmdCancel;
+    QStatusBar* Status1;
+
+    // "L": the selected items of the explorer window's list; "T": its current folder.
+    QString SourceKind;
+
+    void FormShow();
+    void cmdOKClick();
+    void cmdCancelClick();
+    void cmdBrowseClick();
+
+    // The file specifications the dialog hands to the zip component for what it lists.
+    QStringList FileSpecs() const;
+    // The archive the text names; a bare name is in the source folder.
+    QString ArchivePath() const;
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void reject() override;
+
+private:
+    struct Source {
+        QString path;
+        bool folder;
+    };
+    std::vector<Source> m_sources;  // the items to pack, in list order
+    QString m_sourceFolder;
+    bool m_running = false;
+};
+
+extern TfrmZip* frmZip;
+
+} // namespace corvane::zip
