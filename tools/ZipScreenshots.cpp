@@ -62,7 +62,7 @@ int main(int argc, char** argv)
     app::TfrmMain main;
     main.resize(1100, 760);
     main.show();
-    QTest::qWaitForWindowExposed(&main);
+    (void)QTest::qWaitForWindowExposed(&main);
     explorer::TfrmChild* child = main.Explorers().front();
     child->Tree1->SelectPath(demo);
     QTest::qWait(300);
@@ -92,7 +92,7 @@ int main(int argc, char** argv)
         dlg->LaunchedFromPreview = true;
         dlg->PreviewFile = archive;
         dlg->show();
-        QTest::qWaitFor([dlg] { return !dlg->Listing(); }, 10000);
+        (void)QTest::qWaitFor([dlg] { return !dlg->Listing(); }, 10000);
         for (int r = 0; r < dlg->Grid1->rowCount(); ++r) {
             if (dlg->Grid1->item(r, 1)->text().endsWith(QLatin1String(".jpg")))
                 dlg->Grid1->item(r, 0)->setCheckState(Qt::Checked);
@@ -106,7 +106,7 @@ int main(int argc, char** argv)
         auto* preview = qobject_cast<preview::TfrmPreview*>(app::frmPreview.data());
         main.actTileVert->trigger();
         preview->PreviewFile(archive, false, QFileInfo(archive).size());
-        QTest::qWaitFor([preview] { return !preview->Loading(); }, 10000);
+        (void)QTest::qWaitFor([preview] { return !preview->Loading(); }, 10000);
         QTest::qWait(300);
         main.grab().save(out + QStringLiteral("/preview-zip.png"));
     }
