@@ -34,14 +34,11 @@ public:
 
     HResult ParseDisplayName(const QString& displayName, PItemIDList& out) override
     {
-        QByteArray mp = EncodeName(displayName);
-        for (const Volume& v : DisplayedVolumes()) {
-            if (v.mountPoint == mp) {
-                out = makeItem(KindVolume, mp);
-                return S_OK;
-            }
-        }
-        return HResultFromErrno(ENOENT);
+        const QByteArray mp = EncodeName(displayName);
+        if (!isShownVolume(mp))
+            return HResultFromErrno(ENOENT);
+        out = makeItem(KindVolume, mp);
+        return S_OK;
     }
 
     HResult EnumObjects(std::uint32_t flags, std::unique_ptr<IEnumIDList>& out) override

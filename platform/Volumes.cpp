@@ -1,5 +1,7 @@
 #include "Volumes.h"
 
+#include "Namespace.h"
+
 #include "core/UniqueFd.h"
 
 #include <QFile>
@@ -151,14 +153,6 @@ bool inUserPlace(const QByteArray& mp, const QByteArray& home, const QByteArray&
         return true;
     }
     return false;
-}
-
-QByteArray currentHome()
-{
-    QByteArray home = qgetenv("HOME");
-    while (home.size() > 1 && home.endsWith('/'))
-        home.chop(1);
-    return home;
 }
 
 QByteArray currentUser()
@@ -331,7 +325,7 @@ SpaceAnswer askedSpace(const QByteArray& root)
 
 std::vector<Volume> ParseMountInfo(const QByteArray& mountinfo, const QByteArray& homeIn, const QByteArray& userIn)
 {
-    const QByteArray home = homeIn.isEmpty() ? currentHome() : homeIn;
+    const QByteArray home = homeIn.isEmpty() ? HomeFolderPath() : homeIn;
     const QByteArray user = userIn.isEmpty() ? currentUser() : userIn;
     std::vector<Volume> result;
     // A volume's device with the mount that shows it first; later mounts of it are binds.

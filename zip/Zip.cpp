@@ -206,15 +206,15 @@ void TfrmZip::FormShow()
 QStringList TfrmZip::FileSpecs() const
 {
     static const QString all = QStringLiteral("*.*");
-    QStringList specs;
+    QStringList patterns;
     if (SourceKind == QLatin1String("T")) {
         if (!m_sourceFolder.isEmpty())
-            specs << WithSlash(m_sourceFolder) + all;
-        return specs;
+            patterns << WithSlash(m_sourceFolder) + all;
+        return patterns;
     }
     for (const Source& s : m_sources)
-        specs << (s.folder ? WithSlash(s.path) + all : s.path);
-    return specs;
+        patterns << (s.folder ? WithSlash(s.path) + all : s.path);
+    return patterns;
 }
 
 QString TfrmZip::ArchivePath() const

@@ -60,7 +60,7 @@ public:
     void cmdCancelClick();
     void cmdBrowseClick();
 
-    // The file specifications the dialog hands to the zip component for what it lists.
+    // The file patterns the dialog hands to the zip component for what it lists.
     QStringList FileSpecs() const;
     // The archive the text names; a bare name is in the source folder.
     QString ArchivePath() const;

@@ -68,7 +68,7 @@ struct Messages {
     }
 };
 
-int Add(const QString& archive, const QStringList& specs, AddOpts options, const QString& password = {},
+int Add(const QString& archive, const QStringList& patterns, AddOpts options, const QString& password = {},
         ZipEncryption method = ZipEncryption::Traditional, Messages* messages = nullptr)
 {
     TZipComponent zip;
@@ -76,7 +76,7 @@ int Add(const QString& archive, const QStringList& specs, AddOpts options, const
     if (messages)
         messages->attach(zip);
     zip.SetZipFilename(archive);
-    zip.FSpecArgs = specs;
+    zip.FSpecArgs = patterns;
     zip.AddOptions = options;
     zip.Password = password;
     zip.EncryptionMethod = method;
@@ -86,7 +86,7 @@ int Add(const QString& archive, const QStringList& specs, AddOpts options, const
 }
 
 int Extract(const QString& archive, const QString& dest, ExtrOpts options, const QString& password = {},
-            Messages* messages = nullptr, QStringList specs = {})
+            Messages* messages = nullptr, QStringList patterns = {})
 {
     TZipComponent zip;
     zip.Unattended = true;
@@ -96,7 +96,7 @@ int Extract(const QString& archive, const QString& dest, ExtrOpts options, const
     zip.ExtrBaseDir = dest;
     zip.ExtrOptions = options;
     zip.Password = password;
-    zip.FSpecArgs = specs;
+    zip.FSpecArgs = patterns;
     zip.Extract();
     return zip.SuccessCount();
 }

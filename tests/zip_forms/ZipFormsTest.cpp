@@ -143,7 +143,7 @@ struct ZipForms : ::testing::Test {
 } // namespace
 
 // What the dialog packs for each source kind: the selected list items, or the tree's folder.
-TEST_F(ZipForms, CreateZipSpecificationsForEachSource)
+TEST_F(ZipForms, CreateZipPatternsForEachSource)
 {
     dir.addFile("src/a.txt", "alpha");
     dir.addFile("src/b.dat", "beta");
@@ -154,14 +154,14 @@ TEST_F(ZipForms, CreateZipSpecificationsForEachSource)
     select({"a.txt", "sub", "b.dat"});
     ASSERT_TRUE(main.actZip->isEnabled());
 
-    QStringList listed, specs;
+    QStringList listed, patterns;
     QString kind, folder;
     auto watch = OnModal<TfrmZip>([&](TfrmZip* dlg) {
         kind = dlg->SourceKind;
         folder = dlg->lblSourceFolder->text();
         for (int i = 0; i < dlg->lstFiles->count(); ++i)
             listed << dlg->lstFiles->item(i)->text();
-        specs = dlg->FileSpecs();
+        patterns = dlg->FileSpecs();
         EXPECT_FALSE(dlg->chkSpan->isEnabled());
         EXPECT_EQ(dlg->windowTitle(), "Create Zip File");
         QTest::mouseClick(dlg->cmdCancel, Qt::LeftButton);
@@ -172,10 +172,10 @@ TEST_F(ZipForms, CreateZipSpecificationsForEachSource)
     // In list order, each selected item once.
     EXPECT_EQ(listed.size(), 3);
     EXPECT_TRUE(listed.contains("a.txt") && listed.contains("b.dat") && listed.contains("sub (Folder)")) << listed.join('|').toStdString();
-    EXPECT_EQ(specs.size(), 3);
-    EXPECT_TRUE(specs.contains(src + "/a.txt"));
-    EXPECT_TRUE(specs.contains(src + "/b.dat"));
-    EXPECT_TRUE(specs.contains(src + "/sub/*.*"));
+    EXPECT_EQ(patterns.size(), 3);
+    EXPECT_TRUE(patterns.contains(src + "/a.txt"));
+    EXPECT_TRUE(patterns.contains(src + "/b.dat"));
+    EXPECT_TRUE(patterns.contains(src + "/sub/*.*"));
 
     // With the focus in the tree, the whole folder is packed.
     child()->Tree1->setFocus();
@@ -184,13 +184,13 @@ TEST_F(ZipForms, CreateZipSpecificationsForEachSource)
         listed.clear();
         for (int i = 0; i < dlg->lstFiles->count(); ++i)
             listed << dlg->lstFiles->item(i)->text();
-        specs = dlg->FileSpecs();
+        patterns = dlg->FileSpecs();
         dlg->cmdCancel->click();
     });
     zip::frmZip->exec();
     EXPECT_EQ(kind, "T");
     EXPECT_EQ(listed, QStringList{src + " (Folder)"});
-    EXPECT_EQ(specs, QStringList{src + "/*.*"});
+    EXPECT_EQ(patterns, QStringList{src + "/*.*"});
 }
 
 // Zipped through the one dialog and unzipped through the other, with a password, paths and

@@ -144,7 +144,7 @@ void TZipComponent::Add()
     p.encryption = EncryptionMethod;
     p.archive = m_zipFilename;
     p.password = Password.left(80).toUtf8();
-    p.specs = FSpecArgs;
+    p.patterns = FSpecArgs;
     p.threads = CompressThreads;
     try {
         m_successCount = ZipLibExec(p);
@@ -195,7 +195,7 @@ void TZipComponent::Extract()
     p.archive = m_zipFilename;
     p.baseDir = ExtrBaseDir.isEmpty() ? QStringLiteral(".") : ExtrBaseDir;
     p.password = password.left(80).toUtf8();
-    p.specs = FSpecArgs;
+    p.patterns = FSpecArgs;
     try {
         m_successCount = UnzipLibExec(p);
     } catch (const std::bad_alloc&) {

@@ -260,7 +260,7 @@ struct SourceItem {
     time_t mtime = 0;
     mode_t mode = 0;
     bool folder = false;
-    bool walked = false;  // a folder found below a spec's root (the root itself is never removed)
+    bool walked = false;  // a folder found below a pattern's root (the root itself is never removed)
     int packedIndex = -1;
 };
 
@@ -356,7 +356,7 @@ private:
         return 0;
     }
 
-    // The files the specifications name, with the names they are stored under.
+    // The files the patterns name, with the names they are stored under.
     void collect(const struct stat* archive)
     {
         struct Root {
@@ -367,8 +367,8 @@ private:
             bool wholeFolder = false;
         };
         std::vector<Root> roots;
-        for (const QString& spec : m_p.specs) {
-            const QByteArray raw = core::EncodeName(spec);
+        for (const QString& pattern : m_p.patterns) {
+            const QByteArray raw = core::EncodeName(pattern);
             const qsizetype slash = raw.lastIndexOf('/');
             const QByteArray folder = slash > 0 ? raw.left(slash) : slash == 0 ? QByteArray("/") : QByteArray(".");
             const QByteArray last = raw.mid(slash + 1);
@@ -387,12 +387,12 @@ private:
                 r.file = raw;
                 r.base = folder;
             } else {
-                message(kLibNoMatch, Text(lib::kNoMatch).arg(spec));
+                message(kLibNoMatch, Text(lib::kNoMatch).arg(pattern));
                 continue;
             }
             roots.push_back(r);
         }
-        // Stored paths start below the deepest folder that holds every specification.
+        // Stored paths start below the deepest folder that holds every pattern.
         QByteArray common;
         for (size_t k = 0; k < roots.size(); ++k) {
             const QByteArray& b = roots[k].base;
@@ -889,12 +889,12 @@ private:
 
     bool selected(const QString& name) const
     {
-        if (m_p.specs.isEmpty())
+        if (m_p.patterns.isEmpty())
             return true;
-        for (const QString& spec : m_p.specs) {
-            if (spec == name)
+        for (const QString& pattern : m_p.patterns) {
+            if (pattern == name)
                 return true;
-            if ((spec.contains(QLatin1Char('*')) || spec.contains(QLatin1Char('?'))) && core::FileSpecMatches(name, spec))
+            if ((pattern.contains(QLatin1Char('*')) || pattern.contains(QLatin1Char('?'))) && core::FileSpecMatches(name, pattern))
                 return true;
         }
         return false;

@@ -62,7 +62,7 @@ struct ZipLibParams {
     ZipEncryption encryption = ZipEncryption::Traditional;
     QString archive;
     QByteArray password;  // at most 80 bytes
-    QStringList specs;    // files, or folders followed by a wildcard pattern
+    QStringList patterns;    // files, or folders followed by a wildcard pattern
     int threads = 0;      // entries compressed at once; 0: one per core
 };
 
@@ -76,7 +76,7 @@ struct UnzipLibParams {
     QString archive;
     QString baseDir;
     QByteArray password;
-    QStringList specs;  // entry names or wildcard patterns; empty: every entry
+    QStringList patterns;  // entry names or wildcard patterns; empty: every entry
 };
 
 int ZipLibExec(const ZipLibParams& params);
