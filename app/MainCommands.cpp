@@ -131,6 +131,14 @@ void TfrmMain::connectCommands()
         a->setEnabled(false);
     }
     connect(actZip, &QAction::triggered, this, [] { zip::frmZip->exec(); });
+    // The context menus' packing and unpacking go to the same dialogs.
+    ShellVerbUi().OnCreateZip = [](const platform::VerbTarget& t) {
+        std::vector<zip::TfrmZip::Source> items;
+        for (size_t i = 0; i < t.paths.size(); ++i)
+            items.push_back({core::DecodeName(t.paths[i]), i < t.attrs.size() && (t.attrs[i] & platform::SFGAO_FOLDER)});
+        zip::frmZip->ExecFor(std::move(items), core::DecodeName(core::ParentOf(t.paths.front())));
+    };
+    ShellVerbUi().OnExtract = [this](const QByteArray& archive) { zip::UnzipSelectedFile(core::DecodeName(archive), this); };
     connect(actUnzip, &QAction::triggered, this, [this] {
         const std::vector<shellctl::TShListData*> selected = CurShellList ? CurShellList->SelectedItems()
                                                                           : std::vector<shellctl::TShListData*>{};

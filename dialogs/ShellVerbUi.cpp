@@ -124,6 +124,16 @@ platform::HResult TShellVerbUi::InvokeVerb(const QByteArray& verb, const VerbTar
         return restore(target, owner);
     if (verb == "emptytrash")
         return emptyTrash(owner);
+    if (verb == "zip") {
+        if (OnCreateZip && target.allHavePaths())
+            OnCreateZip(target);
+        return S_OK;
+    }
+    if (verb == "extract") {
+        if (OnExtract && target.paths.size() == 1)
+            OnExtract(target.paths.front());
+        return S_OK;
+    }
     if (verb == "find") {
         if (OnFind && !target.paths.empty())
             OnFind(target.paths.front());

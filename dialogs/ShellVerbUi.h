@@ -20,6 +20,9 @@ public:
     std::function<void(const platform::PItemIDList& abs)> OnOpenFolder;
     // Shows the find dialog for a folder.
     std::function<void(const QByteArray& folder)> OnFind;
+    // Packs the target's items into a new archive, and extracts one archive (the zip dialogs).
+    std::function<void(const platform::VerbTarget& target)> OnCreateZip;
+    std::function<void(const QByteArray& archive)> OnExtract;
 
 private:
     platform::HResult open(const platform::VerbTarget& t, QWidget* owner);

@@ -29,6 +29,10 @@ inline constexpr const char* Restore = "&Restore";
 inline constexpr const char* RestoreHelp = "Moves the selected items back to where they were deleted from.";
 inline constexpr const char* EmptyTrash = "&Empty Trash";
 inline constexpr const char* EmptyTrashHelp = "Deletes everything in the Trash for good.";
+inline constexpr const char* CreateZip = "Create &Zip File...";
+inline constexpr const char* CreateZipHelp = "Packs the selected items into a zip archive.";
+inline constexpr const char* Extract = "E&xtract...";
+inline constexpr const char* ExtractHelp = "Extracts the files of this zip archive.";
 
 // The send-to submenu, filled by the program when it opens.
 inline constexpr const char* SendTo = "Se&nd To";

@@ -19,7 +19,7 @@ struct VerbInfo {
     const char* help;
 };
 
-constexpr std::array<VerbInfo, 12> verbTable = {{
+constexpr std::array<VerbInfo, 14> verbTable = {{
     {voOpen, "open", verbtexts::Open, verbtexts::OpenHelp},
     {voOpenWith, "openas", verbtexts::OpenWith, verbtexts::OpenWithHelp},
     {voCut, "cut", verbtexts::Cut, verbtexts::CutHelp},
@@ -31,6 +31,8 @@ constexpr std::array<VerbInfo, 12> verbTable = {{
     {voFind, "find", verbtexts::Find, verbtexts::FindHelp},
     {voRestore, "restore", verbtexts::Restore, verbtexts::RestoreHelp},
     {voEmptyTrash, "emptytrash", verbtexts::EmptyTrash, verbtexts::EmptyTrashHelp},
+    {voCreateZip, "zip", verbtexts::CreateZip, verbtexts::CreateZipHelp},
+    {voExtract, "extract", verbtexts::Extract, verbtexts::ExtractHelp},
     {voRename, "rename", verbtexts::Rename, verbtexts::RenameHelp},
 }};
 
@@ -148,6 +150,11 @@ std::vector<int> IContextMenu::offsets(unsigned flags) const
             out.push_back(voDelete);
         if ((flags & CMF_CANRENAME) && t.allHave(SFGAO_CANRENAME))
             out.push_back(voRename);
+        // Packing and unpacking, as file managers offer them beside the file commands. An archive is
+        // known by its name here: reading it would wait on the disk while the menu opens.
+        out.insert(out.end(), {Separator, voCreateZip});
+        if (oneFile && t.paths.front().toLower().endsWith(".zip"))
+            out.push_back(voExtract);
     }
     out.insert(out.end(), {Separator, voProperties});
     return out;

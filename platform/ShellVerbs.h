@@ -44,6 +44,8 @@ enum VerbOffset : int {
     voFind = 8,
     voRestore = 9,
     voEmptyTrash = 10,
+    voCreateZip = 11,
+    voExtract = 12,
     voRename = 18,
 };
 

@@ -4,6 +4,7 @@
 #include "ZipRun.h"
 #include "app/Globals.h"
 #include "app/Utility.h"
+#include "core/NameCodec.h"
 #include "engine/ZipJob.h"
 #include "shellctl/ShellList.h"
 #include "shellctl/ShellTree.h"
@@ -173,6 +174,12 @@ void TfrmZip::showEvent(QShowEvent* e)
         FormShow();
 }
 
+int TfrmZip::ExecFor(std::vector<Source> items, const QString& folder)
+{
+    m_given.emplace(std::move(items), folder);
+    return exec();
+}
+
 void TfrmZip::FormShow()
 {
     txtZipFile->setFocus();
@@ -182,6 +189,16 @@ void TfrmZip::FormShow()
     lstFiles->clear();
     m_sources.clear();
 
+    if (m_given) {
+        SourceKind = QStringLiteral("L");
+        m_sources = std::move(m_given->first);
+        m_sourceFolder = m_given->second;
+        m_given.reset();
+        lblSourceFolder->setText(m_sourceFolder);
+        for (const Source& s : m_sources)
+            lstFiles->addItem(core::ReadableName(core::BaseName(core::EncodeName(s.path))) + (s.folder ? T(texts::FolderSuffix) : QString()));
+        return;
+    }
     m_sourceFolder = app::CurShellTree ? app::CurShellTree->SelectedPath() : QString();
     lblSourceFolder->setText(m_sourceFolder);
     shellctl::TShellList* list = app::CurShellList;

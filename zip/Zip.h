@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -55,6 +56,14 @@ public:
     // "L": the selected items of the explorer window's list; "T": its current folder.
     QString SourceKind;
 
+    struct Source {
+        QString path;
+        bool folder;
+    };
+    // Opens the dialog for these items of `folder` (a context menu's choice) instead of the
+    // explorer window's selection.
+    int ExecFor(std::vector<Source> items, const QString& folder);
+
     void FormShow();
     void cmdOKClick();
     void cmdCancelClick();
@@ -70,12 +79,9 @@ protected:
     void reject() override;
 
 private:
-    struct Source {
-        QString path;
-        bool folder;
-    };
     std::vector<Source> m_sources;  // the items to pack, in list order
     QString m_sourceFolder;
+    std::optional<std::pair<std::vector<Source>, QString>> m_given;
     bool m_running = false;
 };
 

@@ -240,7 +240,7 @@ TEST_F(ShellVerbs, MenusFollowTheItemsAndRenameBecomesEditing)
         return rename;
     });
     list.ShowContextMenu(QPoint(1, 1));
-    EXPECT_EQ(captions, (QStringList{"&Open", "Se&nd To", "Cu&t", "&Copy", "Create &Link", "&Delete", "Rena&me", "P&roperties"}));
+    EXPECT_EQ(captions, (QStringList{"&Open", "Se&nd To", "Cu&t", "&Copy", "Create &Link", "&Delete", "Rena&me", "Create &Zip File...", "P&roperties"}));
     EXPECT_TRUE(hints.contains(QStringLiteral("Copies the selected items to the Clipboard.")));
     EXPECT_EQ(hints.last(), QString());
     EXPECT_TRUE(list.Editing());

@@ -5,6 +5,7 @@
 #include "platform/Registry.h"
 #include "preview/Preview.h"
 #include "shellctl/ShellControls.h"
+#include "shellctl/ShellMenu.h"
 #include "tests/support/TempDir.h"
 #include "tests/zip/ZipTestSupport.h"
 #include "zip/Unzip.h"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -26,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPrintDialog>
 #include <QProcess>
 #include <QPushButton>
@@ -103,7 +106,11 @@ struct ZipForms : ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
         app::SetMsgBoxRecorder(&last);
     }
-    void TearDown() override { app::SetMsgBoxRecorder(nullptr); }
+    void TearDown() override
+    {
+        shellctl::SetShellMenuChooser(nullptr);
+        app::SetMsgBoxRecorder(nullptr);
+    }
 
     explorer::TfrmChild* child() const { return main.Explorers().front(); }
     QWidget* list() const { return child()->List1->CurrentView(); }
@@ -264,6 +271,69 @@ TEST_F(ZipForms, RoundTripThroughBothDialogs)
         dlg->cmdCancel->click();
     });
     main.actUnzip->trigger();
+}
+
+// The list's context menu packs a selection and unpacks an archive through the same dialogs.
+TEST_F(ZipForms, ContextMenuCreatesAndExtracts)
+{
+    dir.addFile("src/a.txt", "alpha");
+    dir.addFile("src/sub/b.txt", "beta");
+    dir.addFolder("out");
+    browse(dir.filePath("src"));
+    select({"a.txt", "sub"});
+
+    QStringList captions;
+    QString choose;
+    shellctl::SetShellMenuChooser([&](QMenu* menu) {
+        captions.clear();
+        int chosen = 0;
+        for (QAction* a : menu->actions()) {
+            captions << a->text();
+            if (a->text() == choose)
+                chosen = a->data().toInt();
+        }
+        return chosen;
+    });
+    // A right click on the last selected item, as the view receives it.
+    const auto rightClick = [&] {
+        QAbstractItemView* view = child()->List1->CurrentView();
+        const QPoint at = view->visualRect(view->currentIndex()).center();
+        QContextMenuEvent click(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view->viewport(), &click);
+    };
+
+    choose = "Create &Zip File...";
+    auto watch = OnModal<TfrmZip>([&](TfrmZip* dlg) {
+        QStringList listed;
+        for (int i = 0; i < dlg->lstFiles->count(); ++i)
+            listed << dlg->lstFiles->item(i)->text();
+        // In the list's order: folders first.
+        EXPECT_EQ(listed, (QStringList{"sub (Folder)", "a.txt"}));
+        dlg->txtZipFile->setEditText("pack.zip");
+        dlg->chkSubdirs->setChecked(true);
+        dlg->chkPaths->setChecked(true);
+        QTest::mouseClick(dlg->cmdOK, Qt::LeftButton);
+    });
+    rightClick();
+    EXPECT_FALSE(captions.contains("E&xtract...")) << captions.join('|').toStdString();
+    EXPECT_EQ(last.text, "");
+    // A bare name goes beside the packed items.
+    const QString archive = dir.filePath("src/pack.zip");
+    ASSERT_TRUE(QFile::exists(archive));
+    EXPECT_EQ(Tool("unzip", {"-Z1", archive}).split('\n', Qt::SkipEmptyParts), (QStringList{"sub/b.txt", "a.txt"}));
+
+    select({"pack.zip"});
+    choose = "E&xtract...";
+    auto watchUnzip = OnModal<TfrmUnzip>([&](TfrmUnzip* dlg) {
+        ASSERT_TRUE(QTest::qWaitFor([dlg] { return !dlg->Listing(); }, kWaitMs));
+        EXPECT_EQ(dlg->windowTitle(), " Extract From Zip File - pack.zip ");
+        dlg->treeDest->SelectPath(dir.filePath("out"));
+        QTest::mouseClick(dlg->cmdExtract, Qt::LeftButton);
+    });
+    rightClick();
+    EXPECT_TRUE(captions.contains("Create &Zip File..."));
+    EXPECT_EQ(last.text, "");
+    EXPECT_EQ(test::ReadBytes(dir.filePath("out/sub/b.txt")), "beta");
 }
 
 // A password of blanks encrypts nothing; Update or Freshen of an archive not there yet creates it.
