@@ -70,8 +70,9 @@ ConflictAnswer FileOperation::askConflict(const ConflictQuestion& q)
     return a;
 }
 
-ErrorAction FileOperation::askError(const QByteArray& path, const QString& action, int error)
+ErrorAction FileOperation::askError(const QByteArray& workPath, const QString& action, int error)
 {
+    const QByteArray path = shownPath(workPath);
     ErrorQuestion q{path, action, error, ErrnoMessage(error)};
     ErrorAnswer a;
     if (!m_skipAllErrors && m_onError) {
@@ -100,7 +101,7 @@ void FileOperation::refuse(const QString& message)
 void FileOperation::addSkipped(const QByteArray& path, const QString& message)
 {
     std::lock_guard lock(resultMutex());
-    m_result.skipped.push_back({path, message});
+    m_result.skipped.push_back({shownPath(path), message});
 }
 
 void FileOperation::addCreated(const QByteArray& path)

@@ -104,6 +104,8 @@ protected:
     void addSkipped(const QByteArray& path, const QString& message);
     void addCreated(const QByteArray& path);
     void addNoTrash(const QByteArray& path);
+    // The path a question or a report names: where the item will be, not a hidden working name.
+    virtual QByteArray shownPath(const QByteArray& path) const { return path; }
 
 private:
     const FileOpKind m_kind;

@@ -430,6 +430,16 @@ TransferOperation::Step TransferOperation::copyFolder(const QByteArray& src, con
     return step;
 }
 
+QByteArray TransferOperation::shownPath(const QByteArray& path) const
+{
+    for (auto it = m_hidden.rbegin(); it != m_hidden.rend(); ++it) {
+        const QByteArray& hidden = it->first;
+        if (path == hidden || (path.startsWith(hidden) && path.at(hidden.size()) == '/'))
+            return it->second + path.mid(hidden.size());
+    }
+    return path;
+}
+
 TransferOperation::Step TransferOperation::copyNewFolder(const QByteArray& src, const struct stat& st,
                                                          const QByteArray& dstDir, QByteArray name, QByteArray* placed)
 {
@@ -461,9 +471,11 @@ TransferOperation::Step TransferOperation::copyNewFolder(const QByteArray& src, 
     };
 
     ++m_direct;
+    m_hidden.emplace_back(tmp, JoinRawPath(dstDir, name));
     m_copying.emplace_back(st.st_dev, st.st_ino);
     Step step = fillFolder(src, st, tmp, false, names);
     m_copying.pop_back();
+    m_hidden.pop_back();
     --m_direct;
     if (step == Step::Cancelled) {
         drop();

@@ -41,6 +41,7 @@ public:
 
 protected:
     void execute() override;
+    QByteArray shownPath(const QByteArray& path) const override;
 
 private:
     enum class Step { Ok, Skipped, Cancelled };
@@ -129,6 +130,8 @@ private:
         std::thread m_thread;
     } m_syncer;
     int m_direct = 0;  // depth inside a new folder that is still hidden
+    // The hidden folders being filled, each with the path it will take.
+    std::vector<std::pair<QByteArray, QByteArray>> m_hidden;
     // Moves into new folders: the originals that go once the copy is in place (files and
     // folders in the order they were copied).
     std::vector<std::pair<QByteArray, struct stat>> m_movedSources;

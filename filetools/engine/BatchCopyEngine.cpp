@@ -206,23 +206,37 @@ bool RunBatchCopy(const QByteArray& source, const QByteArray& destRoot, ToolJob&
     const QByteArray clean = source.size() > 1 && source.endsWith('/') ? source.chopped(1) : source;
     const BatchFolders folders = ListBatchFolders(clean, destRoot, platform::VolumeRootOf(clean), &job.cancelFlag());
     job.scanningState(false);
+    // A folder whose whole subtree goes in as one item is left to the copy engine when it is new:
+    // the engine fills it under a hidden name and places it when complete, much faster than
+    // merging its files one by one into a folder made beforehand. Only the folders above it are
+    // made here, and the folders of a tree that holds a left-out "." folder somewhere below.
+    const auto wholeTree = [&](std::size_t i) { return !folders.dotBelow[i] && !folders.targets[i].endsWith('/'); };
     std::vector<bool> made(folders.targets.size(), false);
-    for (std::size_t i = 0; i < folders.targets.size() && !job.isCancelled(); ++i) {
-        made[i] = platform::fileops::MakePath(folders.targets[i], 0777) == 0;
+    for (std::size_t i = 0; i < folders.targets.size() && !job.isCancelled();) {
+        const QByteArray& target = folders.targets[i];
+        if (wholeTree(i)) {
+            if (platform::fileops::MakePath(core::ParentOf(target), 0777) == 0) {
+                std::fill(made.begin() + qsizetype(i), made.begin() + qsizetype(folders.ends[i]), true);
+            } else {
+                job.report(QString(C::sUnableToCreateFolder) + core::ReadableName(target));
+            }
+            i = folders.ends[i];
+            continue;
+        }
+        made[i] = platform::fileops::MakePath(target, 0777) == 0;
         if (!made[i])
-            job.report(QString(C::sUnableToCreateFolder) + core::ReadableName(folders.targets[i]));
+            job.report(QString(C::sUnableToCreateFolder) + core::ReadableName(target));
+        ++i;
     }
     std::vector<QByteArray> files;
     std::vector<QByteArray> targets;
     for (std::size_t i = 0; i < folders.sources.size() && !job.isCancelled();) {
-        // A whole subtree goes in as one folder item, merged into the folder made for it: the
-        // engine copies a tree much faster than its files one by one.
         const QByteArray& target = folders.targets[i];
-        if (!folders.dotBelow[i] && !target.endsWith('/') && std::all_of(made.begin() + qsizetype(i),
-                                                                          made.begin() + qsizetype(folders.ends[i]),
-                                                                          [](bool m) { return m; })) {
-            files.push_back(folders.sources[i]);
-            targets.push_back(core::ParentOf(target));
+        if (wholeTree(i)) {
+            if (made[i]) {
+                files.push_back(folders.sources[i]);
+                targets.push_back(core::ParentOf(target));
+            }
             i = folders.ends[i];
             continue;
         }
