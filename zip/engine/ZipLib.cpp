@@ -1,6 +1,7 @@
 #include "ZipLib.h"
 
 #include "ZipDirectory.h"
+#include "ZipInflateAhead.h"
 #include "ZipTexts.h"
 #include "core/NameCodec.h"
 #include "core/PathText.h"
@@ -23,6 +24,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <thread>
 #include <vector>
@@ -733,9 +735,21 @@ public:
         }
         return m_zf != nullptr;
     }
+    // Data already inflated and checked.
+    void openMemory(std::vector<char> data)
+    {
+        m_memory = std::move(data);
+        m_fromMemory = true;
+    }
     // Bytes read, 0 at the end, -1 on an error (then error() says why).
     zip_int64_t read(char* buffer, size_t size)
     {
+        if (m_fromMemory) {
+            const size_t n = std::min(size, m_memory.size() - m_memoryAt);
+            std::memcpy(buffer, m_memory.data() + m_memoryAt, n);
+            m_memoryAt += n;
+            return zip_int64_t(n);
+        }
         const zip_int64_t n = m_inflating ? inflateSome(buffer, size) : sourceRead(buffer, size);
         if (n < 0) {
             if (m_error.isEmpty())
@@ -809,6 +823,9 @@ private:
     int m_code = 0;
     std::vector<char> m_in;
     QString m_error;
+    std::vector<char> m_memory;
+    size_t m_memoryAt = 0;
+    bool m_fromMemory = false;
 };
 
 class ExtractRun : public Reporter
@@ -871,13 +888,24 @@ private:
                 return 0;
             }
         }
+        // A second core inflates ahead while this one writes.
+        Fd archiveFd;
+        std::unique_ptr<TZipInflateAhead> ahead;
+        if (chosen.size() > 1 && std::thread::hardware_concurrency() > 1) {
+            archiveFd.fd = ::open(core::EncodeName(m_p.archive).constData(), O_RDONLY | O_CLOEXEC);
+            if (archiveFd.fd >= 0)
+                ahead = std::make_unique<TZipInflateAhead>(archiveFd.fd, entries, chosen);
+        }
         int done = 0;
-        for (size_t i : chosen) {
+        for (size_t k = 0; k < chosen.size(); ++k) {
+            const size_t i = chosen[k];
             if (report(kActionNewFile, qint64(entries[i].UncompressedSize), entries[i].FileName)) {
                 message(kLibCancelled, MessageNumberText(11007));
                 break;
             }
-            const Outcome o = m_p.test ? test(za, i, entries[i]) : extract(za, i, entries[i], base.fd);
+            std::optional<std::vector<char>> data = ahead ? ahead->take(k) : std::nullopt;
+            const Outcome o = m_p.test ? test(za, i, entries[i], std::move(data))
+                                       : extract(za, i, entries[i], base.fd, std::move(data));
             if (o == Outcome::Done)
                 ++done;
             if (o == Outcome::Fatal)
@@ -900,9 +928,14 @@ private:
         return false;
     }
 
-    std::unique_ptr<EntryStream> open(zip_t* za, size_t i, const ZipDirEntry& e, bool testing)
+    std::unique_ptr<EntryStream> open(zip_t* za, size_t i, const ZipDirEntry& e, bool testing,
+                                      std::optional<std::vector<char>> data = std::nullopt)
     {
         auto zf = std::make_unique<EntryStream>();
+        if (data) {
+            zf->openMemory(std::move(*data));
+            return zf;
+        }
         if (!zf->open(za, i, e)) {
             zip_error_t* err = zip_get_error(za);
             const int code = zip_error_code_zip(err);
@@ -917,11 +950,11 @@ private:
         return zf;
     }
 
-    Outcome test(zip_t* za, size_t i, const ZipDirEntry& e)
+    Outcome test(zip_t* za, size_t i, const ZipDirEntry& e, std::optional<std::vector<char>> data)
     {
         if (e.IsFolder())
             return Outcome::Done;
-        auto zf = open(za, i, e, true);
+        auto zf = open(za, i, e, true, std::move(data));
         if (!zf)
             return Outcome::Failed;
         std::vector<char>& buffer = chunkBuffer();
@@ -1041,7 +1074,7 @@ private:
         return QByteArray(".corvane-") + QByteArray::number(quint64(rng()) << 16 | (counter++ & 0xFFFF), 36) + ".part";
     }
 
-    Outcome extract(zip_t* za, size_t i, const ZipDirEntry& e, int base)
+    Outcome extract(zip_t* za, size_t i, const ZipDirEntry& e, int base, std::optional<std::vector<char>> data)
     {
         std::vector<QByteArray> parts;
         if (!SafeParts(e.FileName, parts)) {
@@ -1085,7 +1118,7 @@ private:
         }
 
         const bool link = (e.ExternalAttributes >> 16 & S_IFMT) == S_IFLNK && (e.HostSystem == 3 || e.HostSystem == 19);
-        auto zf = open(za, i, e, false);
+        auto zf = open(za, i, e, false, std::move(data));
         if (!zf)
             return m_wrongPassword ? Outcome::Fatal : Outcome::Failed;
 
