@@ -5,8 +5,8 @@
 //   build/bench/bench_filetools [--dir FOLDER] [--repeat N] [--mb MB] [--files N]
 //
 // The data is made in a temporary folder inside FOLDER (default: the current folder, so the same
-// disk as the build) and deleted afterwards. The copy engine syncs each file before it takes its
-// name, so cp -r is also timed with a following sync.
+// disk as the build) and deleted afterwards. The copy engine gives a new folder tree its name only
+// once the tree is on the disk, so cp -r is also timed with a following sync.
 #include "bench/support/CopyBenchData.h"
 #include "filetools/engine/BatchCopyEngine.h"
 #include "filetools/engine/DestroyEngine.h"
