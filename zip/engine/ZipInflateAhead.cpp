@@ -51,18 +51,18 @@ std::optional<std::vector<char>> TZipInflateAhead::Prepare(int fd, qint64 fileSi
 {
     if (!Wanted(e) || e.RelativeOffset > quint64(fileSize))
         return std::nullopt;
-    unsigned char header[kLocalHeaderSize];
+    // The local header and its name in one read: the name must be this entry's.
     const qint64 at = qint64(e.RelativeOffset);
-    if (fileSize - at < kLocalHeaderSize || !ReadAt(fd, reinterpret_cast<char*>(header), sizeof header, at))
+    const qint64 headerSize = kLocalHeaderSize + e.RawName.size();
+    QByteArray header(qsizetype(headerSize), '\0');
+    if (fileSize - at < headerSize || !ReadAt(fd, header.data(), std::size_t(headerSize), at))
         return std::nullopt;
-    // The local header must belong to this entry: its name as the directory has it.
-    const quint32 nameLength = Le16(header + 26), extraLength = Le16(header + 28);
-    if (Le32(header) != kLocalSignature || nameLength != quint32(e.RawName.size()))
+    const auto* h = reinterpret_cast<const unsigned char*>(header.constData());
+    const quint32 nameLength = Le16(h + 26), extraLength = Le16(h + 28);
+    if (Le32(h) != kLocalSignature || nameLength != quint32(e.RawName.size())
+        || QByteArrayView(header).sliced(kLocalHeaderSize) != e.RawName)
         return std::nullopt;
-    QByteArray name(qsizetype(nameLength), '\0');
     const qint64 dataAt = at + kLocalHeaderSize + nameLength + extraLength;
-    if (!ReadAt(fd, name.data(), nameLength, at + kLocalHeaderSize) || name != e.RawName)
-        return std::nullopt;
     if (dataAt > fileSize || quint64(fileSize - dataAt) < e.CompressedSize)
         return std::nullopt;
 
