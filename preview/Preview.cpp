@@ -5,6 +5,7 @@
 #include "app/Utility.h"
 #include "core/NameCodec.h"
 #include "explorer/Options.h"
+#include "preview/engine/OfficeConverter.h"
 #include "imaging/view/ImageView.h"
 #include "settings/PFormSettings.h"
 
@@ -144,6 +145,10 @@ TfrmPreview::TfrmPreview(QWidget* parent)
         bar->hide();
     }
     layout->addWidget(m_views, 1);
+    lblConverting = new QLabel(QString::fromLatin1(texts::Converting), m_views);
+    lblConverting->setAlignment(Qt::AlignCenter);
+    views->addWidget(lblConverting);
+    lblConverting->hide();
 
     PFormSettings1 = new settings::TPFormSettings(this);
     if (app::MainFrame())
@@ -158,7 +163,11 @@ TfrmPreview::TfrmPreview(QWidget* parent)
     ReadPreviewLimit();
 }
 
-TfrmPreview::~TfrmPreview() = default;
+TfrmPreview::~TfrmPreview()
+{
+    if (WordStarted && m_office)
+        m_office->Quit();
+}
 
 void TfrmPreview::createToolbars()
 {
@@ -258,6 +267,10 @@ void TfrmPreview::PreviewFile(const QString& path, bool isFolder, qint64 size)
         case TPreviewKind::Zip:
             startLoad(std::move(request));
             break;
+        case TPreviewKind::Document:
+        case TPreviewKind::WordPerfect:
+            startDocument(std::move(request));
+            break;
         default:
             // Web pages, documents, spreadsheets, PDF and media have no viewer yet.
             break;
@@ -277,6 +290,7 @@ void TfrmPreview::ClearPreview()
         w->hide();
     if (PdfViewer)
         PdfViewer->hide();
+    lblConverting->hide();
 }
 
 void TfrmPreview::PreviewItemDeleted()
@@ -344,6 +358,7 @@ void TfrmPreview::loadFinished(quint64 generation)
     const core::JobPtr<TPreviewLoad> load = std::move(m_load);
     TPreviewResult result = load->takeResult();
     const TPreviewKind kind = load->request().kind;
+    lblConverting->hide();
     if (kind == TPreviewKind::Picture) {
         if (result.ok && load->request().detail.isValid()) {
             if (result.picture.size == Image1->picture().size)
@@ -366,7 +381,10 @@ void TfrmPreview::loadFinished(quint64 generation)
         if (given)
             delete shown;
         RichEdit1->show();
-        ApplyPreviewFont();
+        if (kind == TPreviewKind::Document || kind == TPreviewKind::WordPerfect)
+            useDocumentFont();
+        else
+            ApplyPreviewFont();
         toolText->show();
     }
     emit PreviewLoaded();
