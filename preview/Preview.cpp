@@ -296,6 +296,7 @@ void TfrmPreview::ClearPreview()
 void TfrmPreview::PreviewItemDeleted()
 {
     cancelLoad();
+    lblConverting->hide();
     for (QWidget* w : {static_cast<QWidget*>(Image1), static_cast<QWidget*>(RichEdit1), WebBrowser1, PdfViewer}) {
         if (w)
             w->hide();

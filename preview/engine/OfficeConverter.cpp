@@ -206,17 +206,26 @@ TOfficeConverter::~TOfficeConverter()
 
 void TOfficeConverter::SetOfficeProgram(const QString& program)
 {
+    std::lock_guard lock(m_state);
     m_program = program;
 }
 
 void TOfficeConverter::SetProfileFolder(const QString& folder)
 {
+    std::lock_guard lock(m_state);
     m_profile = folder;
 }
 
 void TOfficeConverter::SetTimeLimit(std::chrono::milliseconds limit)
 {
+    std::lock_guard lock(m_state);
     m_limit = limit;
+}
+
+std::chrono::milliseconds TOfficeConverter::limit() const
+{
+    std::lock_guard lock(m_state);
+    return m_limit;
 }
 
 pid_t TOfficeConverter::OfficePid() const
@@ -257,7 +266,7 @@ bool TOfficeConverter::Convert(const QString& source, const QString& target, con
     };
     if (cancel.load(std::memory_order_relaxed) || quitting())
         return false;
-    if (!ensureRunning(Clock::now() + m_limit)) {
+    if (!ensureRunning(Clock::now() + limit())) {
         stopProcesses(false);
         return false;
     }
@@ -279,7 +288,7 @@ bool TOfficeConverter::Convert(const QString& source, const QString& target, con
     // Once asked, the office finishes the document even for a cancelled preview: stopping it
     // would cost the next document a new start.
     QByteArray answer;
-    if (!readLine(answer, Clock::now() + m_limit)) {
+    if (!readLine(answer, Clock::now() + limit())) {
         stopProcesses(false);
         return false;
     }
@@ -301,15 +310,22 @@ bool TOfficeConverter::ensureRunning(Clock::time_point deadline)
 
 bool TOfficeConverter::startProcesses()
 {
-    const QByteArray profile = core::EncodeName(QFileInfo(m_profile).absoluteFilePath());
-    QDir().mkpath(m_profile);
+    QString program;
+    QString folder;
+    {
+        std::lock_guard lock(m_state);
+        program = m_program;
+        folder = m_profile;
+    }
+    const QByteArray profile = core::EncodeName(QFileInfo(folder).absoluteFilePath());
+    QDir().mkpath(folder);
     ::chmod(profile.constData(), 0700);
     // One name per profile: a second Corvane with the same profile reaches the same office.
     const QByteArray pipe = "corvane-" + QCryptographicHash::hash(profile, QCryptographicHash::Sha1).toHex().left(16);
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
         return false;
-    const QList<QByteArray> office{core::EncodeName(m_program),
+    const QList<QByteArray> office{core::EncodeName(program),
                                    "-env:UserInstallation=" + fileUrl(profile),
                                    "--headless",
                                    "--invisible",
@@ -322,7 +338,7 @@ bool TOfficeConverter::startProcesses()
     if (!QFileInfo(python).isExecutable())
         python = QStandardPaths::findExecutable(QStringLiteral("python3"));
     const QList<QByteArray> client{core::EncodeName(python), "-c", kClientScript, pipe,
-                                   QByteArray::number(double(m_limit.count()) / 1000.0)};
+                                   QByteArray::number(double(limit().count()) / 1000.0)};
     const pid_t officePid = spawn(office, -1);
     const pid_t clientPid = officePid ? spawn(client, pair[1]) : 0;
     ::close(pair[1]);

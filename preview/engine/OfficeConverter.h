@@ -24,7 +24,7 @@ public:
 
     // The office program (default "soffice" on the search path), its profile folder (default
     // "corvane/office" in the user's cache folder) and the limit for starting it and for each
-    // conversion. Set before the first conversion.
+    // conversion.
     void SetOfficeProgram(const QString& program);
     void SetProfileFolder(const QString& folder);
     void SetTimeLimit(std::chrono::milliseconds limit);
@@ -40,20 +40,20 @@ public:
     void Quit();
 
 private:
+    std::chrono::milliseconds limit() const;
     bool ensureRunning(std::chrono::steady_clock::time_point deadline);
     bool startProcesses();
     // Kills both processes (gently for a quit) and reaps them on a thread of their own.
     void stopProcesses(bool gently);
     bool readLine(QByteArray& line, std::chrono::steady_clock::time_point deadline);
 
+    // Held for the whole of a conversion.
+    std::timed_mutex m_busy;
+    // Guards the settings and the process state below; never held while waiting.
+    mutable std::mutex m_state;
     QString m_program;
     QString m_profile;
     std::chrono::milliseconds m_limit{30000};
-
-    // Held for the whole of a conversion.
-    std::timed_mutex m_busy;
-    // Guards the process state below; never held while waiting.
-    mutable std::mutex m_state;
     pid_t m_office = 0;
     pid_t m_client = 0;
     int m_channel = -1;
