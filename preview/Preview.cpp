@@ -5,8 +5,8 @@
 #include "app/Utility.h"
 #include "core/NameCodec.h"
 #include "explorer/Options.h"
-#include "preview/engine/OfficeConverter.h"
 #include "imaging/view/ImageView.h"
+#include "preview/engine/OfficeConverter.h"
 #include "settings/PFormSettings.h"
 
 #include <QComboBox>
@@ -272,7 +272,7 @@ void TfrmPreview::PreviewFile(const QString& path, bool isFolder, qint64 size)
             startDocument(std::move(request));
             break;
         default:
-            // Web pages, documents, spreadsheets, PDF and media have no viewer yet.
+            // Web pages, spreadsheets, PDF and media have no viewer yet.
             break;
         }
     }

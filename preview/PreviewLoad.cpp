@@ -151,6 +151,11 @@ void TPreviewLoad::loadText()
         else
             document->setPlainText(DecodePlainText(*bytes));
     }
+    publishDocument(std::move(document));
+}
+
+void TPreviewLoad::publishDocument(TextDocumentPtr document)
+{
     if (isCancelled())
         return;
     document->moveToThread(QCoreApplication::instance()->thread());

@@ -94,6 +94,8 @@ private:
     void loadPicture();
     void loadZip();
     void loadDocument();
+    // Hands a text document to the user-interface thread as the result, unless cancelled.
+    void publishDocument(TextDocumentPtr document);
     TPreviewRequest m_request;
     TPreviewResult m_result;
 };

@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QTextDocument>
 #include <QTextEdit>
-#include <QThread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -85,12 +84,7 @@ void TPreviewLoad::loadDocument()
     document->setDefaultFont(m_request.font);
     document->setUndoRedoEnabled(false);
     ReadRtf(rtf, *document);
-    if (isCancelled())
-        return;
-    document->moveToThread(QCoreApplication::instance()->thread());
-    std::lock_guard lock(resultMutex());
-    m_result.document = std::move(document);
-    m_result.ok = true;
+    publishDocument(std::move(document));
 }
 
 } // namespace corvane::preview

@@ -22,6 +22,8 @@
 #include <QToolBar>
 
 #include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -38,6 +40,16 @@ namespace {
 
 constexpr int kWaitMs = 120000;
 
+// LibreOffice converts files of `dir` to `format` there, with a profile of its own.
+bool convert(const test::TempDir& dir, const QString& format, const QStringList& files)
+{
+    QProcess soffice;
+    soffice.setWorkingDirectory(dir.path());
+    soffice.start("soffice", QStringList{"-env:UserInstallation=file://" + dir.filePath("profile"), "--headless",
+                                         "--norestore", "--convert-to", format, "--outdir", dir.path()} + files);
+    return soffice.waitForFinished(180000) && QFileInfo::exists(dir.filePath(QFileInfo(files.first()).completeBaseName() + "." + format));
+}
+
 // Two documents with fonts of their own, written as rich text and turned into .doc, .docx and
 // .odt by LibreOffice once for all tests.
 struct Documents {
@@ -51,15 +63,7 @@ struct Documents {
                              "\\pard\\f0\\fs28\\cf1\\b Crimson words\\b0\\cf0\\par"
                              "\\pard\\f1\\fs20\\i navy code\\i0\\par}");
         dir.addFile("b.rtf", "{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss DejaVu Sans;}}\\f0 Second letter\\par}");
-        made = convert("doc", {"a.rtf", "b.rtf"}) && convert("docx", {"a.rtf"}) && convert("odt", {"a.rtf"});
-    }
-    bool convert(const QString& format, const QStringList& files)
-    {
-        QProcess soffice;
-        soffice.setWorkingDirectory(dir.path());
-        soffice.start("soffice", QStringList{"-env:UserInstallation=file://" + dir.filePath("profile"), "--headless",
-                                             "--norestore", "--convert-to", format, "--outdir", dir.path()} + files);
-        return soffice.waitForFinished(180000) && QFileInfo::exists(dir.filePath("a." + format));
+        made = convert(dir, "doc", {"a.rtf", "b.rtf"}) && convert(dir, "docx", {"a.rtf"}) && convert(dir, "odt", {"a.rtf"});
     }
 };
 
@@ -263,4 +267,50 @@ TEST_F(OfficePreview, NamesThatAreNotUtf8)
     dir.addFile("caf\xe9 #1%.doc", whole.readAll());
     show(core::DecodeName(dir.pathBytes() + "/caf\xe9 #1%.doc"));
     EXPECT_EQ(text(), "Second letter\n");
+}
+
+// A document that links a picture from a server shows without asking that server for it: the
+// preview tells nobody that the document was opened.
+TEST_F(OfficePreview, LinkedPicturesAreNotFetched)
+{
+    const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    ASSERT_GE(server, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(server, 16), 0);
+    ASSERT_EQ(::getsockname(server, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const QByteArray url = "http://127.0.0.1:" + QByteArray::number(ntohs(address.sin_port)) + "/pixel.png";
+    auto connections = [server] {
+        int count = 0;
+        for (int c; (c = ::accept4(server, nullptr, nullptr, SOCK_CLOEXEC)) >= 0; ++count)
+            ::close(c);
+        return count;
+    };
+    // Written by hand: LibreOffice itself would fetch the picture while making the file.
+    dir.addFile("odt/mimetype", "application/vnd.oasis.opendocument.text");
+    dir.addFile("odt/META-INF/manifest.xml",
+                "<?xml version=\"1.0\"?>\n<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\" "
+                "manifest:version=\"1.2\"><manifest:file-entry manifest:full-path=\"/\" "
+                "manifest:media-type=\"application/vnd.oasis.opendocument.text\"/><manifest:file-entry "
+                "manifest:full-path=\"content.xml\" manifest:media-type=\"text/xml\"/></manifest:manifest>");
+    dir.addFile("odt/content.xml",
+                "<?xml version=\"1.0\"?>\n<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+                "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+                "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\" "
+                "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
+                "xmlns:xlink=\"http://www.w3.org/1999/xlink\" office:version=\"1.2\"><office:body><office:text>"
+                "<text:p>Picture from afar:<draw:frame draw:name=\"p\" svg:width=\"2cm\" svg:height=\"2cm\" "
+                "text:anchor-type=\"as-char\"><draw:image xlink:href=\"" + url + "\" xlink:type=\"simple\" "
+                "xlink:show=\"embed\" xlink:actuate=\"onLoad\"/></draw:frame></text:p>"
+                "</office:text></office:body></office:document-content>");
+    ASSERT_EQ(test::runShell("cd '" + dir.filePath("odt") + "' && zip -q -X -0 ../linked.odt mimetype && "
+                             "zip -q -X -r ../linked.odt META-INF content.xml"), 0);
+    show(dir.filePath("linked.odt"));
+    EXPECT_TRUE(textShown());
+    EXPECT_TRUE(text().startsWith("Picture from afar:"));
+    EXPECT_EQ(connections(), 0);
+    ::close(server);
 }
