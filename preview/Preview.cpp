@@ -6,6 +6,7 @@
 #include "core/NameCodec.h"
 #include "explorer/Options.h"
 #include "imaging/view/ImageView.h"
+#include "preview/engine/OfficeConverter.h"
 #include "settings/PFormSettings.h"
 
 #include <QComboBox>
@@ -144,6 +145,10 @@ TfrmPreview::TfrmPreview(QWidget* parent)
         bar->hide();
     }
     layout->addWidget(m_views, 1);
+    lblConverting = new QLabel(QString::fromLatin1(texts::Converting), m_views);
+    lblConverting->setAlignment(Qt::AlignCenter);
+    views->addWidget(lblConverting);
+    lblConverting->hide();
 
     PFormSettings1 = new settings::TPFormSettings(this);
     if (app::MainFrame())
@@ -158,7 +163,11 @@ TfrmPreview::TfrmPreview(QWidget* parent)
     ReadPreviewLimit();
 }
 
-TfrmPreview::~TfrmPreview() = default;
+TfrmPreview::~TfrmPreview()
+{
+    if (WordStarted && m_office)
+        m_office->Quit();
+}
 
 void TfrmPreview::createToolbars()
 {
@@ -258,8 +267,12 @@ void TfrmPreview::PreviewFile(const QString& path, bool isFolder, qint64 size)
         case TPreviewKind::Zip:
             startLoad(std::move(request));
             break;
+        case TPreviewKind::Document:
+        case TPreviewKind::WordPerfect:
+            startDocument(std::move(request));
+            break;
         default:
-            // Web pages, documents, spreadsheets, PDF and media have no viewer yet.
+            // Web pages, spreadsheets, PDF and media have no viewer yet.
             break;
         }
     }
@@ -277,11 +290,13 @@ void TfrmPreview::ClearPreview()
         w->hide();
     if (PdfViewer)
         PdfViewer->hide();
+    lblConverting->hide();
 }
 
 void TfrmPreview::PreviewItemDeleted()
 {
     cancelLoad();
+    lblConverting->hide();
     for (QWidget* w : {static_cast<QWidget*>(Image1), static_cast<QWidget*>(RichEdit1), WebBrowser1, PdfViewer}) {
         if (w)
             w->hide();
@@ -344,6 +359,7 @@ void TfrmPreview::loadFinished(quint64 generation)
     const core::JobPtr<TPreviewLoad> load = std::move(m_load);
     TPreviewResult result = load->takeResult();
     const TPreviewKind kind = load->request().kind;
+    lblConverting->hide();
     if (kind == TPreviewKind::Picture) {
         if (result.ok && load->request().detail.isValid()) {
             if (result.picture.size == Image1->picture().size)
@@ -366,7 +382,10 @@ void TfrmPreview::loadFinished(quint64 generation)
         if (given)
             delete shown;
         RichEdit1->show();
-        ApplyPreviewFont();
+        if (kind == TPreviewKind::Document || kind == TPreviewKind::WordPerfect)
+            useDocumentFont();
+        else
+            ApplyPreviewFont();
         toolText->show();
     }
     emit PreviewLoaded();

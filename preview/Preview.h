@@ -34,6 +34,7 @@ class TPFormSettings;
 
 namespace corvane::preview {
 
+class TOfficeConverter;
 class TPreviewLoad;
 struct TPreviewRequest;
 
@@ -63,6 +64,8 @@ public:
     QWidget* WebBrowser1;
     QWidget* PdfViewer = nullptr;
     QFrame* pnlMedia;
+    // Shown while a document is being converted.
+    QLabel* lblConverting;
 
     QToolBar* toolGraphics;
     QComboBox* cboZoom;
@@ -111,6 +114,9 @@ public:
     // The zoom shows a reduced photo larger than its pixels: it is read again at `need`.
     void Image1DetailWanted(QSize need);
 
+    // The office that converts documents, started on the first one; kept until the window closes.
+    const std::shared_ptr<TOfficeConverter>& OfficeConverter();
+
     // The printer the Print buttons offer in their dialog.
     QPrinter& Printer() { return m_printer; }
     // Whether a file is still being read for the view (tests and the benchmark wait on it).
@@ -133,6 +139,9 @@ private:
     int selectedZoom() const;
     QSize viewSize() const;
     bool findInGrid(const QString& text);
+    void startDocument(TPreviewRequest request);
+    // Converted documents keep their own fonts: the view's font and colour are the plain ones.
+    void useDocumentFont();
 
     QWidget* m_views;
     QPrinter m_printer;
@@ -143,6 +152,7 @@ private:
     quint64 m_generation = 0;
     // Where the next search of the grid goes on: cells counted column by column.
     qint64 m_gridNext = 0;
+    std::shared_ptr<TOfficeConverter> m_office;
 };
 
 } // namespace corvane::preview

@@ -30,7 +30,7 @@ TPreviewKind PreviewKindOf(const QString& path, qint64 size, qint64 limit)
         return TPreviewKind::Text;
     if (below && in(WebExtensions))
         return TPreviewKind::Web;
-    if (below && ext == QLatin1String(".DOC"))
+    if (below && in(DocumentExtensions))
         return TPreviewKind::Document;
     if (below && ext == QLatin1String(".WPD"))
         return TPreviewKind::WordPerfect;
@@ -122,6 +122,8 @@ void TPreviewLoad::execute()
         loadPicture();
     else if (m_request.kind == TPreviewKind::Zip)
         loadZip();
+    else if (m_request.kind == TPreviewKind::Document || m_request.kind == TPreviewKind::WordPerfect)
+        loadDocument();
     else
         loadText();
 }
@@ -149,6 +151,11 @@ void TPreviewLoad::loadText()
         else
             document->setPlainText(DecodePlainText(*bytes));
     }
+    publishDocument(std::move(document));
+}
+
+void TPreviewLoad::publishDocument(TextDocumentPtr document)
+{
     if (isCancelled())
         return;
     document->moveToThread(QCoreApplication::instance()->thread());

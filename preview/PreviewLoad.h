@@ -16,10 +16,14 @@ class QTextDocument;
 
 namespace corvane::preview {
 
+class TOfficeConverter;
+
 inline constexpr const char* TextExtensions = ".RTF/.TXT/.BAT/.INI/.LOG/.BAS/.FRM/.CLS/.PAS/.DPR/.C/.CPP/.H/.BPR/.RC/";
 inline constexpr const char* WebExtensions = ".HTM/.HTML/.XML/";
 inline constexpr const char* ProgramExtensions = ".EXE/.DLL/.OCX/.DRV/.VXD/.SYS/.BPL/.DPL/";
 inline constexpr const char* MediaExtensions = ".WAV/.MP2/.MP3/.MPG/.MPEG/.MID/.MIDI/.AVI/";
+// Word-processor documents: Word's own, and beyond it Word's newer format and OpenDocument text.
+inline constexpr const char* DocumentExtensions = ".DOC/.DOCX/.ODT/";
 
 // The rows of the dispatch, in their order; None when no row applies.
 enum class TPreviewKind {
@@ -52,6 +56,9 @@ struct TPreviewRequest {
     int zoom = 0;
     // Pictures shown again in more detail: decode at least this size.
     QSize detail;
+    // Documents: the office that converts them to rich text, and the file it writes.
+    std::shared_ptr<TOfficeConverter> office;
+    QString convertedFile;
 };
 
 struct TextDocumentDeleter {
@@ -86,6 +93,9 @@ private:
     void loadText();
     void loadPicture();
     void loadZip();
+    void loadDocument();
+    // Hands a text document to the user-interface thread as the result, unless cancelled.
+    void publishDocument(TextDocumentPtr document);
     TPreviewRequest m_request;
     TPreviewResult m_result;
 };

@@ -29,6 +29,9 @@ inline constexpr const char* Play = "Play";
 inline constexpr const char* Pause = "Pause";
 inline constexpr const char* Stop = "Stop";
 
+// Word-processor documents.
+inline constexpr const char* Converting = "Converting the document...";
+
 // The file word-processor documents are converted into, in the user's own runtime folder.
 inline constexpr const char* TempFolder = "corvane";
 inline constexpr const char* TempFileName = "corvane.tmp";

@@ -152,10 +152,12 @@ TEST_F(Preview, DispatchByExtensionAndSize)
         {"readme", kText, kNothing, kNothing},
         {"x.jpe", kText, kNothing, kNothing},
         {"data.bin", kText, kNothing, kNothing},
-        // Rows whose viewers are not there yet show nothing, and no later row takes them.
-        {"page.htm", kNothing, kNothing, kNothing},
+        // Documents that are no documents show nothing, and no later row takes them.
         {"letter.doc", kNothing, kNothing, kNothing},
         {"letter.wpd", kNothing, kNothing, kNothing},
+        {"letter.docx", kNothing, kNothing, kNothing},
+        // Rows whose viewers are not there yet show nothing, and no later row takes them.
+        {"page.htm", kNothing, kNothing, kNothing},
         {"sheet.xls", kNothing, kNothing, kNothing},
         {"manual.pdf", kNothing, kNothing, kNothing},
         {"song.mp3", kNothing, kNothing, kNothing},

@@ -14,6 +14,7 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
     qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", (home.path() + "/cache").toLocal8Bit());
     // Lists fill before FillList returns unless a test asks otherwise: a loaded machine must not
     // turn a quick folder into a busy one.
     if (qEnvironmentVariableIsEmpty("CORVANE_LISTING_WAIT_MS"))
