@@ -12,6 +12,7 @@
 #include <QDoubleSpinBox>
 #include <QFrame>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +28,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <functional>
 
 namespace corvane::preview {
 
@@ -89,6 +92,28 @@ QToolBar* flatBar(QWidget* parent)
     bar->setFloatable(false);
     return bar;
 }
+
+class TEnterKeyFilter : public QObject
+{
+public:
+    TEnterKeyFilter(std::function<void()> onEnter, QObject* parent) : QObject(parent), m_onEnter(std::move(onEnter)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(e)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                m_onEnter();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, e);
+    }
+
+private:
+    std::function<void()> m_onEnter;
+};
 
 void addLabel(const char* text, QToolBar* bar)
 {
@@ -203,7 +228,9 @@ void TfrmPreview::createToolbars()
     toolText->addSeparator();
     cmdTextPrint = textButton(texts::TextPrint, toolText);
     connect(Button1, &QToolButton::clicked, this, &TfrmPreview::cmdFindClick);
-    connect(cboFind->lineEdit(), &QLineEdit::returnPressed, this, &TfrmPreview::cmdFindClick);
+    // Enter is taken before the box sees it: an editable combo box hands the key back to its line
+    // edit once more, which would search twice.
+    cboFind->lineEdit()->installEventFilter(new TEnterKeyFilter([this] { cmdFindClick(); }, cboFind));
     connect(cboFind, &QComboBox::editTextChanged, this, [this] { FindTextChanged = true; });
     connect(cmdTextPrint, &QToolButton::clicked, this, &TfrmPreview::cmdTextPrintClick);
 
@@ -256,10 +283,15 @@ void TfrmPreview::PreviewFile(const QString& path, bool isFolder, qint64 size)
             startLoad(std::move(request));
             break;
         case TPreviewKind::Zip:
+        case TPreviewKind::Spreadsheet:
+            startLoad(std::move(request));
+            break;
+        case TPreviewKind::Pdf:
+            pdfView();
             startLoad(std::move(request));
             break;
         default:
-            // Web pages, documents, spreadsheets, PDF and media have no viewer yet.
+            // Web pages, documents and media have no viewer yet.
             break;
         }
     }
@@ -277,6 +309,7 @@ void TfrmPreview::ClearPreview()
         w->hide();
     if (PdfViewer)
         PdfViewer->hide();
+    closePdf();
 }
 
 void TfrmPreview::PreviewItemDeleted()
@@ -356,6 +389,12 @@ void TfrmPreview::loadFinished(quint64 generation)
     } else if (kind == TPreviewKind::Zip) {
         if (result.ok)
             ShowZipListing(result.zipEntries);
+    } else if (kind == TPreviewKind::Spreadsheet) {
+        if (result.ok)
+            ShowSpreadsheet(result.sheet);
+    } else if (kind == TPreviewKind::Pdf) {
+        if (result.ok)
+            ShowPdf(result.pdf.release());
     } else if (result.ok) {
         // The view deletes the document it made itself; those it was given are deleted here.
         QTextDocument* shown = RichEdit1->document();
@@ -471,6 +510,8 @@ void TfrmPreview::cmdTextPrintClick()
     if (RichEdit1->isVisible()) {
         m_printer.setDocName(QString());
         RichEdit1->document()->print(&m_printer);
+    } else if (Grid1->isVisible()) {
+        PrintGrid(m_printer, QString());
     }
 }
 

@@ -15,6 +15,8 @@ class QComboBox;
 class QDoubleSpinBox;
 class QFrame;
 class QLabel;
+class QPdfDocument;
+class QPdfView;
 class QTableWidget;
 class QTextEdit;
 class QToolBar;
@@ -36,6 +38,7 @@ namespace corvane::preview {
 
 class TPreviewLoad;
 struct TPreviewRequest;
+struct TSheet;
 
 // Bytes; text-like files are previewed only below it. One value for the whole program, kept
 // also while no preview window exists.
@@ -102,6 +105,14 @@ public:
     void cmdConvertClick();
     // The zip listing: fills Grid1 in mode "Z" from the archive's entries.
     void ShowZipListing(const std::vector<zip::ZipDirEntry>& entries);
+    // The spreadsheet: fills Grid1 in mode "S" with the sheet's cells under their column letters,
+    // beside their row numbers.
+    void ShowSpreadsheet(const TSheet& sheet);
+    // Prints Grid1 with its header row (and its row numbers when shown) on every page, columns
+    // that do not fit continuing on further pages; a title above it on the first page.
+    void PrintGrid(QPrinter& printer, const QString& title);
+    // Shows a PDF document opened by a load; the viewer takes it.
+    void ShowPdf(QPdfDocument* document);
     void cmdPrintZipClick();
     void cmdUnzipClick();
     // Prints the listing with its title, without asking.
@@ -125,6 +136,10 @@ protected:
 
 private:
     void createToolbars();
+    // Creates PdfViewer on first use, hidden.
+    QPdfView* pdfView();
+    // Lets go of the PDF on show: the file is not held open while something else is shown.
+    void closePdf();
     // Loads start from the event loop: selecting many items at once starts one load, not one each.
     void startLoad(TPreviewRequest request);
     void startPending();

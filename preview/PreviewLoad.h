@@ -3,6 +3,7 @@
 // user-interface thread never opens, reads or decodes a previewed file.
 #include "core/Job.h"
 #include "imaging/Picture.h"
+#include "preview/engine/Sheet.h"
 #include "zip/engine/ZipDirectory.h"
 
 #include <QFont>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+class QPdfDocument;
 class QTextDocument;
 
 namespace corvane::preview {
@@ -20,6 +22,8 @@ inline constexpr const char* TextExtensions = ".RTF/.TXT/.BAT/.INI/.LOG/.BAS/.FR
 inline constexpr const char* WebExtensions = ".HTM/.HTML/.XML/";
 inline constexpr const char* ProgramExtensions = ".EXE/.DLL/.OCX/.DRV/.VXD/.SYS/.BPL/.DPL/";
 inline constexpr const char* MediaExtensions = ".WAV/.MP2/.MP3/.MPG/.MPEG/.MID/.MIDI/.AVI/";
+// Spreadsheets: .XLS, and beyond it the newer workbooks of office suites.
+inline constexpr const char* SpreadsheetExtensions = ".XLS/.XLSX/.ODS/";
 
 // The rows of the dispatch, in their order; None when no row applies.
 enum class TPreviewKind {
@@ -59,6 +63,11 @@ struct TextDocumentDeleter {
 };
 using TextDocumentPtr = std::unique_ptr<QTextDocument, TextDocumentDeleter>;
 
+struct PdfDocumentDeleter {
+    void operator()(QPdfDocument* document) const;
+};
+using PdfDocumentPtr = std::unique_ptr<QPdfDocument, PdfDocumentDeleter>;
+
 struct TPreviewResult {
     bool ok = false;
     // Text rows: the document, already living on the user-interface thread.
@@ -66,6 +75,10 @@ struct TPreviewResult {
     imaging::Picture picture;
     // Zip listings: the entries in directory order (none when the file is no archive).
     std::vector<zip::ZipDirEntry> zipEntries;
+    // Spreadsheets: the active sheet's cells.
+    TSheet sheet;
+    // PDF: the document, opened and living on the user-interface thread.
+    PdfDocumentPtr pdf;
 };
 
 class TPreviewLoad : public core::Job
@@ -86,6 +99,8 @@ private:
     void loadText();
     void loadPicture();
     void loadZip();
+    void loadSheet();
+    void loadPdf();
     TPreviewRequest m_request;
     TPreviewResult m_result;
 };
