@@ -340,6 +340,7 @@ void TfrmPreview::ApplyPreviewFont()
 
 void TfrmPreview::cancelLoad()
 {
+    m_sheetFill.reset();
     m_pending.reset();
     m_load.reset();
     ++m_generation;
@@ -391,7 +392,7 @@ void TfrmPreview::loadFinished(quint64 generation)
             ShowZipListing(result.zipEntries);
     } else if (kind == TPreviewKind::Spreadsheet) {
         if (result.ok)
-            ShowSpreadsheet(result.sheet);
+            ShowSpreadsheet(std::move(result.sheet));
     } else if (kind == TPreviewKind::Pdf) {
         if (result.ok)
             ShowPdf(result.pdf.release());

@@ -39,6 +39,7 @@ namespace corvane::preview {
 class TPreviewLoad;
 struct TPreviewRequest;
 struct TSheet;
+struct TSheetFill;
 
 // Bytes; text-like files are previewed only below it. One value for the whole program, kept
 // also while no preview window exists.
@@ -107,7 +108,7 @@ public:
     void ShowZipListing(const std::vector<zip::ZipDirEntry>& entries);
     // The spreadsheet: fills Grid1 in mode "S" with the sheet's cells under their column letters,
     // beside their row numbers.
-    void ShowSpreadsheet(const TSheet& sheet);
+    void ShowSpreadsheet(TSheet sheet);
     // Prints Grid1 with its header row (and its row numbers when shown) on every page, columns
     // that do not fit continuing on further pages; a title above it on the first page.
     void PrintGrid(QPrinter& printer, const QString& title);
@@ -125,7 +126,7 @@ public:
     // The printer the Print buttons offer in their dialog.
     QPrinter& Printer() { return m_printer; }
     // Whether a file is still being read for the view (tests and the benchmark wait on it).
-    bool Loading() const { return m_load || m_pending; }
+    bool Loading() const { return m_load || m_pending || m_sheetFill; }
 
 signals:
     // A load ended and its result, if any, is on screen (or was dropped as too old).
@@ -148,6 +149,9 @@ private:
     int selectedZoom() const;
     QSize viewSize() const;
     bool findInGrid(const QString& text);
+    // Puts the next cells of a large sheet into the grid, a short time slice per event-loop pass;
+    // true once all are in.
+    bool fillSheetStep();
 
     QWidget* m_views;
     QPrinter m_printer;
@@ -158,6 +162,8 @@ private:
     quint64 m_generation = 0;
     // Where the next search of the grid goes on: cells counted column by column.
     qint64 m_gridNext = 0;
+    // A sheet still going into the grid.
+    std::shared_ptr<TSheetFill> m_sheetFill;
 };
 
 } // namespace corvane::preview

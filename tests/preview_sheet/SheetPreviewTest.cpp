@@ -203,6 +203,38 @@ TEST_F(SheetPreview, DamagedWorkbooksLeaveTheGridHidden)
     EXPECT_EQ(shown(), kSheet);
 }
 
+// A sheet of half a million cells goes into the grid a slice at a time: the window answers
+// between the slices, and the last row arrives.
+TEST_F(SheetPreview, LargeSheetsFillWithoutHoldingTheWindow)
+{
+    TfrmPreview* p = preview();
+    QByteArray row = "<table:table-row table:number-rows-repeated=\"100000\">";
+    for (int c = 0; c < 5; ++c)
+        row += "<table:table-cell office:value-type=\"string\"><text:p>cell</text:p></table:table-cell>";
+    row += "</table:table-row>";
+    const QByteArray content = R"(<office:document-content xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
+ xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0">
+<office:body><office:spreadsheet><table:table table:name="T">)" + row
+        + "<table:table-row><table:table-cell><text:p>last</text:p></table:table-cell></table:table-row>"
+        + "</table:table></office:spreadsheet></office:body></office:document-content>";
+    dir.addFile("large.ods", test::ZipOf({{"content.xml", content}}));
+    const QString path = dir.filePath("large.ods");
+    p->PreviewFile(path, false, QFileInfo(path).size());
+    ASSERT_TRUE(QTest::qWaitFor([p] { return p->Grid1->isVisible(); }, kWaitMs));
+    EXPECT_TRUE(p->Loading());
+    ASSERT_TRUE(QTest::qWaitFor([p] { return !p->Loading(); }, kWaitMs));
+    ASSERT_EQ(p->Grid1->rowCount(), 100001);
+    ASSERT_NE(p->Grid1->item(99999, 4), nullptr);
+    ASSERT_NE(p->Grid1->item(100000, 0), nullptr);
+    EXPECT_EQ(p->Grid1->item(100000, 0)->text(), "last");
+    // Another selection while a sheet is still filling leaves nothing of it behind.
+    p->PreviewFile(path, false, QFileInfo(path).size());
+    ASSERT_TRUE(QTest::qWaitFor([p] { return p->Grid1->isVisible(); }, kWaitMs));
+    p->PreviewFile(dir.path(), true, 0);
+    EXPECT_FALSE(p->Loading());
+    EXPECT_EQ(shown(), QStringList());
+}
+
 // Print puts the letters and row numbers on every page; columns beyond the page's width go on
 // further pages rather than being shrunk or cut.
 TEST_F(SheetPreview, PrintRepeatsHeadersAndContinuesWideSheets)
