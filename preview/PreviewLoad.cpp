@@ -237,7 +237,8 @@ void TPreviewLoad::loadPdf()
     const core::UniqueFd fd = openRegular(m_request.path, st);
     if (!fd)
         return;
-    auto document = PdfDocumentPtr(new QPdfDocument);
+    // Deleted here on every early return: this thread runs no event loop for a later deletion.
+    auto document = std::make_unique<QPdfDocument>();
     if (document->load(QStringLiteral("/proc/self/fd/%1").arg(fd.get())) != QPdfDocument::Error::None
         || document->pageCount() <= 0)
         return;
@@ -250,7 +251,7 @@ void TPreviewLoad::loadPdf()
     }
     document->moveToThread(QCoreApplication::instance()->thread());
     std::lock_guard lock(resultMutex());
-    m_result.pdf = std::move(document);
+    m_result.pdf.reset(document.release());
     m_result.ok = true;
 }
 

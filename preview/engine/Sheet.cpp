@@ -3,6 +3,8 @@
 #include "SheetBuild.h"
 #include "SheetZip.h"
 
+#include "core/PathText.h"
+
 #include <QLocale>
 
 #include <algorithm>
@@ -21,11 +23,7 @@ QString ColumnLetters(int index)
 
 std::optional<TSheetFormat> SheetFormatOf(const QString& path)
 {
-    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
-    const qsizetype dot = name.lastIndexOf(u'.');
-    if (dot < 0)
-        return std::nullopt;
-    const QString ext = name.mid(dot).toUpper();
+    const QString ext = core::FileExtension(path);
     if (ext == u".XLS")
         return TSheetFormat::Xls;
     if (ext == u".XLSX")
@@ -103,6 +101,15 @@ TSheet TSheetBuilder::finish()
 
 namespace {
 
+// The text between the quote at `i` and its closing quote; `i` moves onto the closing quote.
+QStringView quotedRun(QStringView code, qsizetype& i)
+{
+    const qsizetype end = code.indexOf(u'"', i + 1);
+    const QStringView text = code.mid(i + 1, (end < 0 ? code.size() : end) - i - 1);
+    i = end < 0 ? code.size() : end;
+    return text;
+}
+
 // Drops what a format code shows around the number: quoted texts, escaped characters, colours and
 // conditions in brackets, padding and spacing. Only the first section (positive numbers) counts.
 QString bareFormat(QStringView code)
@@ -115,12 +122,10 @@ QString bareFormat(QStringView code)
         if (c == u'"') {
             // Quoted and escaped characters stand for themselves; letters among them are dropped
             // so that they are never read as fields.
-            const qsizetype end = code.indexOf(u'"', i + 1);
-            for (const QChar q : code.mid(i + 1, (end < 0 ? code.size() : end) - i - 1)) {
+            for (const QChar q : quotedRun(code, i)) {
                 if (!q.isLetter())
                     out += q;
             }
-            i = end < 0 ? code.size() : end;
         } else if (c == u'\\' && i + 1 < code.size()) {
             if (!code[++i].isLetter())
                 out += code[i];
@@ -151,9 +156,7 @@ void numberAffixes(QStringView code, QString& prefix, QString& suffix)
         if (c == u';')
             break;
         if (c == u'"') {
-            const qsizetype end = code.indexOf(u'"', i + 1);
-            pending += code.mid(i + 1, (end < 0 ? code.size() : end) - i - 1);
-            i = end < 0 ? code.size() : end;
+            pending += quotedRun(code, i);
         } else if (c == u'\\' && i + 1 < code.size()) {
             pending += code[++i];
         } else if (c == u'_' && i + 1 < code.size()) {

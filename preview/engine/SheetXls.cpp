@@ -33,7 +33,7 @@ enum : char { kInt = 1, kDouble, kText, kDate, kDateTime, kTime, kEnd = 0x7f };
 // Everything the child sends: a file whose cells run beyond it is read that far.
 constexpr qsizetype kMaxPipeBytes = 256 * 1024 * 1024;
 // A child still reading after this long is taken for hung.
-constexpr auto kChildTimeLimit = std::chrono::seconds(120);
+constexpr auto kChildTimeLimit = std::chrono::seconds(30);
 
 // The child's side. Only FreeXL, plain memory and write(): the parent may have had any lock held
 // by another thread when it forked, so nothing of Qt runs here.
