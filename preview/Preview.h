@@ -112,7 +112,7 @@ public:
     // Prints Grid1 with its header row (and its row numbers when shown) on every page, columns
     // that do not fit continuing on further pages; a title above it on the first page.
     void PrintGrid(QPrinter& printer, const QString& title);
-    // Shows a PDF document opened by a load; the viewer takes it.
+    // Shows a PDF document opened by a load; the window keeps it while it is shown.
     void ShowPdf(QPdfDocument* document);
     void cmdPrintZipClick();
     void cmdUnzipClick();
