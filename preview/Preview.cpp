@@ -13,6 +13,7 @@
 #include <QDoubleSpinBox>
 #include <QFrame>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +29,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <functional>
 
 namespace corvane::preview {
 
@@ -90,6 +93,28 @@ QToolBar* flatBar(QWidget* parent)
     bar->setFloatable(false);
     return bar;
 }
+
+class TEnterKeyFilter : public QObject
+{
+public:
+    TEnterKeyFilter(std::function<void()> onEnter, QObject* parent) : QObject(parent), m_onEnter(std::move(onEnter)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(e)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                m_onEnter();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, e);
+    }
+
+private:
+    std::function<void()> m_onEnter;
+};
 
 void addLabel(const char* text, QToolBar* bar)
 {
@@ -212,7 +237,9 @@ void TfrmPreview::createToolbars()
     toolText->addSeparator();
     cmdTextPrint = textButton(texts::TextPrint, toolText);
     connect(Button1, &QToolButton::clicked, this, &TfrmPreview::cmdFindClick);
-    connect(cboFind->lineEdit(), &QLineEdit::returnPressed, this, &TfrmPreview::cmdFindClick);
+    // Enter is taken before the box sees it: an editable combo box hands the key back to its line
+    // edit once more, which would search twice.
+    cboFind->lineEdit()->installEventFilter(new TEnterKeyFilter([this] { cmdFindClick(); }, cboFind));
     connect(cboFind, &QComboBox::editTextChanged, this, [this] { FindTextChanged = true; });
     connect(cmdTextPrint, &QToolButton::clicked, this, &TfrmPreview::cmdTextPrintClick);
 
@@ -265,6 +292,11 @@ void TfrmPreview::PreviewFile(const QString& path, bool isFolder, qint64 size)
             startLoad(std::move(request));
             break;
         case TPreviewKind::Zip:
+        case TPreviewKind::Spreadsheet:
+            startLoad(std::move(request));
+            break;
+        case TPreviewKind::Pdf:
+            pdfView();
             startLoad(std::move(request));
             break;
         case TPreviewKind::Document:
@@ -272,7 +304,7 @@ void TfrmPreview::PreviewFile(const QString& path, bool isFolder, qint64 size)
             startDocument(std::move(request));
             break;
         default:
-            // Web pages, spreadsheets, PDF and media have no viewer yet.
+            // Web pages and media have no viewer yet.
             break;
         }
     }
@@ -291,6 +323,7 @@ void TfrmPreview::ClearPreview()
     if (PdfViewer)
         PdfViewer->hide();
     lblConverting->hide();
+    closePdf();
 }
 
 void TfrmPreview::PreviewItemDeleted()
@@ -322,6 +355,7 @@ void TfrmPreview::ApplyPreviewFont()
 
 void TfrmPreview::cancelLoad()
 {
+    m_sheetFill.reset();
     m_pending.reset();
     m_load.reset();
     ++m_generation;
@@ -372,6 +406,12 @@ void TfrmPreview::loadFinished(quint64 generation)
     } else if (kind == TPreviewKind::Zip) {
         if (result.ok)
             ShowZipListing(result.zipEntries);
+    } else if (kind == TPreviewKind::Spreadsheet) {
+        if (result.ok)
+            ShowSpreadsheet(std::move(result.sheet));
+    } else if (kind == TPreviewKind::Pdf) {
+        if (result.ok)
+            ShowPdf(result.pdf.release());
     } else if (result.ok) {
         // The view deletes the document it made itself; those it was given are deleted here.
         QTextDocument* shown = RichEdit1->document();
@@ -490,6 +530,8 @@ void TfrmPreview::cmdTextPrintClick()
     if (RichEdit1->isVisible()) {
         m_printer.setDocName(QString());
         RichEdit1->document()->print(&m_printer);
+    } else if (Grid1->isVisible()) {
+        PrintGrid(m_printer, QString());
     }
 }
 

@@ -15,6 +15,8 @@ class QComboBox;
 class QDoubleSpinBox;
 class QFrame;
 class QLabel;
+class QPdfDocument;
+class QPdfView;
 class QTableWidget;
 class QTextEdit;
 class QToolBar;
@@ -37,6 +39,8 @@ namespace corvane::preview {
 class TOfficeConverter;
 class TPreviewLoad;
 struct TPreviewRequest;
+struct TSheet;
+struct TSheetFill;
 
 // Bytes; text-like files are previewed only below it. One value for the whole program, kept
 // also while no preview window exists.
@@ -105,6 +109,14 @@ public:
     void cmdConvertClick();
     // The zip listing: fills Grid1 in mode "Z" from the archive's entries.
     void ShowZipListing(const std::vector<zip::ZipDirEntry>& entries);
+    // The spreadsheet: fills Grid1 in mode "S" with the sheet's cells under their column letters,
+    // beside their row numbers.
+    void ShowSpreadsheet(TSheet sheet);
+    // Prints Grid1 with its header row (and its row numbers when shown) on every page, columns
+    // that do not fit continuing on further pages; a title above it on the first page.
+    void PrintGrid(QPrinter& printer, const QString& title);
+    // Shows a PDF document opened by a load; the window keeps it while it is shown.
+    void ShowPdf(QPdfDocument* document);
     void cmdPrintZipClick();
     void cmdUnzipClick();
     // Prints the listing with its title, without asking.
@@ -120,7 +132,7 @@ public:
     // The printer the Print buttons offer in their dialog.
     QPrinter& Printer() { return m_printer; }
     // Whether a file is still being read for the view (tests and the benchmark wait on it).
-    bool Loading() const { return m_load || m_pending; }
+    bool Loading() const { return m_load || m_pending || m_sheetFill; }
 
 signals:
     // A load ended and its result, if any, is on screen (or was dropped as too old).
@@ -131,6 +143,10 @@ protected:
 
 private:
     void createToolbars();
+    // Creates PdfViewer on first use, hidden.
+    QPdfView* pdfView();
+    // Lets go of the PDF on show: the file is not held open while something else is shown.
+    void closePdf();
     // Loads start from the event loop: selecting many items at once starts one load, not one each.
     void startLoad(TPreviewRequest request);
     void startPending();
@@ -142,6 +158,9 @@ private:
     void startDocument(TPreviewRequest request);
     // Converted documents keep their own fonts: the view's font and colour are the plain ones.
     void useDocumentFont();
+    // Puts the next cells of a large sheet into the grid, a short time slice per event-loop pass;
+    // true once all are in.
+    bool fillSheetStep();
 
     QWidget* m_views;
     QPrinter m_printer;
@@ -153,6 +172,8 @@ private:
     // Where the next search of the grid goes on: cells counted column by column.
     qint64 m_gridNext = 0;
     std::shared_ptr<TOfficeConverter> m_office;
+    // A sheet still going into the grid.
+    std::shared_ptr<TSheetFill> m_sheetFill;
 };
 
 } // namespace corvane::preview

@@ -9,6 +9,7 @@
 #include "zip/engine/ZipComponent.h"
 
 #include <QCoreApplication>
+#include <QPdfDocument>
 #include <QTextDocument>
 #include <QThread>
 
@@ -34,7 +35,7 @@ TPreviewKind PreviewKindOf(const QString& path, qint64 size, qint64 limit)
         return TPreviewKind::Document;
     if (below && ext == QLatin1String(".WPD"))
         return TPreviewKind::WordPerfect;
-    if (ext == QLatin1String(".XLS"))
+    if (in(SpreadsheetExtensions))
         return TPreviewKind::Spreadsheet;
     if (ext == QLatin1String(".ZIP"))
         return TPreviewKind::Zip;
@@ -52,6 +53,12 @@ TPreviewKind PreviewKindOf(const QString& path, qint64 size, qint64 limit)
 void TextDocumentDeleter::operator()(QTextDocument* document) const
 {
     // A released load may end on its worker after the document moved to the user-interface thread.
+    if (document)
+        document->deleteLater();
+}
+
+void PdfDocumentDeleter::operator()(QPdfDocument* document) const
+{
     if (document)
         document->deleteLater();
 }
@@ -124,6 +131,10 @@ void TPreviewLoad::execute()
         loadZip();
     else if (m_request.kind == TPreviewKind::Document || m_request.kind == TPreviewKind::WordPerfect)
         loadDocument();
+    else if (m_request.kind == TPreviewKind::Spreadsheet)
+        loadSheet();
+    else if (m_request.kind == TPreviewKind::Pdf)
+        loadPdf();
     else
         loadText();
 }
@@ -206,6 +217,48 @@ void TPreviewLoad::loadZip()
         return;
     std::lock_guard lock(resultMutex());
     m_result.zipEntries = std::move(entries);
+    m_result.ok = true;
+}
+
+void TPreviewLoad::loadSheet()
+{
+    // A file that cannot be read as a spreadsheet leaves the grid hidden.
+    struct stat st {};
+    const core::UniqueFd fd = openRegular(m_request.path, st);
+    const std::optional<TSheetFormat> format = SheetFormatOf(m_request.path);
+    if (!fd || !format)
+        return;
+    std::optional<TSheet> sheet = ReadSheetFile(fd.get(), *format, &cancelFlag());
+    if (!sheet || isCancelled())
+        return;
+    std::lock_guard lock(resultMutex());
+    m_result.sheet = std::move(*sheet);
+    m_result.ok = true;
+}
+
+void TPreviewLoad::loadPdf()
+{
+    // The document is opened here, off the user-interface thread: reading the cross-references
+    // of a large or damaged file takes its time.
+    struct stat st {};
+    const core::UniqueFd fd = openRegular(m_request.path, st);
+    if (!fd)
+        return;
+    // Deleted here on every early return: this thread runs no event loop for a later deletion.
+    auto document = std::make_unique<QPdfDocument>();
+    if (document->load(QStringLiteral("/proc/self/fd/%1").arg(fd.get())) != QPdfDocument::Error::None
+        || document->pageCount() <= 0)
+        return;
+    // The viewer lays out every page by its size; reading the sizes first is what takes long
+    // (a third of a second for 5,000 pages), and they are kept for the viewer once read.
+    for (int page = 0; page < document->pageCount(); ++page) {
+        if (isCancelled())
+            return;
+        document->pagePointSize(page);
+    }
+    document->moveToThread(QCoreApplication::instance()->thread());
+    std::lock_guard lock(resultMutex());
+    m_result.pdf.reset(document.release());
     m_result.ok = true;
 }
 

@@ -3,6 +3,7 @@
 // user-interface thread never opens, reads or decodes a previewed file.
 #include "core/Job.h"
 #include "imaging/Picture.h"
+#include "preview/engine/Sheet.h"
 #include "zip/engine/ZipDirectory.h"
 
 #include <QFont>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+class QPdfDocument;
 class QTextDocument;
 
 namespace corvane::preview {
@@ -24,6 +26,8 @@ inline constexpr const char* ProgramExtensions = ".EXE/.DLL/.OCX/.DRV/.VXD/.SYS/
 inline constexpr const char* MediaExtensions = ".WAV/.MP2/.MP3/.MPG/.MPEG/.MID/.MIDI/.AVI/";
 // Word-processor documents: Word's own, and beyond it Word's newer format and OpenDocument text.
 inline constexpr const char* DocumentExtensions = ".DOC/.DOCX/.ODT/";
+// Spreadsheets: .XLS, and beyond it the newer workbooks of office suites.
+inline constexpr const char* SpreadsheetExtensions = ".XLS/.XLSX/.ODS/";
 
 // The rows of the dispatch, in their order; None when no row applies.
 enum class TPreviewKind {
@@ -66,6 +70,11 @@ struct TextDocumentDeleter {
 };
 using TextDocumentPtr = std::unique_ptr<QTextDocument, TextDocumentDeleter>;
 
+struct PdfDocumentDeleter {
+    void operator()(QPdfDocument* document) const;
+};
+using PdfDocumentPtr = std::unique_ptr<QPdfDocument, PdfDocumentDeleter>;
+
 struct TPreviewResult {
     bool ok = false;
     // Text rows: the document, already living on the user-interface thread.
@@ -73,6 +82,10 @@ struct TPreviewResult {
     imaging::Picture picture;
     // Zip listings: the entries in directory order (none when the file is no archive).
     std::vector<zip::ZipDirEntry> zipEntries;
+    // Spreadsheets: the active sheet's cells.
+    TSheet sheet;
+    // PDF: the document, opened and living on the user-interface thread.
+    PdfDocumentPtr pdf;
 };
 
 class TPreviewLoad : public core::Job
@@ -96,6 +109,8 @@ private:
     void loadDocument();
     // Hands a text document to the user-interface thread as the result, unless cancelled.
     void publishDocument(TextDocumentPtr document);
+    void loadSheet();
+    void loadPdf();
     TPreviewRequest m_request;
     TPreviewResult m_result;
 };

@@ -84,7 +84,12 @@ void TfrmPreview::PrintZipList(QPrinter& printer)
 {
     namespace zt = zip::texts;
     // The caption less its "Preview - ": the archive's full path.
-    const QString title = T(zt::PrintTitle) + windowTitle().mid(qsizetype(qstrlen(texts::CaptionWithFile)));
+    PrintGrid(printer, T(zt::PrintTitle) + windowTitle().mid(qsizetype(qstrlen(texts::CaptionWithFile))));
+}
+
+void TfrmPreview::PrintGrid(QPrinter& printer, const QString& title)
+{
+    namespace zt = zip::texts;
     printer.setDocName(title);
     QPainter painter;
     if (!painter.begin(&printer))
@@ -102,51 +107,79 @@ void TfrmPreview::PrintZipList(QPrinter& printer)
 
     const int columns = Grid1->columnCount();
     const int rows = Grid1->rowCount();
-    std::vector<int> widths(size_t(columns), 0);
+    // The row numbers of a spreadsheet are its fixed column, printed on every page like the header.
+    const bool rowNumbers = !Grid1->verticalHeader()->isHidden();
+    auto headerText = [this](int column) {
+        const QTableWidgetItem* header = Grid1->horizontalHeaderItem(column);
+        return header ? header->text() : QString::number(column + 1);
+    };
     auto cellText = [this](int row, int column) {
         const QTableWidgetItem* item = Grid1->item(row, column);
         return item ? item->text() : QString();
     };
+    std::vector<int> widths(size_t(columns), 0);
     for (int c = 0; c < columns; ++c) {
-        const QTableWidgetItem* header = Grid1->horizontalHeaderItem(c);
-        int w = header ? fm.horizontalAdvance(header->text()) : 0;
+        int w = fm.horizontalAdvance(headerText(c));
         for (int r = 0; r < rows; ++r)
             w = std::max(w, fm.horizontalAdvance(cellText(r, c)));
         widths[size_t(c)] = w + 2 * pad;
     }
+    const int fixedWidth = rowNumbers ? fm.horizontalAdvance(QString::number(rows)) + 2 * pad : 0;
+    // Columns that run past the page's right edge continue on pages of their own, never shrunk.
+    std::vector<std::pair<int, int>> bands;
+    for (int c = 0; c < columns || bands.empty();) {
+        const int first = c;
+        int x = left + fixedWidth;
+        while (c < columns && (c == first || x + widths[size_t(c)] <= page.width()))
+            x += widths[size_t(c++)];
+        bands.emplace_back(first, c);
+        if (columns == 0)
+            break;
+    }
     const int footer = rowH * 2;
     const int firstTop = headerSpace + rowH + titleSpacing;
-    const int perFirst = std::max(1, (page.height() - firstTop - footer) / rowH - 1);
+    const bool hasTitle = !title.isEmpty();
+    const int perFirst = std::max(1, (page.height() - (hasTitle ? firstTop : headerSpace) - footer) / rowH - 1);
     const int perPage = std::max(1, (page.height() - headerSpace - footer) / rowH - 1);
-    const int pages = rows <= perFirst ? 1 : 1 + (rows - perFirst + perPage - 1) / perPage;
+    const int rowPages = rows <= perFirst ? 1 : 1 + (rows - perFirst + perPage - 1) / perPage;
+    const int pages = rowPages * int(bands.size());
 
-    int row = 0;
-    for (int p = 1; p <= pages; ++p) {
-        if (p > 1)
-            printer.newPage();
-        int y = headerSpace;
-        if (p == 1) {
-            painter.drawText(QRect(left, y, page.width() - left, rowH), Qt::AlignLeft | Qt::AlignVCenter, title);
-            y += rowH + titleSpacing;
-        }
-        // The header row comes again on every page.
-        const int count = std::min(rows - row, p == 1 ? perFirst : perPage);
-        for (int r = -1; r < count; ++r) {
-            int x = left;
-            for (int c = 0; c < columns; ++c) {
-                const QTableWidgetItem* item = r < 0 ? Grid1->horizontalHeaderItem(c) : Grid1->item(row + r, c);
-                const QString text = item ? item->text() : QString();
-                const bool right = r >= 0 && item && (item->textAlignment() & Qt::AlignRight);
-                painter.drawText(QRect(x + pad, y, widths[size_t(c)] - 2 * pad, rowH),
-                                 (right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter, text);
-                x += widths[size_t(c)];
+    int p = 0;
+    for (const auto& [firstColumn, endColumn] : bands) {
+        int row = 0;
+        for (int rp = 0; rp < rowPages; ++rp) {
+            if (p++ > 0)
+                printer.newPage();
+            int y = headerSpace;
+            if (p == 1 && hasTitle) {
+                painter.drawText(QRect(left, y, page.width() - left, rowH), Qt::AlignLeft | Qt::AlignVCenter, title);
+                y += rowH + titleSpacing;
             }
-            y += rowH;
+            // The header row comes again on every page.
+            const int count = std::min(rows - row, rp == 0 ? perFirst : perPage);
+            for (int r = -1; r < count; ++r) {
+                int x = left;
+                if (rowNumbers) {
+                    if (r >= 0)
+                        painter.drawText(QRect(x + pad, y, fixedWidth - 2 * pad, rowH), Qt::AlignRight | Qt::AlignVCenter,
+                                         QString::number(row + r + 1));
+                    x += fixedWidth;
+                }
+                for (int c = firstColumn; c < endColumn; ++c) {
+                    const QTableWidgetItem* item = r < 0 ? nullptr : Grid1->item(row + r, c);
+                    const QString text = r < 0 ? headerText(c) : item ? item->text() : QString();
+                    const bool right = item && (item->textAlignment() & Qt::AlignRight);
+                    const Qt::Alignment align = r < 0 && rowNumbers ? Qt::AlignHCenter : right ? Qt::AlignRight : Qt::AlignLeft;
+                    painter.drawText(QRect(x + pad, y, widths[size_t(c)] - 2 * pad, rowH), align | Qt::AlignVCenter, text);
+                    x += widths[size_t(c)];
+                }
+                y += rowH;
+            }
+            row += count;
+            const QString number = T(zt::PagePrefix) + QString::number(p) + T(zt::PageSeparator) + QString::number(pages);
+            painter.drawText(QRect(0, page.height() - footer, page.width(), rowH), Qt::AlignHCenter | Qt::AlignVCenter,
+                             number);
         }
-        row += count;
-        const QString number = T(zt::PagePrefix) + QString::number(p) + T(zt::PageSeparator) + QString::number(pages);
-        painter.drawText(QRect(0, page.height() - footer, page.width(), rowH), Qt::AlignHCenter | Qt::AlignVCenter,
-                         number);
     }
     painter.end();
 }
