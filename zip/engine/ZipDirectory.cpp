@@ -166,32 +166,36 @@ void ReadZip64(Window& w, EndRecord& end)
     }
 }
 
+// The end record's position: the last 22 bytes, else the backward scan through the block that
+// can hold the longest comment.
+bool FindEndPosition(Window& w, quint64 size, quint64& position)
+{
+    if (size < kEndSize)
+        return false;
+    const char* r = w.at(size - kEndSize, kEndSize, 11011);
+    if (r && U32(r) == kEndSig) {
+        position = size - kEndSize;
+        return true;
+    }
+    const qint64 blockLen = qint64(std::min<quint64>(size, kMaxCommentSearch));
+    const quint64 blockStart = size - quint64(blockLen);
+    const char* block = w.at(blockStart, blockLen, 11011);
+    if (!block)
+        throw ListError{11011};
+    for (qint64 pos = blockLen - 23; pos >= 0; --pos) {
+        if (block[pos] == 'P' && block[pos + 1] == 'K' && block[pos + 2] == 5 && block[pos + 3] == 6) {
+            position = blockStart + quint64(pos);
+            return true;
+        }
+    }
+    return false;
+}
+
 void List(const ZipReadAt& readAt, quint64 size, const QString& fileName, ZipListing& out)
 {
     Window w(readAt, size);
     EndRecord end;
-    bool found = false;
-    if (size >= kEndSize) {
-        const char* r = w.at(size - kEndSize, kEndSize, 11011);
-        if (r && U32(r) == kEndSig) {
-            end.position = size - kEndSize;
-            found = true;
-        } else {
-            const qint64 blockLen = qint64(std::min<quint64>(size, kMaxCommentSearch));
-            const quint64 blockStart = size - quint64(blockLen);
-            const char* block = w.at(blockStart, blockLen, 11011);
-            if (!block)
-                throw ListError{11011};
-            for (qint64 pos = blockLen - 23; pos >= 0; --pos) {
-                if (block[pos] == 'P' && block[pos + 1] == 'K' && block[pos + 2] == 5 && block[pos + 3] == 6) {
-                    end.position = blockStart + quint64(pos);
-                    found = true;
-                    break;
-                }
-            }
-        }
-    }
-    if (!found) {
+    if (!FindEndPosition(w, size, end.position)) {
         const int part = PartNumber(fileName);
         if (part == 1)
             throw ListError{11037};
@@ -330,6 +334,46 @@ quint32 QtToDosDateTime(const QDateTime& t)
         | quint32(tm.hour()) << 11 | quint32(tm.minute()) << 5 | quint32(tm.second() / 2);
 }
 
+ZipReadAt FileReadAt(int fd)
+{
+    return [fd](quint64 offset, char* buffer, qint64 size) -> qint64 {
+        qint64 done = 0;
+        while (done < size) {
+            const ssize_t n = ::pread(fd, buffer + done, size_t(size - done), off_t(offset + done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return -1;
+            if (n == 0)
+                break;
+            done += n;
+        }
+        return done;
+    };
+}
+
+bool FindZipEndRecord(const ZipReadAt& readAt, quint64 fileSize, ZipEndRecord& end)
+{
+    try {
+        Window w(readAt, fileSize);
+        if (!FindEndPosition(w, fileSize, end.position))
+            return false;
+        const char* r = w.at(end.position, kEndSize, 11011);
+        if (!r)
+            return false;
+        end.disk = U16(r + 4);
+        end.directoryDisk = U16(r + 6);
+        end.entriesOnDisk = U16(r + 8);
+        end.entries = U16(r + 10);
+        end.directorySize = U32(r + 12);
+        end.directoryOffset = U32(r + 16);
+        end.commentLength = U16(r + 20);
+        return true;
+    } catch (const ListError&) {
+        return false;
+    }
+}
+
 ZipListing ReadZipDirectory(const ZipReadAt& readAt, quint64 fileSize, const QString& fileName)
 {
     ZipListing out;
@@ -363,21 +407,7 @@ ZipListing ReadZipDirectoryFile(const QString& path)
         out.failed = true;
         out.messages.push_back({11036});
     } else {
-        const ZipReadAt readAt = [fd](quint64 offset, char* buffer, qint64 size) -> qint64 {
-            qint64 done = 0;
-            while (done < size) {
-                const ssize_t n = ::pread(fd, buffer + done, size_t(size - done), off_t(offset + done));
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n < 0)
-                    return -1;
-                if (n == 0)
-                    break;
-                done += n;
-            }
-            return done;
-        };
-        out = ReadZipDirectory(readAt, quint64(st.st_size), QFileInfo(path).fileName());
+        out = ReadZipDirectory(FileReadAt(fd), quint64(st.st_size), QFileInfo(path).fileName());
     }
     ::close(fd);
     return out;

@@ -35,6 +35,11 @@ void ZipJob::execute()
         if (ShowMessage)
             ask<bool>([&] { ShowMessage(message); return true; }, false);
     };
+    Zip.OnSpanQuestion = [this](const SpanQuestion& question) {
+        if (!OnSpanQuestion)
+            return SpanAnswer::Cancel;
+        return ask<SpanAnswer>([&] { return OnSpanQuestion(question); }, SpanAnswer::Cancel);
+    };
     Zip.SetZipFilename(m_archive);
     if (m_operation == Operation::Add)
         Zip.Add();

@@ -24,6 +24,8 @@ public:
     // Both run on the user-interface thread while the worker waits.
     std::function<void(int errCode, const QString& message)> OnMessage;
     std::function<void(const QString& message)> ShowMessage;
+    // Questions about the media of a spanned set; unset, each is answered Cancel.
+    std::function<SpanAnswer(const SpanQuestion& question)> OnSpanQuestion;
 
 protected:
     void execute() override;

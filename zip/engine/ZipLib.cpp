@@ -331,10 +331,12 @@ public:
         if (!closed)
             return stopped() ? cancelled() : 0;
         report(kActionEndBatch);
-        if (m_p.move)
-            removeSources(added);
         if (m_p.zipTime)
             setArchiveTime(archive);
+        if (m_p.finish && !m_p.finish())
+            return 0;
+        if (m_p.move)
+            removeSources(added);
         int count = 0;
         for (const SourceItem* i : added)
             count += i->folder ? 0 : 1;
