@@ -1,6 +1,7 @@
 #include "ZipLib.h"
 
 #include "ZipDirectory.h"
+#include "ZipNameRule.h"
 #include "ZipTexts.h"
 #include "core/NameCodec.h"
 #include "core/PathText.h"
@@ -953,19 +954,12 @@ private:
     // lead outside it.
     static bool SafeParts(const QString& name, std::vector<QByteArray>& parts)
     {
-        QString n = name;
-        n.replace(QLatin1Char('\\'), QLatin1Char('/'));
-        if (n.startsWith(QLatin1Char('/')) || (n.size() >= 2 && n[1] == QLatin1Char(':') && n[0].isLetter()))
+        std::vector<std::string> raw;
+        if (!SafeEntryParts(core::EncodeName(name).toStdString(), raw))
             return false;
-        if (n.contains(QChar(0)))
-            return false;
-        for (const QString& part : n.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-            if (part == QLatin1String(".."))
-                return false;
-            if (part != QLatin1String("."))
-                parts.push_back(core::EncodeName(part));
-        }
-        return !parts.empty();
+        for (const std::string& part : raw)
+            parts.push_back(QByteArray::fromStdString(part));
+        return true;
     }
 
     // Opens the folders below base one by one, never through a link; creates what is missing.
