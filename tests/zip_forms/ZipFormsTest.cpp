@@ -162,7 +162,8 @@ TEST_F(ZipForms, CreateZipPatternsForEachSource)
         for (int i = 0; i < dlg->lstFiles->count(); ++i)
             listed << dlg->lstFiles->item(i)->text();
         patterns = dlg->FileSpecs();
-        EXPECT_FALSE(dlg->chkSpan->isEnabled());
+        EXPECT_TRUE(dlg->chkSpan->isEnabled());
+        EXPECT_FALSE(dlg->txtMaxVolume->isEnabled());
         EXPECT_EQ(dlg->windowTitle(), "Create Zip File");
         QTest::mouseClick(dlg->cmdCancel, Qt::LeftButton);
     });

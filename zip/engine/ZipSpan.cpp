@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 
 #include <fcntl.h>
+#include <zlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,6 +43,65 @@ constexpr qint64 kBlock = 8192;
 constexpr int kPartTooSmall = 11050;
 // Our own message: the parts keep 32-bit sizes and offsets.
 constexpr int kTooBigToSpan = 11051;
+// Our own message: an entry's data fails its check, so a part is damaged or of another set.
+constexpr int kForeignPart = 11052;
+
+// The CRC-32 of an entry's data as it passes, inflated when it is deflated; entries that are
+// encrypted or otherwise compressed pass unchecked.
+class DataCheck
+{
+public:
+    explicit DataCheck(const ZipDirEntry& e)
+        : m_expected(e.Crc32), m_method(e.IsEncrypted() ? -1 : e.CompressionMethod)
+    {
+        if (m_method == 8 && inflateInit2(&m_z, -MAX_WBITS) != Z_OK)
+            m_method = -1;
+        m_crc = crc32(0, nullptr, 0);
+    }
+    ~DataCheck()
+    {
+        if (m_method == 8)
+            inflateEnd(&m_z);
+    }
+    DataCheck(const DataCheck&) = delete;
+    DataCheck& operator=(const DataCheck&) = delete;
+
+    void add(const char* data, qint64 n)
+    {
+        if (m_method == 0) {
+            m_crc = crc32(m_crc, reinterpret_cast<const Bytef*>(data), uInt(n));
+        } else if (m_method == 8 && !m_bad) {
+            m_z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+            m_z.avail_in = uInt(n);
+            unsigned char out[1 << 15];
+            while (m_z.avail_in > 0 && !m_ended) {
+                m_z.next_out = out;
+                m_z.avail_out = sizeof out;
+                const int rc = inflate(&m_z, Z_NO_FLUSH);
+                m_crc = crc32(m_crc, out, uInt(sizeof out - m_z.avail_out));
+                m_ended = rc == Z_STREAM_END;
+                if (rc != Z_OK && rc != Z_STREAM_END) {
+                    m_bad = true;
+                    return;
+                }
+            }
+        }
+    }
+    bool passed() const
+    {
+        if (m_method != 0 && m_method != 8)
+            return true;
+        return !m_bad && (m_method == 0 || m_ended) && m_crc == m_expected;
+    }
+
+private:
+    quint32 m_expected;
+    int m_method;
+    z_stream m_z{};
+    uLong m_crc = 0;
+    bool m_bad = false;
+    bool m_ended = false;
+};
 
 // Ends a spanning run with one of the component's messages.
 struct SpanError {
@@ -664,9 +724,11 @@ void RebuildSet(const QString& lastPart, int outFd, const Dialogue& d)
         newOffset[i] = out;
         put(h, kLocalSize, 11010);
         put(head.constData(), head.size(), 11010);
+        DataCheck check(e);
         for (quint64 left = e.CompressedSize; left > 0;) {
             const qint64 now = qint64(std::min<quint64>(left, quint64(block.size())));
             r.read(block.data(), now, 11021);
+            check.add(block.constData(), now);
             put(block.constData(), now, 11010);
             d.progress(1, {}, now);
             left -= quint64(now);
@@ -679,6 +741,8 @@ void RebuildSet(const QString& lastPart, int outFd, const Dialogue& d)
             r.read(desc + 4, rest, 11020);
             put(desc, 4 + rest, 11010);
         }
+        if (!check.passed())
+            throw SpanError{kForeignPart, e.FileName};
     }
 
     if (out > 0xFFFFFFFFu)

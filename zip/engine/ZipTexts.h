@@ -63,6 +63,7 @@ inline constexpr ZipMessageText kZipMessages[] = {
     {11045, "This is the first file in a backup set,\nplease choose the last file of this set"},
     {11050, "The largest part size is too small for the headers of this archive"},
     {11051, "Error - an archive over 4 GB or with more than 65,534 entries can not be spanned"},
+    {11052, "Error - the data of %s fails its check: a part of this set is damaged or belongs to another set"},
     {10801, "Error - On or more of the 4 property strings mentioned below exceeds 255 characters!"},
     {10802, "Error - CORVANESFX.BIN not found!"},
 };
