@@ -82,20 +82,7 @@ int main(int argc, char** argv)
     if (fd < 0 || ::fstat(fd, &st) != 0)
         return Fail("cannot read this program's own file");
     const uint64_t size = uint64_t(st.st_size);
-    const ReadAt readAt = [fd](uint64_t offset, void* buffer, size_t n) -> int64_t {
-        size_t done = 0;
-        while (done < n) {
-            const ssize_t r = ::pread(fd, static_cast<char*>(buffer) + done, n - done, off_t(offset + done));
-            if (r < 0 && errno == EINTR)
-                continue;
-            if (r < 0)
-                return -1;
-            if (r == 0)
-                break;
-            done += size_t(r);
-        }
-        return int64_t(done);
-    };
+    const ReadAt readAt = FileReadAt(fd);
     std::vector<unsigned char> head(4096);
     const int64_t got = readAt(0, head.data(), head.size());
     const uint64_t end = got > 0 ? ElfEnd(head.data(), size_t(got), size) : 0;

@@ -1,5 +1,6 @@
 #include "SfxArchive.h"
 
+#include "zip/engine/ZipBytes.h"
 #include "zip/engine/ZipNameRule.h"
 
 #include <zlib.h>
@@ -14,67 +15,23 @@
 
 namespace corvane::sfx {
 
+using namespace zip::bytes;
+
 namespace {
 
-constexpr uint32_t kEndSig = 0x06054B50;
-constexpr uint32_t kCentralSig = 0x02014B50;
-constexpr uint32_t kLocalSig = 0x04034B50;
-constexpr uint64_t kEndSize = 22;
-constexpr uint64_t kCentralSize = 46;
-constexpr uint64_t kLocalSize = 30;
 constexpr uint64_t kLongestComment = 65535;
-
-uint16_t U16(const unsigned char* p)
-{
-    return uint16_t(p[0] | p[1] << 8);
-}
-uint32_t U32(const unsigned char* p)
-{
-    return uint32_t(U16(p)) | uint32_t(U16(p + 2)) << 16;
-}
-uint64_t U64(const unsigned char* p)
-{
-    return uint64_t(U32(p)) | uint64_t(U32(p + 4)) << 32;
-}
 
 bool ReadExact(const ReadAt& readAt, uint64_t offset, void* buffer, size_t n)
 {
     return readAt(offset, buffer, n) == int64_t(n);
 }
 
-bool WriteAll(int fd, const unsigned char* data, size_t n)
-{
-    while (n > 0) {
-        const ssize_t w = ::write(fd, data, n);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return false;
-        data += w;
-        n -= size_t(w);
-    }
-    return true;
-}
-
-// Opens the folders below base one by one, never through a link; creates what is missing.
-int OpenFolders(int base, const std::vector<std::string>& parts, size_t count)
-{
-    int fd = ::dup(base);
-    for (size_t k = 0; k < count && fd >= 0; ++k) {
-        int next = ::openat(fd, parts[k].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (next < 0 && errno == ENOENT) {
-            if (::mkdirat(fd, parts[k].c_str(), 0755) == 0 || errno == EEXIST)
-                next = ::openat(fd, parts[k].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        }
-        const int error = errno;
-        ::close(fd);
-        fd = next;
-        errno = error;
-    }
-    return fd;
-}
-
 } // namespace
+
+ReadAt FileReadAt(int fd)
+{
+    return [fd](uint64_t offset, void* buffer, size_t n) { return ReadFully(fd, offset, buffer, n); };
+}
 
 bool ParseHeader(const unsigned char* d, size_t size, Header& h)
 {
@@ -308,7 +265,7 @@ ExtractResult ExtractAll(const Archive& archive, const ExtractOptions& o)
             continue;
         }
         const size_t folders = e.isFolder() ? parts.size() : parts.size() - 1;
-        const int dir = OpenFolders(base, parts, folders);
+        const int dir = zip::OpenEntryFolders(base, parts, folders);
         if (dir < 0) {
             say("skipped " + e.name + ": its folder cannot be made (" + std::strerror(errno) + ")");
             ++result.failed;

@@ -48,6 +48,8 @@ struct Entry {
 
 // Reads at an offset of the file; returns the bytes read, -1 on an error.
 using ReadAt = std::function<int64_t(uint64_t offset, void* buffer, size_t size)>;
+// Reads an open file.
+ReadAt FileReadAt(int fd);
 
 class Archive
 {

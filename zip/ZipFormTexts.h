@@ -63,6 +63,7 @@ inline constexpr const char* IntegrityFailed = "Zip file fails integrity check -
 inline constexpr const char* NotAZipFile = "The selected file is not a Zip file";
 inline constexpr const char* Listing = "Reading the archive";
 inline constexpr const char* Testing = "Testing";
+inline constexpr const char* ReadingParts = "Reading the parts";
 inline constexpr const char* Extracting = "Extracting";
 inline constexpr const char* PasswordCaption = "Password";
 inline constexpr const char* PasswordPrompt = "The archive is encrypted. Password:";

@@ -261,6 +261,29 @@ TEST(ZipSpanComponent, AddSpansAndExtractReadsTheSetBack)
     EXPECT_TRUE(Names(dir.filePath("tmp")).isEmpty());
 }
 
+// Moving files into a set deletes them only once every part is written.
+TEST(ZipSpanComponent, CancelledSetKeepsTheFilesToMove)
+{
+    TempDir dir;
+    dir.addFile("src/keep.txt", "must survive");
+    QDir(dir.path()).mkpath("media");
+    QDir(dir.path()).mkpath("tmp");
+    TZipComponent zip;
+    zip.Unattended = false;
+    zip.TempDir = dir.filePath("tmp");
+    zip.SpanVolumeInfo = TestVolume(true);
+    zip.OnSpanQuestion = [](const SpanQuestion&) { return SpanAnswer::Cancel; };
+    zip.SetZipFilename(dir.filePath("media/moved.zip"));
+    zip.FSpecArgs = QStringList{dir.filePath("src/keep.txt")};
+    zip.AddOptions = AddDiskSpan | AddMove;
+    zip.Add();
+    EXPECT_EQ(zip.SuccessCount(), 0);
+    EXPECT_EQ(zip.ErrCode(), 11007);
+    EXPECT_EQ(ReadBytes(dir.filePath("src/keep.txt")), "must survive");
+    EXPECT_TRUE(Names(dir.filePath("media")).isEmpty());
+    EXPECT_TRUE(Names(dir.filePath("tmp")).isEmpty());
+}
+
 TEST(ZipSpanRead, InfoZipSplitSetRenamedToNumberedParts)
 {
     TempDir dir;

@@ -12,6 +12,7 @@
 #include "zip/ZipGrid.h"
 #include "zip/engine/ZipComponent.h"
 #include "zip/engine/ZipDirectory.h"
+#include "zip/engine/ZipSpan.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -30,6 +31,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
@@ -268,6 +270,32 @@ TEST_F(ZipForms, RoundTripThroughBothDialogs)
 }
 
 // A password of blanks encrypts nothing; Update or Freshen of an archive not there yet creates it.
+// Spanning onto a medium (a folder the test calls removable) asks for the first one in a message
+// box; Cancel leaves nothing behind.
+TEST_F(ZipForms, SpanningAsksForTheFirstMedium)
+{
+    dir.addFile("src/big.bin", test::Noise(2'500'000, 6));
+    dir.addFolder("media");
+    const QString media = dir.filePath("media");
+    zip::SetRemovableCheckForTests([media](const QString& folder) { return folder == media; });
+    app::SetMsgBoxRecorder(&last, app::IDCANCEL);
+    browse(dir.filePath("src"));
+    select({"big.bin"});
+    auto watch = OnModal<TfrmZip>([&](TfrmZip* dlg) {
+        dlg->txtZipFile->setEditText(media + "/backup.zip");
+        QTest::mouseClick(dlg->chkSpan, Qt::LeftButton);
+        EXPECT_TRUE(dlg->txtMaxVolume->isEnabled());
+        dlg->txtMaxVolume->setValue(1);
+        QTest::mouseClick(dlg->cmdOK, Qt::LeftButton);
+    });
+    list()->setFocus();
+    main.actZip->trigger();
+    zip::SetRemovableCheckForTests(nullptr);
+    EXPECT_TRUE(last.text.startsWith("Please insert disk volume 1 of 3\nin drive: /")) << last.text.toStdString();
+    EXPECT_EQ(last.style & 0x0F, unsigned(app::MB_OKCANCEL));
+    EXPECT_TRUE(QDir(media).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
 TEST_F(ZipForms, BlankPasswordAndActionsOnANewArchive)
 {
     dir.addFile("src/a.txt", "alpha");

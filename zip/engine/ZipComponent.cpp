@@ -28,32 +28,6 @@ QString TZipComponent::MessageText(int number, int arg)
 
 namespace {
 
-// A private folder in the user's temporary space for one temporary archive, removed with it.
-class TempArchive
-{
-public:
-    explicit TempArchive(const QString& tempDir)
-    {
-        QByteArray folder = core::EncodeName((tempDir.isEmpty() ? QDir::tempPath() : tempDir) + QStringLiteral("/zipXXXXXX"));
-        if (::mkdtemp(folder.data()))
-            m_folder = folder;
-    }
-    ~TempArchive()
-    {
-        if (m_folder.isEmpty())
-            return;
-        ::unlink(core::EncodeName(file()).constData());
-        ::rmdir(m_folder.constData());
-    }
-    TempArchive(const TempArchive&) = delete;
-    TempArchive& operator=(const TempArchive&) = delete;
-    bool ok() const { return !m_folder.isEmpty(); }
-    QString file() const { return core::DecodeName(m_folder) + QStringLiteral("/archive.zip"); }
-
-private:
-    QByteArray m_folder;
-};
-
 bool IsExeName(const QString& name)
 {
     return name.endsWith(QLatin1String(".EXE"), Qt::CaseInsensitive);
@@ -235,7 +209,7 @@ void TZipComponent::Add()
     // library's finish step turns it into parts or puts the program back before it.
     const bool span = AddOptions & (AddDiskSpan | AddDiskSpanErase);
     const bool exe = !span && IsExeName(m_zipFilename);
-    std::optional<TempArchive> temp;
+    std::optional<SpanTempArchive> temp;
     QString libArchive = m_zipFilename;
     bool created = false;
     qint64 prefix = 0;
@@ -330,6 +304,25 @@ void TZipComponent::Add()
     }
 }
 
+bool TZipComponent::RebuildSet(const QString& tempArchive)
+{
+    if (!m_spanned || m_busy)
+        return false;
+    m_busy = true;
+    m_cancel.store(false);
+    const bool ok = Rebuild(tempArchive);
+    m_busy = false;
+    return ok;
+}
+
+bool TZipComponent::Rebuild(const QString& tempArchive)
+{
+    const SpanOutcome o = ReadSpannedSet(m_zipFilename, tempArchive, SpanSettings());
+    if (!o.ok())
+        GiveOutcome(o);
+    return o.ok();
+}
+
 void TZipComponent::Extract()
 {
     m_successCount = 0;
@@ -356,7 +349,7 @@ void TZipComponent::Extract()
     p.test = ExtrOptions & ExtrTest;
     p.archive = m_zipFilename;
     // A spanned set is rebuilt as one archive first, which goes again afterwards.
-    std::optional<TempArchive> temp;
+    std::optional<SpanTempArchive> temp;
     if (m_spanned) {
         temp.emplace(TempDir);
         if (!temp->ok()) {
@@ -364,9 +357,7 @@ void TZipComponent::Extract()
             m_busy = false;
             return;
         }
-        const SpanOutcome o = ReadSpannedSet(m_zipFilename, temp->file(), SpanSettings());
-        if (!o.ok()) {
-            GiveOutcome(o);
+        if (!Rebuild(temp->file())) {
             m_busy = false;
             return;
         }

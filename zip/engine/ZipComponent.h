@@ -8,6 +8,7 @@
 #include "ZipLib.h"
 #include "ZipSfx.h"
 #include "ZipSpan.h"
+#include "ZipTexts.h"
 
 #include <QFlags>
 #include <QString>
@@ -92,7 +93,7 @@ public:
     SpanVolume SpanVolumeInfo = SystemSpanVolume();
     // Self-extracting archives: an archive name ending in ".EXE".
     QString SFXPath = QString::fromLatin1(kSfxStubName);
-    QString SFXCaption;
+    QString SFXCaption = core::Text(span::kSfxCaption);
     QString SFXDefaultDir;
     QString SFXCommandLine;
     SFXOpts SFXOptions = SFXCheckSize;
@@ -109,6 +110,9 @@ public:
 
     void Add();
     void Extract();
+    // Rebuilds the spanned set into one archive at `tempArchive` (removed again on failure), so
+    // that several passes over it need the media once.
+    bool RebuildSet(const QString& tempArchive);
     bool Busy() const { return m_busy; }
 
     // Stops a running Add or Extract at its next step; from any thread.
@@ -133,6 +137,7 @@ private:
     void Say(int number, const QString& text, bool show);
     void GiveOutcome(const SpanOutcome& outcome);
     SpanParams SpanSettings();
+    bool Rebuild(const QString& tempArchive);
     // The stub, its header and an empty archive in a new ".EXE" file; false after a message.
     bool StartSfx();
     bool LibCallback(const ZipCallbackRecord& record);

@@ -1,5 +1,6 @@
 #include "ZipDirectory.h"
 
+#include "ZipBytes.h"
 #include "core/NameCodec.h"
 
 #include <QFileInfo>
@@ -15,16 +16,12 @@
 
 namespace corvane::zip {
 
+using namespace bytes;
+
 namespace {
 
-constexpr quint32 kEndSig = 0x06054B50;
-constexpr quint32 kCentralSig = 0x02014B50;
-constexpr quint32 kLocalSig = 0x04034B50;
-constexpr quint32 kSpanSig = 0x08074B50;
 constexpr quint32 kZip64LocatorSig = 0x07064B50;
 constexpr quint32 kZip64EndSig = 0x06064B50;
-constexpr qint64 kEndSize = 22;
-constexpr qint64 kCentralSize = 46;
 constexpr qint64 kMaxCommentSearch = 65557;  // end record + the longest comment
 
 constexpr char16_t kCp437High[128] = {
@@ -37,19 +34,6 @@ constexpr char16_t kCp437High[128] = {
     0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4, 0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229,
     0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248, 0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
-
-quint16 U16(const char* p)
-{
-    return quint16(quint8(p[0]) | quint8(p[1]) << 8);
-}
-quint32 U32(const char* p)
-{
-    return quint32(U16(p)) | quint32(U16(p + 2)) << 16;
-}
-quint64 U64(const char* p)
-{
-    return quint64(U32(p)) | quint64(U32(p + 4)) << 32;
-}
 
 // A listing ends with one of the component's messages.
 struct ListError {
@@ -336,20 +320,7 @@ quint32 QtToDosDateTime(const QDateTime& t)
 
 ZipReadAt FileReadAt(int fd)
 {
-    return [fd](quint64 offset, char* buffer, qint64 size) -> qint64 {
-        qint64 done = 0;
-        while (done < size) {
-            const ssize_t n = ::pread(fd, buffer + done, size_t(size - done), off_t(offset + done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                return -1;
-            if (n == 0)
-                break;
-            done += n;
-        }
-        return done;
-    };
+    return [fd](quint64 offset, char* buffer, qint64 size) -> qint64 { return ReadFully(fd, offset, buffer, size_t(size)); };
 }
 
 bool FindZipEndRecord(const ZipReadAt& readAt, quint64 fileSize, ZipEndRecord& end)

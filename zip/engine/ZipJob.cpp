@@ -45,6 +45,8 @@ void ZipJob::execute()
         Zip.Add();
     else if (m_operation == Operation::Extract)
         Zip.Extract();
+    else if (m_operation == Operation::Rebuild)
+        Zip.RebuildSet(RebuiltArchive);
     publishNow();
 }
 

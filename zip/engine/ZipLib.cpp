@@ -962,28 +962,6 @@ private:
         return true;
     }
 
-    // Opens the folders below base one by one, never through a link; creates what is missing.
-    int OpenFolders(int base, const std::vector<QByteArray>& parts, size_t count, bool& throughLink)
-    {
-        int fd = ::dup(base);
-        for (size_t k = 0; k < count && fd >= 0; ++k) {
-            int next = ::openat(fd, parts[k].constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (next < 0 && errno == ENOENT) {
-                if (::mkdirat(fd, parts[k].constData(), 0755) == 0 || errno == EEXIST)
-                    next = ::openat(fd, parts[k].constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            }
-            const int error = errno;
-            if (next < 0) {
-                struct stat st {};
-                throughLink = ::fstatat(fd, parts[k].constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
-            }
-            ::close(fd);
-            fd = next;
-            errno = error;
-        }
-        return fd;
-    }
-
     // Entries of one folder follow each other; its descriptor is kept for the next. It was
     // opened without following links, so it stays the folder inside the destination.
     int folderFd(int base, const std::vector<QByteArray>& parts, size_t count, bool& throughLink)
@@ -991,7 +969,7 @@ private:
         std::vector<QByteArray> want(parts.begin(), parts.begin() + qsizetype(count));
         if (m_folder.fd >= 0 && want == m_folderParts)
             return m_folder.fd;
-        const int fd = OpenFolders(base, parts, count, throughLink);
+        const int fd = OpenEntryFolders(base, parts, count, &throughLink);
         if (fd < 0)
             return -1;
         if (m_folder.fd >= 0)

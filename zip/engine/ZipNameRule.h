@@ -1,6 +1,12 @@
 #pragma once
 // The rule that keeps an archive entry below the folder it is extracted to. Plain C++ without Qt,
 // so that the self-extracting program applies the very same rule.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +43,32 @@ inline bool SafeEntryParts(std::string_view name, std::vector<std::string>& part
         start = end + 1;
     }
     return !parts.empty();
+}
+
+// Opens the first `count` parts as folders below `base`, one by one and never through a link,
+// creating what is missing; -1 when one cannot be (with errno, and `throughLink` set when a link
+// stood in the way).
+template <typename Parts>
+int OpenEntryFolders(int base, const Parts& parts, size_t count, bool* throughLink = nullptr)
+{
+    int fd = ::dup(base);
+    for (size_t k = 0; k < count && fd >= 0; ++k) {
+        const char* part = std::data(parts[k]);
+        int next = ::openat(fd, part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0 && errno == ENOENT) {
+            if (::mkdirat(fd, part, 0755) == 0 || errno == EEXIST)
+                next = ::openat(fd, part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        }
+        const int error = errno;
+        if (next < 0 && throughLink) {
+            struct stat st {};
+            *throughLink = ::fstatat(fd, part, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+        }
+        ::close(fd);
+        fd = next;
+        errno = error;
+    }
+    return fd;
 }
 
 } // namespace corvane::zip

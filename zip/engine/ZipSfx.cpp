@@ -24,9 +24,6 @@ using namespace bytes;
 
 namespace {
 
-constexpr qint64 kEndSize = 22;
-constexpr qint64 kCentralSize = 46;
-
 // The archive that starts `start` bytes into a file.
 struct Located {
     ZipEndRecord end;
@@ -60,12 +57,12 @@ bool CopyArchive(int in, quint64 start, quint64 size, int out, quint64 outBase)
     QByteArray block(1 << 16, '\0');
     for (quint64 at = 0; at < l.directoryStart;) {
         const qint64 n = qint64(std::min<quint64>(quint64(block.size()), l.directoryStart - at));
-        if (FileReadAt(in)(start + at, block.data(), n) != n || !WriteAll(out, block.constData(), n))
+        if (ReadFully(in, start + at, block.data(), size_t(n)) != n || !WriteAll(out, block.constData(), n))
             return false;
         at += quint64(n);
     }
     QByteArray tail(qsizetype(size - start - l.directoryStart), '\0');
-    if (FileReadAt(in)(start + l.directoryStart, tail.data(), tail.size()) != tail.size())
+    if (ReadFully(in, start + l.directoryStart, tail.data(), size_t(tail.size())) != tail.size())
         return false;
     // Entries move by as much as the directory does.
     const qint64 move = qint64(outBase + l.directoryStart) - qint64(l.end.directoryOffset);
@@ -78,7 +75,7 @@ bool CopyArchive(int in, quint64 start, quint64 size, int out, quint64 outBase)
     };
     qsizetype pos = 0;
     for (quint64 i = 0; i < l.end.entries; ++i) {
-        if (pos + kCentralSize > qsizetype(l.end.directorySize) || U32(tail.constData() + pos) != 0x02014B50)
+        if (pos + kCentralSize > qsizetype(l.end.directorySize) || U32(tail.constData() + pos) != kCentralSig)
             return false;
         char* h = tail.data() + pos;
         quint32 offset = 0;
@@ -171,12 +168,12 @@ bool StartSelfExtracting(const QString& archive, const QString& stub, const SfxS
     QByteArray block(1 << 16, '\0');
     bool ok = true;
     for (qint64 at = 0; ok && at < st.st_size;) {
-        const qint64 n = FileReadAt(in.get())(quint64(at), block.data(), std::min<qint64>(block.size(), st.st_size - at));
+        const qint64 n = ReadFully(in.get(), quint64(at), block.data(), size_t(std::min<qint64>(block.size(), st.st_size - at)));
         ok = n > 0 && WriteAll(out.get(), block.constData(), n);
         at += n;
     }
     QByteArray end(kEndSize, '\0');
-    Put32(end.data(), 0x06054B50);
+    Put32(end.data(), kEndSig);
     Put32(end.data() + 16, quint32(st.st_size + kSfxHeaderSize));
     const QByteArray header = SfxHeader(settings);
     ok = ok && WriteAll(out.get(), header.constData(), header.size()) && WriteAll(out.get(), end.constData(), end.size())
@@ -232,7 +229,7 @@ bool AttachArchive(const QString& path, qint64 prefix, const QString& plain)
     if (!out)
         return false;
     QByteArray head(qsizetype(prefix), '\0');
-    const bool ok = FileReadAt(program.get())(0, head.data(), prefix) == prefix
+    const bool ok = ReadFully(program.get(), 0, head.data(), size_t(prefix)) == prefix
         && WriteAll(out.get(), head.constData(), head.size())
         && CopyArchive(archive.get(), 0, quint64(st.st_size), out.get(), quint64(prefix))
         && ::fchmod(out.get(), 0755) == 0 && ::fsync(out.get()) == 0 && ::close(out.release()) == 0

@@ -6,6 +6,7 @@
 #include "core/UniqueFd.h"
 #include "platform/Volumes.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -29,15 +30,8 @@ using namespace bytes;
 
 namespace {
 
-constexpr quint32 kSpanSig = 0x08074B50;
 // Info-ZIP's mark for a set that ended up in one part.
 constexpr quint32 kSinglePartSig = 0x30304B50;
-constexpr quint32 kLocalSig = 0x04034B50;
-constexpr quint32 kCentralSig = 0x02014B50;
-constexpr quint32 kEndSig = 0x06054B50;
-constexpr qint64 kLocalSize = 30;
-constexpr qint64 kCentralSize = 46;
-constexpr qint64 kEndSize = 22;
 constexpr qint64 kBlock = 8192;
 // Our own message: no disk can ever hold a header that must not be split.
 constexpr int kPartTooSmall = 11050;
@@ -356,7 +350,7 @@ private:
 // Reads exactly n bytes at offset; false when the file ends first or on an error.
 bool ReadExact(int fd, quint64 offset, char* buffer, qint64 n)
 {
-    return FileReadAt(fd)(offset, buffer, n) == n;
+    return ReadFully(fd, offset, buffer, size_t(n)) == n;
 }
 
 void WriteSet(const QString& source, const QString& target, const Dialogue& d)
@@ -784,11 +778,24 @@ SpanOutcome Run(const std::function<void()>& work)
 
 } // namespace
 
+std::function<bool(const QString&)>& RemovableCheck()
+{
+    static std::function<bool(const QString&)> check;
+    return check;
+}
+
+void SetRemovableCheckForTests(std::function<bool(const QString& folder)> removable)
+{
+    RemovableCheck() = std::move(removable);
+}
+
 SpanVolume SystemSpanVolume()
 {
     SpanVolume v;
     v.root = [](const QString& folder) { return core::DecodeName(platform::VolumeRootOf(EncodeName(folder))); };
     v.removable = [](const QString& folder) {
+        if (RemovableCheck())
+            return RemovableCheck()(folder);
         return platform::GetDriveType(platform::VolumeRootOf(EncodeName(folder))) == platform::DRIVE_REMOVABLE;
     };
     v.freeBytes = [](const QString& folder) -> qint64 {
@@ -850,6 +857,26 @@ SpanOutcome ReadSpannedSet(const QString& lastPart, const QString& tempArchive, 
         ::unlink(temp.constData());
     }
     return outcome;
+}
+
+SpanTempArchive::SpanTempArchive(const QString& tempDir)
+{
+    QByteArray folder = EncodeName((tempDir.isEmpty() ? QDir::tempPath() : tempDir) + QStringLiteral("/zipXXXXXX"));
+    if (::mkdtemp(folder.data()))
+        m_folder = folder;
+}
+
+SpanTempArchive::~SpanTempArchive()
+{
+    if (m_folder.isEmpty())
+        return;
+    ::unlink(EncodeName(file()).constData());
+    ::rmdir(m_folder.constData());
+}
+
+QString SpanTempArchive::file() const
+{
+    return core::DecodeName(m_folder) + QStringLiteral("/archive.zip");
 }
 
 ZipListing ListSpannedSet(const QString& lastPart)

@@ -19,6 +19,9 @@ struct SpanVolume {
 };
 // Removable from the volume's kind, free bytes from the file system, root its mount point.
 SpanVolume SystemSpanVolume();
+// Makes SystemSpanVolume call folders removable as `removable` says (unset: as the system does),
+// so that tools and tests can treat a folder as a medium.
+void SetRemovableCheckForTests(std::function<bool(const QString& folder)> removable);
 
 enum class SpanButtons { OkCancel, YesNoCancel, RetryCancel };
 enum class SpanIcon { None, Stop, Warning };
@@ -72,5 +75,21 @@ SpanOutcome ReadSpannedSet(const QString& lastPart, const QString& tempArchive, 
 
 // Lists a set from its last part without asking for media: the parts must lie beside it.
 ZipListing ListSpannedSet(const QString& lastPart);
+
+// A private folder in the user's temporary space (`tempDir`, else the system's) for one
+// temporary archive; both go when it does.
+class SpanTempArchive
+{
+public:
+    explicit SpanTempArchive(const QString& tempDir);
+    ~SpanTempArchive();
+    SpanTempArchive(const SpanTempArchive&) = delete;
+    SpanTempArchive& operator=(const SpanTempArchive&) = delete;
+    bool ok() const { return !m_folder.isEmpty(); }
+    QString file() const;
+
+private:
+    QByteArray m_folder;
+};
 
 } // namespace corvane::zip

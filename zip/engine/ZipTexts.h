@@ -86,6 +86,7 @@ inline constexpr const char* kCreatingChunks = "Now creating spanning chunks fro
 inline constexpr const char* kChunksTo = " to ";
 inline constexpr const char* kCopying = "Copying: ";
 inline constexpr const char* kCentralDirectory = "Central directory";
+inline constexpr const char* kSfxCaption = "Self-extracting Archive";
 inline constexpr const char* kSfxLengths = "\r\nSFXCaption + SFXDefaultDir + SFXCommandLine = ";
 } // namespace span
 
