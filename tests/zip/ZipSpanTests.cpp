@@ -3,6 +3,7 @@
 #include "ZipTestSupport.h"
 #include "core/NameCodec.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TmpfsMount.h"
 #include "zip/engine/ZipComponent.h"
 #include "zip/engine/ZipSpan.h"
 
@@ -189,6 +190,36 @@ TEST(ZipSpanWrite, NoToOverwritingAsksForAnotherMedium)
     EXPECT_TRUE(ReadBytes(dir.filePath("media/backup001.zip")).startsWith("PK\x07\x08"));
 }
 
+// The medium still holds the set's first part when the second is asked for: the user forgot to
+// change media.
+TEST(ZipSpanWrite, PreviousDiskOfTheSetIsNoticed)
+{
+    TempDir dir;
+    WriteBytes(dir.filePath("source.zip"), BuildZip(ThreeEntries()));
+    QDir(dir.path()).mkpath("media");
+    Questions q;
+    q.answer = [&](const SpanQuestion& question) {
+        if (question.caption == "Confirm")
+            return SpanAnswer::No;
+        if (q.asked.size() == 4)
+            QFile::rename(dir.filePath("media/backup001.zip"), dir.filePath("shelf001.zip"));
+        return SpanAnswer::Ok;
+    };
+    SpanParams p;
+    p.volume = TestVolume(true, 10'000'000);
+    p.maxVolumeSize = 3000;
+    p.minFreeVolumeSize = 1;
+    p.ask = q.handler();
+    const SpanOutcome o = WriteSpannedSet(dir.filePath("source.zip"), dir.filePath("media/backup.zip"), p);
+    ASSERT_TRUE(o.ok()) << o.message;
+    ASSERT_EQ(q.asked.size(), 4u) << q.texts().join('|').toStdString();
+    EXPECT_TRUE(q.asked[1].text.startsWith("Please insert disk volume 2 of 2"));
+    EXPECT_EQ(q.asked[2].text, "ATTENTION: This is previous disk no 1!!!\nAre you sure you want to overwrite the contents");
+    EXPECT_EQ(q.asked[2].icon, SpanIcon::Warning);
+    EXPECT_EQ(q.asked[3].text, q.asked[1].text);
+    EXPECT_EQ(Names(dir.filePath("media")), QStringList{"backup002.zip"});
+}
+
 TEST(ZipSpanRead, ExtractingFromMediaAsksForTheLastDiskFirst)
 {
     TempDir dir;
@@ -259,6 +290,57 @@ TEST(ZipSpanComponent, AddSpansAndExtractReadsTheSetBack)
     EXPECT_GT(reader.SuccessCount(), 0) << reader.Message().toStdString();
     EXPECT_EQ(TreeContents(EncodeName(dir.filePath("out"))), TreeContents(EncodeName(dir.filePath("src"))));
     EXPECT_TRUE(Names(dir.filePath("tmp")).isEmpty());
+}
+
+// A small tmpfs is the medium: its free space decides where each part ends. At each question the
+// user swaps media, which here means taking the parts written so far off the volume.
+TEST(ZipSpanComponent, MediaFilledByTheirFreeSpace)
+{
+    TempDir dir;
+    dir.addFile("src/photo.raw", Noise(2'600'000, 12));
+    dir.addFile("src/list.txt", QByteArray("one medium is not enough\n").repeated(500));
+    QDir(dir.path()).mkpath("media");
+    QDir(dir.path()).mkpath("shelf");
+    QDir(dir.path()).mkpath("tmp");
+    TmpfsMount medium(EncodeName(dir.filePath("media")), "1m");
+    ASSERT_TRUE(medium.ok());
+    TZipComponent zip;
+    zip.Unattended = false;
+    zip.TempDir = dir.filePath("tmp");
+    zip.SpanVolumeInfo = SystemSpanVolume();
+    zip.SpanVolumeInfo.removable = [](const QString&) { return true; };
+    QStringList asked;
+    zip.OnSpanQuestion = [&](const SpanQuestion& q) {
+        asked << q.text;
+        for (const QString& part : Names(dir.filePath("media")))
+            QFile::rename(dir.filePath("media/" + part), dir.filePath("shelf/" + part));
+        return SpanAnswer::Ok;
+    };
+    zip.SetZipFilename(dir.filePath("media/photos.zip"));
+    zip.FSpecArgs = QStringList{dir.filePath("src/*.*")};
+    zip.AddOptions = AddDiskSpanErase;
+    zip.Add();
+    ASSERT_GT(zip.SuccessCount(), 0) << zip.Message().toStdString();
+    for (const QString& part : Names(dir.filePath("media")))
+        QFile::rename(dir.filePath("media/" + part), dir.filePath("shelf/" + part));
+    const QStringList parts = Names(dir.filePath("shelf"));
+    EXPECT_EQ(parts, QStringList({"photos001.zip", "photos002.zip", "photos003.zip"}));
+    ASSERT_EQ(asked.size(), parts.size());
+    EXPECT_TRUE(asked[0].startsWith("Please insert disk volume 1 of 3\nin drive: " + dir.filePath("media")))
+        << asked[0].toStdString();
+    for (const QString& part : parts.mid(0, parts.size() - 1))
+        EXPECT_GT(QFileInfo(dir.filePath("shelf/" + part)).size(), 900'000);
+
+    TZipComponent reader;
+    reader.Unattended = true;
+    reader.TempDir = dir.filePath("tmp");
+    reader.SpanVolumeInfo = TestVolume(false);
+    reader.SetZipFilename(dir.filePath("shelf/" + parts.last()));
+    reader.ExtrBaseDir = dir.filePath("out");
+    QDir(dir.path()).mkpath("out");
+    reader.Extract();
+    EXPECT_EQ(reader.SuccessCount(), 2) << reader.Message().toStdString();
+    EXPECT_EQ(TreeContents(EncodeName(dir.filePath("out"))), TreeContents(EncodeName(dir.filePath("src"))));
 }
 
 // Moving files into a set deletes them only once every part is written.
