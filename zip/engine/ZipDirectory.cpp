@@ -115,16 +115,26 @@ void ApplyZip64Extra(ZipDirEntry& e, const char* extra, qint64 size)
     }
 }
 
-struct EndRecord {
-    quint64 position = 0;     // of the 22-byte record
+// The record's classic fields, with ZIP64 values in their place where the archive has them.
+struct EndRecord : ZipEndRecord {
     quint64 directoryEnd = 0; // where the central directory ends (the ZIP64 record, if any)
-    quint32 disk = 0;
-    quint32 directoryDisk = 0;
-    quint64 entries = 0;
-    quint64 directorySize = 0;
-    quint64 directoryOffset = 0;
-    QByteArray comment;
 };
+
+// The fields of the 22-byte record at end.position.
+bool ReadEndFields(Window& w, ZipEndRecord& end)
+{
+    const char* r = w.at(end.position, kEndSize, 11011);
+    if (!r)
+        return false;
+    end.disk = U16(r + 4);
+    end.directoryDisk = U16(r + 6);
+    end.entriesOnDisk = U16(r + 8);
+    end.entries = U16(r + 10);
+    end.directorySize = U32(r + 12);
+    end.directoryOffset = U32(r + 16);
+    end.commentLength = U16(r + 20);
+    return true;
+}
 
 void ReadZip64(Window& w, EndRecord& end)
 {
@@ -191,16 +201,10 @@ void List(const ZipReadAt& readAt, quint64 size, const QString& fileName, ZipLis
         throw ListError{11036};
     }
 
-    const char* r = w.at(end.position, kEndSize, 11011);
-    if (!r)
+    if (!ReadEndFields(w, end))
         throw ListError{11011};
-    end.disk = U16(r + 4);
-    end.directoryDisk = U16(r + 6);
-    end.entries = U16(r + 10);
-    end.directorySize = U32(r + 12);
-    end.directoryOffset = U32(r + 16);
     end.directoryEnd = end.position;
-    const quint16 commentLength = U16(r + 20);
+    const quint16 commentLength = end.commentLength;
     const quint64 recordEnd = end.position + kEndSize + commentLength;
     if (recordEnd <= size) {
         if (const char* c = w.at(end.position + kEndSize, commentLength, 11011))
@@ -327,19 +331,7 @@ bool FindZipEndRecord(const ZipReadAt& readAt, quint64 fileSize, ZipEndRecord& e
 {
     try {
         Window w(readAt, fileSize);
-        if (!FindEndPosition(w, fileSize, end.position))
-            return false;
-        const char* r = w.at(end.position, kEndSize, 11011);
-        if (!r)
-            return false;
-        end.disk = U16(r + 4);
-        end.directoryDisk = U16(r + 6);
-        end.entriesOnDisk = U16(r + 8);
-        end.entries = U16(r + 10);
-        end.directorySize = U32(r + 12);
-        end.directoryOffset = U32(r + 16);
-        end.commentLength = U16(r + 20);
-        return true;
+        return FindEndPosition(w, fileSize, end.position) && ReadEndFields(w, end);
     } catch (const ListError&) {
         return false;
     }
