@@ -175,15 +175,19 @@ TEST(ZipSfx, HostileArchiveBehindTheProgramWritesNothingOutside)
     EXPECT_EQ(ReadBytes(dir.filePath("inner/dest/ok.txt")), "fine");
 }
 
-TEST(ZipSfx, WithoutATerminalTheDefaultFolderAndTheSizeCheck)
+TEST(ZipSfx, WithoutATerminalTheDefaultFolderTheCommandAndTheSizeCheck)
 {
     TempDir dir;
     const QByteArray archive = BuildZip({{{"readme.txt", "unattended"}}, {}});
     SfxSettings settings;
     settings.defaultDir = dir.filePath("auto");
+    settings.commandLine = "cat readme.txt > ran.txt";
+    settings.options = SFXCheckSize | SFXAutoRun;
     const QString program = MakeProgram(dir, "auto.bin", settings, archive);
     EXPECT_EQ(RunSfx(program, {}), 0);
     EXPECT_EQ(ReadBytes(dir.filePath("auto/readme.txt")), "unattended");
+    // The command runs in the folder extracted to.
+    EXPECT_EQ(ReadBytes(dir.filePath("auto/ran.txt")), "unattended");
 
     // Bytes after the archive fail the size check: a damaged download extracts nothing.
     settings.defaultDir = dir.filePath("damaged");
