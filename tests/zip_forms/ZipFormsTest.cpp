@@ -269,7 +269,44 @@ TEST_F(ZipForms, RoundTripThroughBothDialogs)
     main.actUnzip->trigger();
 }
 
-// A password of blanks encrypts nothing; Update or Freshen of an archive not there yet creates it.
+// The extract dialog on the last part of a set on media: the questions are answered OK and the
+// set's entries land in the destination.
+TEST_F(ZipForms, UnzipOfASpannedSetOnMedia)
+{
+    dir.addFile("src/big.bin", test::Noise(150'000, 9));
+    dir.addFile("src/small.txt", "small");
+    dir.addFolder("media");
+    dir.addFolder("out");
+    const QString media = dir.filePath("media");
+    {
+        zip::TZipComponent z;
+        z.Unattended = true;
+        z.SpanVolumeInfo.removable = [](const QString&) { return false; };
+        z.MaxVolumeSize = 70'000;
+        z.SetZipFilename(media + "/set.zip");
+        z.FSpecArgs = QStringList{dir.filePath("src/*.*")};
+        z.AddOptions = zip::AddDiskSpan;
+        z.Add();
+        ASSERT_GT(z.SuccessCount(), 0) << z.Message().toStdString();
+    }
+    ASSERT_TRUE(QFile::exists(media + "/set003.zip"));
+    zip::SetRemovableCheckForTests([media](const QString& folder) { return folder == media; });
+    app::SetMsgBoxRecorder(&last, app::IDOK);
+    browse(media);
+    select({"set003.zip"});
+    auto watch = OnModal<TfrmUnzip>([&](TfrmUnzip* dlg) {
+        ASSERT_TRUE(QTest::qWaitFor([dlg] { return !dlg->Listing(); }, kWaitMs));
+        EXPECT_EQ(dlg->grpZipFile->title(), " Contents of set003.zip (2 files) ");
+        dlg->treeDest->SelectPath(dir.filePath("out"));
+        QTest::mouseClick(dlg->cmdExtract, Qt::LeftButton);
+    });
+    main.actUnzip->trigger();
+    zip::SetRemovableCheckForTests(nullptr);
+    EXPECT_TRUE(last.text.startsWith("Please insert disk volume 3 of 3\nin drive: ")) << last.text.toStdString();
+    EXPECT_EQ(test::ReadBytes(dir.filePath("out/big.bin")), test::Noise(150'000, 9));
+    EXPECT_EQ(test::ReadBytes(dir.filePath("out/small.txt")), "small");
+}
+
 // Spanning onto a medium (a folder the test calls removable) asks for the first one in a message
 // box; Cancel leaves nothing behind.
 TEST_F(ZipForms, SpanningAsksForTheFirstMedium)
@@ -296,6 +333,7 @@ TEST_F(ZipForms, SpanningAsksForTheFirstMedium)
     EXPECT_TRUE(QDir(media).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }
 
+// A password of blanks encrypts nothing; Update or Freshen of an archive not there yet creates it.
 TEST_F(ZipForms, BlankPasswordAndActionsOnANewArchive)
 {
     dir.addFile("src/a.txt", "alpha");
