@@ -60,10 +60,19 @@ int MsgBox(const QString& text, const QString& caption, unsigned style)
     case MB_YESNO:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         break;
+    case MB_RETRYCANCEL:
+        box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
+        break;
     default:
         box.setStandardButtons(QMessageBox::Ok);
     }
+    if (style & MB_DEFBUTTON2) {
+        const unsigned buttons = style & 0x0F;
+        box.setDefaultButton(buttons == MB_YESNO || buttons == MB_YESNOCANCEL ? QMessageBox::No : QMessageBox::Cancel);
+    }
     switch (box.exec()) {
+    case QMessageBox::Retry:
+        return IDRETRY;
     case QMessageBox::Yes:
         return IDYES;
     case QMessageBox::No:

@@ -14,12 +14,14 @@ enum MsgBoxStyle : unsigned {
     MB_OKCANCEL = 0x1,
     MB_YESNOCANCEL = 0x3,
     MB_YESNO = 0x4,
+    MB_RETRYCANCEL = 0x5,
     MB_ICONERROR = 0x10,
     MB_ICONQUESTION = 0x20,
     MB_ICONEXCLAMATION = 0x30,
     MB_ICONINFORMATION = 0x40,
+    MB_DEFBUTTON2 = 0x100,
 };
-enum MsgBoxAnswer : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+enum MsgBoxAnswer : int { IDOK = 1, IDCANCEL = 2, IDRETRY = 4, IDYES = 6, IDNO = 7 };
 
 // The caption a message box gets: "Corvane" for an empty one, at most 30 characters.
 QString MsgBoxCaption(const QString& caption);

@@ -8,6 +8,8 @@
 #include "shellctl/ShellControls.h"
 #include "zip/Unzip.h"
 #include "zip/Zip.h"
+#include "zip/engine/ZipComponent.h"
+#include "zip/engine/ZipSpan.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,8 +18,14 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTimer>
 #include <QMdiArea>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -109,6 +117,81 @@ int main(int argc, char** argv)
         (void)QTest::qWaitFor([preview] { return !preview->Loading(); }, 10000);
         QTest::qWait(300);
         main.grab().save(out + QStringLiteral("/preview-zip.png"));
+    }
+    {
+        // The question for the next medium: a small tmpfs stands in for a USB stick.
+        const QString stick = QStringLiteral("/media/GARDEN-USB");
+        QDir().mkpath(stick);
+        const bool mounted = QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
+                                               QStringLiteral("-o"), QStringLiteral("size=2m"), QStringLiteral("tmpfs"), stick}) == 0;
+        QByteArray noise(4'500'000, '\0');
+        QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+        write(demo + QStringLiteral("/photos/bed-3.raw"), noise, 1);
+        zip::SetRemovableCheckForTests([stick](const QString& folder) { return folder == stick; });
+        QTimer grabber;
+        grabber.setInterval(100);
+        QObject::connect(&grabber, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            grabber.stop();
+            QTest::qWait(400);
+            QGuiApplication::primaryScreen()->grabWindow(0).save(out + QStringLiteral("/zip-next-medium.png"));
+            QTest::mouseClick(box->button(QMessageBox::Cancel), Qt::LeftButton);
+        });
+        zip::TfrmZip* dlg = zip::frmZip;
+        child->Tree1->SelectPath(demo + QStringLiteral("/photos"));
+        QTest::qWait(300);
+        child->Tree1->setFocus();
+        QTimer::singleShot(300, [&] {
+            dlg->txtZipFile->setEditText(stick + QStringLiteral("/photos.zip"));
+            QTest::mouseClick(dlg->chkSpan, Qt::LeftButton);
+            grabber.start();
+            QTest::mouseClick(dlg->cmdOK, Qt::LeftButton);
+        });
+        dlg->exec();
+        zip::SetRemovableCheckForTests(nullptr);
+        if (mounted)
+            QProcess::execute(QStringLiteral("umount"), {stick});
+        QDir().rmdir(stick);
+    }
+    {
+        // A self-extracting archive run in a terminal (tmux), its screen rendered into a picture.
+        zip::TZipComponent sfx;
+        sfx.Unattended = true;
+        sfx.SFXCaption = QStringLiteral("Garden notes 2026");
+        sfx.SFXPath = QCoreApplication::applicationDirPath() + QStringLiteral("/../CorvaneSFX.bin");
+        sfx.SetZipFilename(tmp.path() + QStringLiteral("/garden.exe"));
+        sfx.FSpecArgs = QStringList{demo + QStringLiteral("/planting.txt"), demo + QStringLiteral("/seeds.csv"),
+                                    demo + QStringLiteral("/notes/*.*")};
+        sfx.AddOptions = zip::AddRecurseDirs | zip::AddDirNames;
+        sfx.Add();
+        const QString session = QStringLiteral("corvane-sfx-shot");
+        const auto tmux = [&](const QStringList& args) { QProcess::execute(QStringLiteral("tmux"), args); };
+        tmux({QStringLiteral("new-session"), QStringLiteral("-d"), QStringLiteral("-s"), session, QStringLiteral("-x"),
+              QStringLiteral("86"), QStringLiteral("-y"), QStringLiteral("18"), QStringLiteral("-c"), tmp.path(),
+              QStringLiteral("./garden.exe; sleep 30")});
+        QTest::qWait(800);
+        tmux({QStringLiteral("send-keys"), QStringLiteral("-t"), session, QStringLiteral("restored"), QStringLiteral("Enter")});
+        QTest::qWait(500);
+        tmux({QStringLiteral("send-keys"), QStringLiteral("-t"), session, QStringLiteral("a"), QStringLiteral("Enter")});
+        QTest::qWait(800);
+        QProcess capture;
+        capture.start(QStringLiteral("tmux"), {QStringLiteral("capture-pane"), QStringLiteral("-p"), QStringLiteral("-t"), session});
+        capture.waitForFinished(5000);
+        // ImageMagick reads no text files by its default policy: the screen goes in as the label.
+        QString screen = QStringLiteral("$ ./garden.exe\n")
+            + QString::fromUtf8(capture.readAllStandardOutput().trimmed());
+        screen.replace(QLatin1Char('%'), QStringLiteral("%%"));
+        tmux({QStringLiteral("kill-session"), QStringLiteral("-t"), session});
+        QProcess::execute(QStringLiteral("convert"), {QStringLiteral("-background"), QStringLiteral("#1e1e1e"),
+                                                      QStringLiteral("-fill"), QStringLiteral("#e0e0e0"),
+                                                      QStringLiteral("-font"), QStringLiteral("DejaVu-Sans-Mono"),
+                                                      QStringLiteral("-pointsize"), QStringLiteral("15"),
+                                                      QStringLiteral("-border"), QStringLiteral("12"),
+                                                      QStringLiteral("-bordercolor"), QStringLiteral("#1e1e1e"),
+                                                      QStringLiteral("label:") + screen,
+                                                      out + QStringLiteral("/zip-sfx-terminal.png")});
     }
     return 0;
 }

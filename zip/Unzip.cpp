@@ -27,6 +27,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <optional>
 
 namespace corvane::zip {
 
@@ -211,6 +212,7 @@ void TfrmUnzip::fillGrid()
     Grid1->setFocus();
     cmdExtract->setEnabled(true);
     m_encrypted = std::any_of(entries.begin(), entries.end(), [](const ZipDirEntry& e) { return e.IsEncrypted(); });
+    m_spanned = job->Zip.Spanned();
     emit Listed();
 }
 
@@ -275,8 +277,23 @@ void TfrmUnzip::cmdExtractClick()
         cmdCancel->setEnabled(true);
     };
 
+    // A spanned set is read from its parts once, and both passes work on the copy.
+    QString archive = m_archive;
+    std::optional<SpanTempArchive> rebuilt;
+    if (m_spanned) {
+        rebuilt.emplace(QString());
+        ZipJob rebuild(ZipJob::Operation::Rebuild, m_archive);
+        rebuild.RebuiltArchive = rebuilt->file();
+        RunZipJob(rebuild, {this, Status1, texts::ExtractingFile, T(texts::ReadingParts)});
+        if (rebuild.isCancelled() || !QFileInfo::exists(rebuilt->file())) {
+            finish();
+            return;
+        }
+        archive = rebuilt->file();
+    }
+
     // The test pass: its messages are not shown, the count tells.
-    ZipJob test(ZipJob::Operation::Extract, m_archive);
+    ZipJob test(ZipJob::Operation::Extract, archive);
     test.Zip.FSpecArgs = files;
     test.Zip.ExtrOptions = ExtrTest;
     test.Zip.Password = password;
@@ -292,7 +309,7 @@ void TfrmUnzip::cmdExtractClick()
         return;
     }
 
-    ZipJob extract(ZipJob::Operation::Extract, m_archive);
+    ZipJob extract(ZipJob::Operation::Extract, archive);
     ExtrOpts options;
     if (chkOverwrite->isChecked())
         options |= ExtrOverWrite;

@@ -80,6 +80,7 @@ private:
     int m_entryCount = 0;
     bool m_running = false;
     bool m_encrypted = false;
+    bool m_spanned = false;  // the archive is the last part of a spanned set
     core::JobPtr<ZipJob> m_list;
 };
 

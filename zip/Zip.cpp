@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -95,8 +96,14 @@ TfrmZip::TfrmZip(QWidget* parent)
     chkSubdirs = new QCheckBox(T(texts::ChkSubdirs), grpOptions);
     chkPaths = new QCheckBox(T(texts::ChkStorePaths), grpOptions);
     chkSpan = new QCheckBox(T(texts::ChkSpan), grpOptions);
-    // Spreading an archive over diskettes comes with the spanned archives.
-    chkSpan->setEnabled(false);
+    lblMaxVolume = new QLabel(T(texts::MaxVolumeLabel), grpOptions);
+    txtMaxVolume = new QSpinBox(grpOptions);
+    txtMaxVolume->setRange(0, 1024 * 1024);
+    txtMaxVolume->setSuffix(T(texts::MaxVolumeSuffix));
+    txtMaxVolume->setSpecialValueText(T(texts::MaxVolumeNoLimit));
+    lblMaxVolume->setBuddy(txtMaxVolume);
+    lblMaxVolume->setEnabled(false);
+    txtMaxVolume->setEnabled(false);
     cmdOK = new QPushButton(T(texts::CreateZip), this);
     cmdOK->setDefault(true);
     cmdCancel = new QPushButton(T(texts::Cancel), this);
@@ -111,6 +118,10 @@ TfrmZip::TfrmZip(QWidget* parent)
     auto* optionsBox = new QVBoxLayout(grpOptions);
     for (QWidget* w : {chkSubdirs, chkPaths, chkSpan})
         optionsBox->addWidget(w);
+    auto* volumeRow = new QHBoxLayout;
+    volumeRow->addWidget(lblMaxVolume);
+    volumeRow->addWidget(txtMaxVolume, 1);
+    optionsBox->addLayout(volumeRow);
     auto* noteBox = new QVBoxLayout(grpNote);
     noteBox->addWidget(Label3);
 
@@ -152,13 +163,17 @@ TfrmZip::TfrmZip(QWidget* parent)
 
     // Name, what to pack, password, then the choices and the buttons.
     QWidget* order[] = {txtZipFile, cmdBrowse, lstFiles, txtPassword, cboEncryption, optAdd, optFreshen, optUpdate,
-                        chkSubdirs, chkPaths, cmdOK, cmdCancel};
+                        chkSubdirs, chkPaths, chkSpan, txtMaxVolume, cmdOK, cmdCancel};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
     connect(cmdOK, &QPushButton::clicked, this, &TfrmZip::cmdOKClick);
     connect(cmdCancel, &QPushButton::clicked, this, &TfrmZip::cmdCancelClick);
     connect(cmdBrowse, &QToolButton::clicked, this, &TfrmZip::cmdBrowseClick);
+    connect(chkSpan, &QCheckBox::toggled, this, [this](bool on) {
+        lblMaxVolume->setEnabled(on);
+        txtMaxVolume->setEnabled(on);
+    });
 }
 
 TfrmZip::~TfrmZip()
@@ -263,8 +278,11 @@ void TfrmZip::cmdOKClick()
         options |= AddRecurseDirs;
     if (chkPaths->isChecked())
         options |= AddDirNames;
-    if (chkSpan->isChecked())
+    if (chkSpan->isChecked()) {
+        // The component never erases a medium: parts go beside what it holds.
         options |= AddDiskSpanErase;
+        zip.MaxVolumeSize = qint64(txtMaxVolume->value()) * 1024 * 1024;
+    }
     if (!txtPassword->text().trimmed().isEmpty()) {
         zip.Password = txtPassword->text().left(255);
         zip.EncryptionMethod = cboEncryption->currentIndex() == 1 ? ZipEncryption::Aes256 : ZipEncryption::Traditional;

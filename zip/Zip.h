@@ -16,6 +16,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 class QStatusBar;
 class QToolButton;
 
@@ -49,6 +50,8 @@ public:
     QCheckBox* chkSubdirs;
     QCheckBox* chkPaths;
     QCheckBox* chkSpan;
+    QLabel* lblMaxVolume;
+    QSpinBox* txtMaxVolume;  // MaxVolumeSize in MB; 0: as much as each disk takes
     QPushButton* cmdOK;
     QPushButton* cmdCancel;
     QStatusBar* Status1;

@@ -16,8 +16,34 @@ void ShowZipError(const QString& text)
     app::MsgBox(text, QString::fromLatin1(texts::ErrorCaption), app::MB_ICONEXCLAMATION);
 }
 
+SpanAnswer AskSpanQuestion(const SpanQuestion& q)
+{
+    unsigned style = q.buttons == SpanButtons::OkCancel  ? app::MB_OKCANCEL
+        : q.buttons == SpanButtons::YesNoCancel          ? app::MB_YESNOCANCEL
+                                                         : app::MB_RETRYCANCEL;
+    if (q.icon == SpanIcon::Stop)
+        style |= app::MB_ICONERROR;
+    else if (q.icon == SpanIcon::Warning)
+        style |= app::MB_ICONEXCLAMATION;
+    if (q.defaultNo)
+        style |= app::MB_DEFBUTTON2;
+    switch (app::MsgBox(q.text, q.caption, style)) {
+    case app::IDOK:
+        return SpanAnswer::Ok;
+    case app::IDYES:
+        return SpanAnswer::Yes;
+    case app::IDNO:
+        return SpanAnswer::No;
+    case app::IDRETRY:
+        return SpanAnswer::Retry;
+    default:
+        return SpanAnswer::Cancel;
+    }
+}
+
 void RunZipJob(ZipJob& job, const ZipRunUi& ui)
 {
+    job.OnSpanQuestion = AskSpanQuestion;
     const bool showErrors = ui.showErrors;
     job.OnMessage = [showErrors](int errCode, const QString& message) {
         if (errCode != 0 && showErrors)

@@ -1,6 +1,8 @@
 #pragma once
 // Runs an Add or Extract of a dialog as a job with the progress window, the dialog's status text
 // following the file in work and the messages shown on the way, as both dialogs do.
+#include "engine/ZipSpan.h"
+
 #include <QString>
 
 class QStatusBar;
@@ -24,5 +26,8 @@ void RunZipJob(ZipJob& job, const ZipRunUi& ui);
 
 // The message box of the component's own messages and of the "Zip Error" box.
 void ShowZipError(const QString& text);
+
+// A question about the media of a spanned set, as a message box.
+SpanAnswer AskSpanQuestion(const SpanQuestion& question);
 
 } // namespace corvane::zip

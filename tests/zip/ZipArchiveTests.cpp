@@ -26,14 +26,6 @@ using corvane::core::EncodeName;
 
 namespace {
 
-QByteArray Noise(int size, quint32 seed)
-{
-    QByteArray b(size, '\0');
-    QRandomGenerator g(seed);
-    g.fillRange(reinterpret_cast<quint32*>(b.data()), size / 4);
-    return b;
-}
-
 // A small tree with text, noise, an empty file, a hidden file and a name that is not UTF-8.
 void MakeTree(TempDir& dir, const QByteArray& root)
 {

@@ -1,6 +1,7 @@
 #include "ZipTestSupport.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -63,6 +64,14 @@ void Walk(const QByteArray& root, const QByteArray& rel, std::vector<std::pair<Q
 }
 
 } // namespace
+
+QByteArray Noise(int size, quint32 seed)
+{
+    QByteArray b(size, '\0');
+    QRandomGenerator g(seed);
+    g.fillRange(reinterpret_cast<quint32*>(b.data()), size / 4);
+    return b;
+}
 
 QByteArray BuildZip(const RawArchive& a)
 {

@@ -25,6 +25,8 @@ struct RawArchive {
 };
 
 QByteArray BuildZip(const RawArchive& archive);
+// Bytes that do not compress, the same for the same seed.
+QByteArray Noise(int size, quint32 seed);
 void WriteBytes(const QString& path, const QByteArray& bytes);
 QByteArray ReadBytes(const QString& path);
 // Every file below root as "relative/path" -> bytes (links as "-> target").

@@ -13,6 +13,7 @@
 #include "zip/ZipGrid.h"
 #include "zip/engine/ZipComponent.h"
 #include "zip/engine/ZipDirectory.h"
+#include "zip/engine/ZipSpan.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -33,6 +34,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
@@ -169,7 +171,8 @@ TEST_F(ZipForms, CreateZipPatternsForEachSource)
         for (int i = 0; i < dlg->lstFiles->count(); ++i)
             listed << dlg->lstFiles->item(i)->text();
         patterns = dlg->FileSpecs();
-        EXPECT_FALSE(dlg->chkSpan->isEnabled());
+        EXPECT_TRUE(dlg->chkSpan->isEnabled());
+        EXPECT_FALSE(dlg->txtMaxVolume->isEnabled());
         EXPECT_EQ(dlg->windowTitle(), "Create Zip File");
         QTest::mouseClick(dlg->cmdCancel, Qt::LeftButton);
     });
@@ -334,6 +337,70 @@ TEST_F(ZipForms, ContextMenuCreatesAndExtracts)
     EXPECT_TRUE(captions.contains("Create &Zip File..."));
     EXPECT_EQ(last.text, "");
     EXPECT_EQ(test::ReadBytes(dir.filePath("out/sub/b.txt")), "beta");
+}
+
+// The extract dialog on the last part of a set on media: the questions are answered OK and the
+// set's entries land in the destination.
+TEST_F(ZipForms, UnzipOfASpannedSetOnMedia)
+{
+    dir.addFile("src/big.bin", test::Noise(150'000, 9));
+    dir.addFile("src/small.txt", "small");
+    dir.addFolder("media");
+    dir.addFolder("out");
+    const QString media = dir.filePath("media");
+    {
+        zip::TZipComponent z;
+        z.Unattended = true;
+        z.SpanVolumeInfo.removable = [](const QString&) { return false; };
+        z.MaxVolumeSize = 70'000;
+        z.SetZipFilename(media + "/set.zip");
+        z.FSpecArgs = QStringList{dir.filePath("src/*.*")};
+        z.AddOptions = zip::AddDiskSpan;
+        z.Add();
+        ASSERT_GT(z.SuccessCount(), 0) << z.Message().toStdString();
+    }
+    ASSERT_TRUE(QFile::exists(media + "/set003.zip"));
+    zip::SetRemovableCheckForTests([media](const QString& folder) { return folder == media; });
+    app::SetMsgBoxRecorder(&last, app::IDOK);
+    browse(media);
+    select({"set003.zip"});
+    auto watch = OnModal<TfrmUnzip>([&](TfrmUnzip* dlg) {
+        ASSERT_TRUE(QTest::qWaitFor([dlg] { return !dlg->Listing(); }, kWaitMs));
+        EXPECT_EQ(dlg->grpZipFile->title(), " Contents of set003.zip (2 files) ");
+        dlg->treeDest->SelectPath(dir.filePath("out"));
+        QTest::mouseClick(dlg->cmdExtract, Qt::LeftButton);
+    });
+    main.actUnzip->trigger();
+    zip::SetRemovableCheckForTests(nullptr);
+    EXPECT_TRUE(last.text.startsWith("Please insert disk volume 3 of 3\nin drive: ")) << last.text.toStdString();
+    EXPECT_EQ(test::ReadBytes(dir.filePath("out/big.bin")), test::Noise(150'000, 9));
+    EXPECT_EQ(test::ReadBytes(dir.filePath("out/small.txt")), "small");
+}
+
+// Spanning onto a medium (a folder the test calls removable) asks for the first one in a message
+// box; Cancel leaves nothing behind.
+TEST_F(ZipForms, SpanningAsksForTheFirstMedium)
+{
+    dir.addFile("src/big.bin", test::Noise(2'500'000, 6));
+    dir.addFolder("media");
+    const QString media = dir.filePath("media");
+    zip::SetRemovableCheckForTests([media](const QString& folder) { return folder == media; });
+    app::SetMsgBoxRecorder(&last, app::IDCANCEL);
+    browse(dir.filePath("src"));
+    select({"big.bin"});
+    auto watch = OnModal<TfrmZip>([&](TfrmZip* dlg) {
+        dlg->txtZipFile->setEditText(media + "/backup.zip");
+        QTest::mouseClick(dlg->chkSpan, Qt::LeftButton);
+        EXPECT_TRUE(dlg->txtMaxVolume->isEnabled());
+        dlg->txtMaxVolume->setValue(1);
+        QTest::mouseClick(dlg->cmdOK, Qt::LeftButton);
+    });
+    list()->setFocus();
+    main.actZip->trigger();
+    zip::SetRemovableCheckForTests(nullptr);
+    EXPECT_TRUE(last.text.startsWith("Please insert disk volume 1 of 3\nin drive: /")) << last.text.toStdString();
+    EXPECT_EQ(last.style & 0x0F, unsigned(app::MB_OKCANCEL));
+    EXPECT_TRUE(QDir(media).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }
 
 // A password of blanks encrypts nothing; Update or Freshen of an archive not there yet creates it.

@@ -3,7 +3,12 @@
 #include "ZipTexts.h"
 #include "core/NameCodec.h"
 
+#include <QDir>
 #include <QFileInfo>
+
+#include <unistd.h>
+
+#include <optional>
 
 namespace corvane::zip {
 
@@ -21,10 +26,33 @@ QString TZipComponent::MessageText(int number, int arg)
     return Text(kMissingMessage) + QString::number(number);
 }
 
+namespace {
+
+bool IsExeName(const QString& name)
+{
+    return name.endsWith(QLatin1String(".EXE"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
 void TZipComponent::GiveMessage(int number, int arg, bool show)
 {
+    Say(number, MessageText(number, arg), show);
+}
+
+void TZipComponent::GiveOutcome(const SpanOutcome& o)
+{
+    // A Cancel answer ends the run without a box.
+    const int arg = o.message == 11038 ? o.arg.toInt() : 0;
+    QString text = MessageText(o.message, arg);
+    text.replace(QLatin1String("%s"), o.arg);
+    Say(o.message, text, o.message != 11007);
+}
+
+void TZipComponent::Say(int number, const QString& text, bool show)
+{
     m_errCode = number;
-    m_message = MessageText(number, arg);
+    m_message = text;
     if (show && !Unattended && ShowMessage)
         ShowMessage(m_message);
     if (OnMessage)
@@ -48,7 +76,14 @@ void TZipComponent::ListArchive()
             OnDirUpdate(this);
         return;
     }
+    m_spanned = false;
     ZipListing listing = ReadZipDirectoryFile(m_zipFilename);
+    if (listing.spanned) {
+        // The directory may start on an earlier part.
+        m_spanned = true;
+        if (listing.failed)
+            listing = ListSpannedSet(m_zipFilename);
+    }
     for (const ZipListMessage& m : listing.messages)
         GiveMessage(m.number, m.arg);
     if (listing.failed) {
@@ -59,6 +94,50 @@ void TZipComponent::ListArchive()
     }
     if (OnDirUpdate)
         OnDirUpdate(this);
+}
+
+SpanParams TZipComponent::SpanSettings()
+{
+    SpanParams s;
+    s.maxVolumeSize = MaxVolumeSize;
+    s.minFreeVolumeSize = MinFreeVolumeSize;
+    s.keepFreeOnDisk1 = KeepFreeOnDisk1;
+    s.unattended = Unattended;
+    s.verbose = Verbose;
+    s.cancelled = [this] { return Cancelled(); };
+    s.volume = SpanVolumeInfo;
+    s.ask = [this](const SpanQuestion& q) { return OnSpanQuestion ? OnSpanQuestion(q) : SpanAnswer::Cancel; };
+    s.progress = [this](int kind, const QString& name, qint64 size) {
+        if (OnProgress)
+            OnProgress(this, kind, name, size);
+    };
+    s.info = [this](const QString& text) {
+        if (OnMessage)
+            OnMessage(this, 0, text);
+    };
+    s.notice = [this](int number, const QString&) { GiveMessage(number); };
+    return s;
+}
+
+bool TZipComponent::StartSfx()
+{
+    SfxSettings settings{SFXCaption, SFXDefaultDir, SFXCommandLine, SFXOptions, SFXOverWriteMode};
+    const int length = SfxTextLength(settings);
+    if (length >= 250) {
+        Say(10801, MessageText(10801) + Text(span::kSfxLengths) + QString::number(length), true);
+        return false;
+    }
+    const QString stub = FindSfxStub(SFXPath, DLLDirectory);
+    if (stub.isEmpty()) {
+        SFXPath.clear();
+        GiveMessage(10802);
+        return false;
+    }
+    if (!StartSelfExtracting(m_zipFilename, stub, settings)) {
+        GiveMessage(11009);
+        return false;
+    }
+    return true;
 }
 
 bool TZipComponent::Cancelled() const
@@ -126,6 +205,46 @@ void TZipComponent::Add()
     m_busy = true;
     m_cancel.store(false);
 
+    // Spanning and a program in front work on a plain archive in the temporary space; the
+    // library's finish step turns it into parts or puts the program back before it.
+    const bool span = AddOptions & (AddDiskSpan | AddDiskSpanErase);
+    const bool exe = !span && IsExeName(m_zipFilename);
+    std::optional<SpanTempArchive> temp;
+    QString libArchive = m_zipFilename;
+    bool created = false;
+    qint64 prefix = 0;
+    const auto stop = [this](int number) {
+        GiveMessage(number);
+        m_busy = false;
+    };
+    if (span || exe) {
+        temp.emplace(TempDir);
+        if (!temp->ok())
+            return stop(11027);
+    }
+    if (span) {
+        libArchive = temp->file();
+        if (Verbose && OnMessage)
+            OnMessage(this, 0, Text(lib::kTempArchive) + libArchive);
+    } else if (exe) {
+        if (!QFileInfo::exists(m_zipFilename)) {
+            if (!StartSfx()) {
+                m_busy = false;
+                return;
+            }
+            created = true;
+        }
+        prefix = SfxPrefixLength(m_zipFilename);
+        if (prefix > 0) {
+            if (!DetachArchive(m_zipFilename, prefix, temp->file())) {
+                if (created)
+                    ::unlink(core::EncodeName(m_zipFilename).constData());
+                return stop(11036);
+            }
+            libArchive = temp->file();
+        }
+    }
+
     ZipLibParams p;
     p.caller = this;
     p.callback = [this](const ZipCallbackRecord& r) { return LibCallback(r); };
@@ -142,10 +261,25 @@ void TZipComponent::Add()
     p.encrypt = AddOptions & AddEncrypt;
     p.separateDirs = AddOptions & AddSeparateDirs;
     p.encryption = EncryptionMethod;
-    p.archive = m_zipFilename;
+    p.archive = libArchive;
     p.password = Password.left(80).toUtf8();
     p.patterns = FSpecArgs;
     p.threads = CompressThreads;
+    if (span) {
+        p.finish = [&] {
+            const SpanOutcome o = WriteSpannedSet(libArchive, m_zipFilename, SpanSettings());
+            if (!o.ok())
+                GiveOutcome(o);
+            return o.ok();
+        };
+    } else if (prefix > 0) {
+        p.finish = [&] {
+            const bool ok = AttachArchive(m_zipFilename, prefix, libArchive);
+            if (!ok)
+                GiveMessage(11010);
+            return ok;
+        };
+    }
     try {
         m_successCount = ZipLibExec(p);
     } catch (const std::bad_alloc&) {
@@ -155,6 +289,8 @@ void TZipComponent::Add()
         m_successCount = 0;
         GiveMessage(10101);
     }
+    if (created && m_successCount == 0)
+        ::unlink(core::EncodeName(m_zipFilename).constData());
     FSpecArgs.clear();
     m_busy = false;
     if (m_successCount > 0) {
@@ -166,6 +302,25 @@ void TZipComponent::Add()
             m_message = message;
         }
     }
+}
+
+bool TZipComponent::RebuildSet(const QString& tempArchive)
+{
+    if (!m_spanned || m_busy)
+        return false;
+    m_busy = true;
+    m_cancel.store(false);
+    const bool ok = Rebuild(tempArchive);
+    m_busy = false;
+    return ok;
+}
+
+bool TZipComponent::Rebuild(const QString& tempArchive)
+{
+    const SpanOutcome o = ReadSpannedSet(m_zipFilename, tempArchive, SpanSettings());
+    if (!o.ok())
+        GiveOutcome(o);
+    return o.ok();
 }
 
 void TZipComponent::Extract()
@@ -193,6 +348,21 @@ void TZipComponent::Extract()
     p.freshen = (ExtrOptions & ExtrFreshen) && !p.update;
     p.test = ExtrOptions & ExtrTest;
     p.archive = m_zipFilename;
+    // A spanned set is rebuilt as one archive first, which goes again afterwards.
+    std::optional<SpanTempArchive> temp;
+    if (m_spanned) {
+        temp.emplace(TempDir);
+        if (!temp->ok()) {
+            GiveMessage(11027);
+            m_busy = false;
+            return;
+        }
+        if (!Rebuild(temp->file())) {
+            m_busy = false;
+            return;
+        }
+        p.archive = temp->file();
+    }
     p.baseDir = ExtrBaseDir.isEmpty() ? QStringLiteral(".") : ExtrBaseDir;
     p.password = password.left(80).toUtf8();
     p.patterns = FSpecArgs;

@@ -6,6 +6,9 @@
 // owns a component on the user-interface thread uses it only for listing.
 #include "ZipDirectory.h"
 #include "ZipLib.h"
+#include "ZipSfx.h"
+#include "ZipSpan.h"
+#include "ZipTexts.h"
 
 #include <QFlags>
 #include <QString>
@@ -32,6 +35,9 @@ enum AddOptsEnum : quint32 {
     AddDiskSpanErase = 1u << 11,
 };
 Q_DECLARE_FLAGS(AddOpts, AddOptsEnum)
+
+// How a temporary copy would be deleted; the component's own temporary files go for good.
+enum THowToDelete { htdFinal, htdAllowUndo };
 
 enum ExtrOptsEnum : quint32 {
     ExtrDirNames = 1u << 0,
@@ -76,15 +82,37 @@ public:
     ZipEncryption EncryptionMethod = ZipEncryption::Traditional;
     int CompressThreads = 0;  // entries compressed at once by Add; 0: one per core
 
+    // Spanned sets: the largest part (0: as much as the volume takes), the least a medium must
+    // offer, and room left on the first.
+    qint64 MaxVolumeSize = 0;
+    qint64 MinFreeVolumeSize = 65536;
+    qint64 KeepFreeOnDisk1 = 0;
+    bool ConfirmErase = false;  // no medium is erased: parts are written beside what it holds
+    THowToDelete HowToDelete = htdAllowUndo;
+    // The volume that takes or holds the parts; tests stand in their own.
+    SpanVolume SpanVolumeInfo = SystemSpanVolume();
+    // Self-extracting archives: an archive name ending in ".EXE".
+    QString SFXPath = QString::fromLatin1(kSfxStubName);
+    QString SFXCaption = core::Text(span::kSfxCaption);
+    QString SFXDefaultDir;
+    QString SFXCommandLine;
+    SFXOpts SFXOptions = SFXCheckSize;
+    SFXOverWriteModes SFXOverWriteMode = SFXOverWriteModes::OvrConfirm;
+
     const std::vector<ZipDirEntry>& DirEntries() const { return m_entries; }
     int EntryCount() const { return int(m_entries.size()); }
     int SuccessCount() const { return m_successCount; }
     int ErrCode() const { return m_errCode; }
     const QString& Message() const { return m_message; }
     const QByteArray& ArchiveComment() const { return m_comment; }
+    // The archive is the last part of a spanned set.
+    bool Spanned() const { return m_spanned; }
 
     void Add();
     void Extract();
+    // Rebuilds the spanned set into one archive at `tempArchive` (removed again on failure), so
+    // that several passes over it need the media once.
+    bool RebuildSet(const QString& tempArchive);
     bool Busy() const { return m_busy; }
 
     // Stops a running Add or Extract at its next step; from any thread.
@@ -97,6 +125,8 @@ public:
     std::function<void(TZipComponent* sender)> OnDirUpdate;
     // Shows one of the component's own messages when it is not Unattended (a message box).
     std::function<void(const QString& message)> ShowMessage;
+    // Asks the user about media of a spanned set; unset, every question is cancelled.
+    std::function<SpanAnswer(const SpanQuestion& question)> OnSpanQuestion;
 
     // The text of one of the component's numbered messages (%s / %d filled with arg).
     static QString MessageText(int number, int arg = 0);
@@ -104,6 +134,12 @@ public:
 private:
     void ListArchive();
     void GiveMessage(int number, int arg = 0, bool show = true);
+    void Say(int number, const QString& text, bool show);
+    void GiveOutcome(const SpanOutcome& outcome);
+    SpanParams SpanSettings();
+    bool Rebuild(const QString& tempArchive);
+    // The stub, its header and an empty archive in a new ".EXE" file; false after a message.
+    bool StartSfx();
     bool LibCallback(const ZipCallbackRecord& record);
     bool Cancelled() const;
 
@@ -114,6 +150,7 @@ private:
     int m_errCode = 0;
     QString m_message;
     bool m_busy = false;
+    bool m_spanned = false;
     std::atomic<bool> m_cancel{false};
     const std::atomic<bool>* m_externalCancel = nullptr;
 };

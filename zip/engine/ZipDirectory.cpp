@@ -1,5 +1,6 @@
 #include "ZipDirectory.h"
 
+#include "ZipBytes.h"
 #include "core/NameCodec.h"
 
 #include <QFileInfo>
@@ -15,16 +16,12 @@
 
 namespace corvane::zip {
 
+using namespace bytes;
+
 namespace {
 
-constexpr quint32 kEndSig = 0x06054B50;
-constexpr quint32 kCentralSig = 0x02014B50;
-constexpr quint32 kLocalSig = 0x04034B50;
-constexpr quint32 kSpanSig = 0x08074B50;
 constexpr quint32 kZip64LocatorSig = 0x07064B50;
 constexpr quint32 kZip64EndSig = 0x06064B50;
-constexpr qint64 kEndSize = 22;
-constexpr qint64 kCentralSize = 46;
 constexpr qint64 kMaxCommentSearch = 65557;  // end record + the longest comment
 
 constexpr char16_t kCp437High[128] = {
@@ -37,19 +34,6 @@ constexpr char16_t kCp437High[128] = {
     0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4, 0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229,
     0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248, 0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
-
-quint16 U16(const char* p)
-{
-    return quint16(quint8(p[0]) | quint8(p[1]) << 8);
-}
-quint32 U32(const char* p)
-{
-    return quint32(U16(p)) | quint32(U16(p + 2)) << 16;
-}
-quint64 U64(const char* p)
-{
-    return quint64(U32(p)) | quint64(U32(p + 4)) << 32;
-}
 
 // A listing ends with one of the component's messages.
 struct ListError {
@@ -131,16 +115,26 @@ void ApplyZip64Extra(ZipDirEntry& e, const char* extra, qint64 size)
     }
 }
 
-struct EndRecord {
-    quint64 position = 0;     // of the 22-byte record
+// The record's classic fields, with ZIP64 values in their place where the archive has them.
+struct EndRecord : ZipEndRecord {
     quint64 directoryEnd = 0; // where the central directory ends (the ZIP64 record, if any)
-    quint32 disk = 0;
-    quint32 directoryDisk = 0;
-    quint64 entries = 0;
-    quint64 directorySize = 0;
-    quint64 directoryOffset = 0;
-    QByteArray comment;
 };
+
+// The fields of the 22-byte record at end.position.
+bool ReadEndFields(Window& w, ZipEndRecord& end)
+{
+    const char* r = w.at(end.position, kEndSize, 11011);
+    if (!r)
+        return false;
+    end.disk = U16(r + 4);
+    end.directoryDisk = U16(r + 6);
+    end.entriesOnDisk = U16(r + 8);
+    end.entries = U16(r + 10);
+    end.directorySize = U32(r + 12);
+    end.directoryOffset = U32(r + 16);
+    end.commentLength = U16(r + 20);
+    return true;
+}
 
 void ReadZip64(Window& w, EndRecord& end)
 {
@@ -166,32 +160,36 @@ void ReadZip64(Window& w, EndRecord& end)
     }
 }
 
+// The end record's position: the last 22 bytes, else the backward scan through the block that
+// can hold the longest comment.
+bool FindEndPosition(Window& w, quint64 size, quint64& position)
+{
+    if (size < kEndSize)
+        return false;
+    const char* r = w.at(size - kEndSize, kEndSize, 11011);
+    if (r && U32(r) == kEndSig) {
+        position = size - kEndSize;
+        return true;
+    }
+    const qint64 blockLen = qint64(std::min<quint64>(size, kMaxCommentSearch));
+    const quint64 blockStart = size - quint64(blockLen);
+    const char* block = w.at(blockStart, blockLen, 11011);
+    if (!block)
+        throw ListError{11011};
+    for (qint64 pos = blockLen - 23; pos >= 0; --pos) {
+        if (block[pos] == 'P' && block[pos + 1] == 'K' && block[pos + 2] == 5 && block[pos + 3] == 6) {
+            position = blockStart + quint64(pos);
+            return true;
+        }
+    }
+    return false;
+}
+
 void List(const ZipReadAt& readAt, quint64 size, const QString& fileName, ZipListing& out)
 {
     Window w(readAt, size);
     EndRecord end;
-    bool found = false;
-    if (size >= kEndSize) {
-        const char* r = w.at(size - kEndSize, kEndSize, 11011);
-        if (r && U32(r) == kEndSig) {
-            end.position = size - kEndSize;
-            found = true;
-        } else {
-            const qint64 blockLen = qint64(std::min<quint64>(size, kMaxCommentSearch));
-            const quint64 blockStart = size - quint64(blockLen);
-            const char* block = w.at(blockStart, blockLen, 11011);
-            if (!block)
-                throw ListError{11011};
-            for (qint64 pos = blockLen - 23; pos >= 0; --pos) {
-                if (block[pos] == 'P' && block[pos + 1] == 'K' && block[pos + 2] == 5 && block[pos + 3] == 6) {
-                    end.position = blockStart + quint64(pos);
-                    found = true;
-                    break;
-                }
-            }
-        }
-    }
-    if (!found) {
+    if (!FindEndPosition(w, size, end.position)) {
         const int part = PartNumber(fileName);
         if (part == 1)
             throw ListError{11037};
@@ -203,16 +201,10 @@ void List(const ZipReadAt& readAt, quint64 size, const QString& fileName, ZipLis
         throw ListError{11036};
     }
 
-    const char* r = w.at(end.position, kEndSize, 11011);
-    if (!r)
+    if (!ReadEndFields(w, end))
         throw ListError{11011};
-    end.disk = U16(r + 4);
-    end.directoryDisk = U16(r + 6);
-    end.entries = U16(r + 10);
-    end.directorySize = U32(r + 12);
-    end.directoryOffset = U32(r + 16);
     end.directoryEnd = end.position;
-    const quint16 commentLength = U16(r + 20);
+    const quint16 commentLength = end.commentLength;
     const quint64 recordEnd = end.position + kEndSize + commentLength;
     if (recordEnd <= size) {
         if (const char* c = w.at(end.position + kEndSize, commentLength, 11011))
@@ -330,6 +322,21 @@ quint32 QtToDosDateTime(const QDateTime& t)
         | quint32(tm.hour()) << 11 | quint32(tm.minute()) << 5 | quint32(tm.second() / 2);
 }
 
+ZipReadAt FileReadAt(int fd)
+{
+    return [fd](quint64 offset, char* buffer, qint64 size) -> qint64 { return ReadFully(fd, offset, buffer, size_t(size)); };
+}
+
+bool FindZipEndRecord(const ZipReadAt& readAt, quint64 fileSize, ZipEndRecord& end)
+{
+    try {
+        Window w(readAt, fileSize);
+        return FindEndPosition(w, fileSize, end.position) && ReadEndFields(w, end);
+    } catch (const ListError&) {
+        return false;
+    }
+}
+
 ZipListing ReadZipDirectory(const ZipReadAt& readAt, quint64 fileSize, const QString& fileName)
 {
     ZipListing out;
@@ -363,21 +370,7 @@ ZipListing ReadZipDirectoryFile(const QString& path)
         out.failed = true;
         out.messages.push_back({11036});
     } else {
-        const ZipReadAt readAt = [fd](quint64 offset, char* buffer, qint64 size) -> qint64 {
-            qint64 done = 0;
-            while (done < size) {
-                const ssize_t n = ::pread(fd, buffer + done, size_t(size - done), off_t(offset + done));
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n < 0)
-                    return -1;
-                if (n == 0)
-                    break;
-                done += n;
-            }
-            return done;
-        };
-        out = ReadZipDirectory(readAt, quint64(st.st_size), QFileInfo(path).fileName());
+        out = ReadZipDirectory(FileReadAt(fd), quint64(st.st_size), QFileInfo(path).fileName());
     }
     ::close(fd);
     return out;

@@ -65,6 +65,25 @@ struct ZipListing {
 // Reads up to `size` bytes at `offset`; returns how many it read, -1 on an error.
 using ZipReadAt = std::function<qint64(quint64 offset, char* buffer, qint64 size)>;
 
+// The classic end-of-central-directory record as stored.
+struct ZipEndRecord {
+    quint64 position = 0;  // of the 22-byte record
+    quint32 disk = 0;
+    quint32 directoryDisk = 0;
+    quint64 entriesOnDisk = 0;
+    quint64 entries = 0;
+    quint64 directorySize = 0;
+    quint64 directoryOffset = 0;
+    quint16 commentLength = 0;
+};
+
+// Reads from an open file descriptor with pread, retrying short reads until the file ends.
+ZipReadAt FileReadAt(int fd);
+
+// Finds the end record in the last 22 bytes or, behind a comment, by the backward scan; false
+// when the file has none. Throws nothing; a read error counts as no record.
+bool FindZipEndRecord(const ZipReadAt& readAt, quint64 fileSize, ZipEndRecord& end);
+
 // Lists an archive of `fileSize` bytes. `fileName` only tells a numbered part of a spanned set.
 ZipListing ReadZipDirectory(const ZipReadAt& readAt, quint64 fileSize, const QString& fileName = {});
 ZipListing ReadZipDirectoryFile(const QString& path);

@@ -35,11 +35,18 @@ void ZipJob::execute()
         if (ShowMessage)
             ask<bool>([&] { ShowMessage(message); return true; }, false);
     };
+    Zip.OnSpanQuestion = [this](const SpanQuestion& question) {
+        if (!OnSpanQuestion)
+            return SpanAnswer::Cancel;
+        return ask<SpanAnswer>([&] { return OnSpanQuestion(question); }, SpanAnswer::Cancel);
+    };
     Zip.SetZipFilename(m_archive);
     if (m_operation == Operation::Add)
         Zip.Add();
     else if (m_operation == Operation::Extract)
         Zip.Extract();
+    else if (m_operation == Operation::Rebuild)
+        Zip.RebuildSet(RebuiltArchive);
     publishNow();
 }
 

@@ -2,6 +2,7 @@
 
 #include "ZipDirectory.h"
 #include "ZipInflateAhead.h"
+#include "ZipNameRule.h"
 #include "ZipTexts.h"
 #include "core/NameCodec.h"
 #include "core/PathText.h"
@@ -333,10 +334,12 @@ public:
         if (!closed)
             return stopped() ? cancelled() : 0;
         report(kActionEndBatch);
-        if (m_p.move)
-            removeSources(added);
         if (m_p.zipTime)
             setArchiveTime(archive);
+        if (m_p.finish && !m_p.finish())
+            return 0;
+        if (m_p.move)
+            removeSources(added);
         int count = 0;
         for (const SourceItem* i : added)
             count += i->folder ? 0 : 1;
@@ -984,41 +987,12 @@ private:
     // lead outside it.
     static bool SafeParts(const QString& name, std::vector<QByteArray>& parts)
     {
-        QString n = name;
-        n.replace(QLatin1Char('\\'), QLatin1Char('/'));
-        if (n.startsWith(QLatin1Char('/')) || (n.size() >= 2 && n[1] == QLatin1Char(':') && n[0].isLetter()))
+        std::vector<std::string> raw;
+        if (!SafeEntryParts(core::EncodeName(name).toStdString(), raw))
             return false;
-        if (n.contains(QChar(0)))
-            return false;
-        for (const QString& part : n.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-            if (part == QLatin1String(".."))
-                return false;
-            if (part != QLatin1String("."))
-                parts.push_back(core::EncodeName(part));
-        }
-        return !parts.empty();
-    }
-
-    // Opens the folders below base one by one, never through a link; creates what is missing.
-    int OpenFolders(int base, const std::vector<QByteArray>& parts, size_t count, bool& throughLink)
-    {
-        int fd = ::dup(base);
-        for (size_t k = 0; k < count && fd >= 0; ++k) {
-            int next = ::openat(fd, parts[k].constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (next < 0 && errno == ENOENT) {
-                if (::mkdirat(fd, parts[k].constData(), 0755) == 0 || errno == EEXIST)
-                    next = ::openat(fd, parts[k].constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            }
-            const int error = errno;
-            if (next < 0) {
-                struct stat st {};
-                throughLink = ::fstatat(fd, parts[k].constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
-            }
-            ::close(fd);
-            fd = next;
-            errno = error;
-        }
-        return fd;
+        for (const std::string& part : raw)
+            parts.push_back(QByteArray::fromStdString(part));
+        return true;
     }
 
     // Entries of one folder follow each other; its descriptor is kept for the next. It was
@@ -1028,7 +1002,7 @@ private:
         std::vector<QByteArray> want(parts.begin(), parts.begin() + qsizetype(count));
         if (m_folder.fd >= 0 && want == m_folderParts)
             return m_folder.fd;
-        const int fd = OpenFolders(base, parts, count, throughLink);
+        const int fd = OpenEntryFolders(base, parts, count, &throughLink);
         if (fd < 0)
             return -1;
         if (m_folder.fd >= 0)

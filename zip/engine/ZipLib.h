@@ -64,6 +64,9 @@ struct ZipLibParams {
     QByteArray password;  // at most 80 bytes
     QStringList patterns;    // files, or folders followed by a wildcard pattern
     int threads = 0;      // entries compressed at once; 0: one per core
+    // Runs once the archive is complete and before moved sources are deleted: what the archive
+    // still becomes (parts of a set, a program in front). False fails the Add and keeps them.
+    std::function<bool()> finish;
 };
 
 struct UnzipLibParams {
