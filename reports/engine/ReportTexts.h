@@ -26,6 +26,7 @@ inline constexpr const char* OneFileSystem = "&Stay on this file system";
 inline constexpr const char* CsvFilter = "Comma-delimited files (*.csv)";
 inline constexpr const char* CsvSuffix = "csv";
 inline constexpr const char* PageNumber = "Page %1/%2";
+inline constexpr const char* ErrorCaption = "Error";
 // A virtual folder without folders on disk behind it.
 inline constexpr const char* NoFolderOnDisk = "\"%1\" is not a folder on disk, so it has no folder sizes to report.";
 
