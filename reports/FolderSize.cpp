@@ -224,7 +224,7 @@ void TfrmFolderSize::showEvent(QShowEvent* event)
     sizeStatusPanels();
     // Once the window is on screen, so that its first paint does not wait for the scan.
     QTimer::singleShot(0, this, [this] {
-        if (isVisible() && !Running())
+        if (isVisible() && !Running() && !m_roots.empty())
             RunReport();
     });
 }
@@ -293,6 +293,12 @@ void TfrmFolderSize::reportFinished()
         endReport(true);
         return;
     }
+    ShowRows(std::move(rows));
+    endReport(false);
+}
+
+void TfrmFolderSize::ShowRows(std::vector<FolderRow> rows)
+{
     m_report.SetRows(std::move(rows));
     m_model->Reset(true);
     Grid1->horizontalHeader()->setSortIndicator(ColFolder, Qt::AscendingOrder);
@@ -305,7 +311,6 @@ void TfrmFolderSize::reportFinished()
     for (int c = 0; c < 4; ++c)
         Grid2->item(0, c)->setText(totals.value(c));
     Grid2->show();
-    endReport(false);
 }
 
 void TfrmFolderSize::endReport(bool canceled)

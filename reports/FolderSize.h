@@ -37,6 +37,8 @@ public:
     void Prepare(const std::vector<QByteArray>& roots, const QString& folderText, bool volumes = false);
 
     void RunReport();
+    // Fills the grid and the totals line with a finished scan's rows, ordered by folder.
+    void ShowRows(std::vector<FolderRow> rows);
     void CancelReport();
     bool Running() const { return m_job != nullptr; }
     // Prints the rows and the totals line, titled with the window caption.
