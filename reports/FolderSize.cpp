@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QStyle>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -117,7 +118,9 @@ TfrmFolderSize::TfrmFolderSize(QWidget* parent) : QDialog(parent)
     Grid1->verticalHeader()->hide();
     Grid1->verticalHeader()->setDefaultSectionSize(Grid1->fontMetrics().height() + 6);
     Grid1->horizontalHeader()->setDefaultAlignment(Qt::Alignment(Qt::AlignCenter | Qt::TextWordWrap));
-    Grid1->horizontalHeader()->setFixedHeight(TitleRowHeight);
+    // Two-word titles wrap; with the sort indicator beside them a narrow column needs three lines.
+    Grid1->horizontalHeader()->setFixedHeight(
+        std::max(TitleRowHeight, 3 * Grid1->horizontalHeader()->fontMetrics().lineSpacing() + 6));
     Grid1->horizontalHeader()->setSortIndicator(ColFolder, Qt::AscendingOrder);
     Grid1->setSortingEnabled(true);
     connect(Grid1->horizontalHeader(), &QHeaderView::sortIndicatorChanged, Grid1, [this] { Grid1->scrollToTop(); });
@@ -204,11 +207,7 @@ void TfrmFolderSize::Prepare(const std::vector<QByteArray>& roots, const QString
     m_volumes = volumes;
     chkOneFileSystem->setEnabled(!volumes);
     setWindowTitle(T(texts::FolderSizeCaption) + folderText);
-    m_report.Clear();
-    m_model->Reset(false);
-    Grid2->hide();
-    cmdPrint->setEnabled(false);
-    cmdExport->setEnabled(false);
+    clearGrid();
     cmdClose->setEnabled(false);
 }
 
@@ -246,11 +245,7 @@ void TfrmFolderSize::sizeStatusPanels()
 void TfrmFolderSize::RunReport()
 {
     m_job.reset();
-    m_report.Clear();
-    m_model->Reset(false);
-    Grid2->hide();
-    cmdPrint->setEnabled(false);
-    cmdExport->setEnabled(false);
+    clearGrid();
     cmdClose->setEnabled(false);
     Status1Panel0->clear();
     Status1Panel1->setText(T(texts::CancelPanel));
@@ -301,6 +296,7 @@ void TfrmFolderSize::ShowRows(std::vector<FolderRow> rows)
 {
     m_report.SetRows(std::move(rows));
     m_model->Reset(true);
+    Grid1->horizontalHeader()->show();
     Grid1->horizontalHeader()->setSortIndicator(ColFolder, Qt::AscendingOrder);
     Grid1->setColumnHidden(ColBytesDigits, true);
     Grid1->setColumnHidden(ColTreeBytesDigits, true);
@@ -321,9 +317,7 @@ void TfrmFolderSize::endReport(bool canceled)
     Status1Panel1->clear();
     cmdClose->setEnabled(true);
     if (canceled) {
-        m_report.Clear();
-        m_model->Reset(false);
-        Grid2->hide();
+        clearGrid();
     } else {
         cmdPrint->setEnabled(true);
         cmdExport->setEnabled(true);
@@ -331,11 +325,29 @@ void TfrmFolderSize::endReport(bool canceled)
     emit ReportEnded();
 }
 
+void TfrmFolderSize::clearGrid()
+{
+    // No rows and no title row, as before a report.
+    m_report.Clear();
+    m_model->Reset(false);
+    Grid1->horizontalHeader()->hide();
+    Grid2->hide();
+    cmdPrint->setEnabled(false);
+    cmdExport->setEnabled(false);
+}
+
 void TfrmFolderSize::setWidths()
 {
     const int* widths = logicalDpiX() < 120 ? NarrowWidths : WideWidths;
-    for (int c = 0; c < 5; ++c)
-        Grid1->setColumnWidth(c, widths[c]);
+    // Wide enough for the longest word of the title beside the sort indicator, whatever the font.
+    const QFontMetrics metrics = Grid1->horizontalHeader()->fontMetrics();
+    const int indicator = Grid1->style()->pixelMetric(QStyle::PM_HeaderMarkSize) + 4 * metrics.averageCharWidth();
+    for (int c = 0; c < 5; ++c) {
+        int word = 0;
+        for (const QString& w : FolderReport::ColumnTitle(c).split(QLatin1Char(' ')))
+            word = std::max(word, metrics.horizontalAdvance(w));
+        Grid1->setColumnWidth(c, std::max(widths[c], word + indicator));
+    }
     syncGrid2Widths();
 }
 

@@ -71,6 +71,7 @@ private:
     void cmdExportClick();
     void reportFinished();
     void endReport(bool canceled);
+    void clearGrid();
     void pollProgress();
     void setWidths();
     void syncGrid2Widths();
