@@ -64,24 +64,16 @@ struct Account {
     QByteArray home;
 };
 
-Account ReadAccount(const SysInfoSource& source)
+Account ParseAccount(const QByteArray& passwd, uid_t uid)
 {
     Account a;
-    for (const QByteArray& line : ReadSmall(source.root, "/etc/passwd").split('\n')) {
+    for (const QByteArray& line : passwd.split('\n')) {
         const QList<QByteArray> f = line.split(':');
-        if (f.size() >= 7 && f[2] == QByteArray::number(source.uid)) {
+        if (f.size() >= 7 && f[2] == QByteArray::number(uid)) {
             a.name = QString::fromUtf8(f[0]);
             a.fullName = QString::fromUtf8(f[4]).section(QLatin1Char(','), 0, 0).trimmed();
             a.home = f[5];
-            return a;
-        }
-    }
-    // Accounts from a directory service are not in the file.
-    if (source.root == "/") {
-        if (const passwd* pw = ::getpwuid(source.uid)) {
-            a.name = QString::fromUtf8(pw->pw_name);
-            a.fullName = QString::fromUtf8(pw->pw_gecos).section(QLatin1Char(','), 0, 0).trimmed();
-            a.home = pw->pw_dir;
+            break;
         }
     }
     return a;
@@ -103,7 +95,7 @@ QString ProductId(const QByteArray& machineId)
 
 // The default printer of CUPS: the user's choice in lpoptions, else the system's, with its
 // model and device from printers.conf where that file may be read.
-QString DefaultPrinter(const QByteArray& root, const QByteArray& home)
+QString DefaultPrinter(const SystemFiles& files)
 {
     QString name;
     auto fromLpOptions = [&name](const QByteArray& text) {
@@ -113,21 +105,18 @@ QString DefaultPrinter(const QByteArray& root, const QByteArray& home)
                 name = QString::fromUtf8(f[1]).section(QLatin1Char('/'), 0, 0);
         }
     };
-    if (!home.isEmpty())
-        fromLpOptions(ReadSmall(root, (home + "/.cups/lpoptions").constData()));
+    fromLpOptions(files.userLpOptions);
     if (name.isEmpty())
-        fromLpOptions(ReadSmall(root, "/etc/cups/lpoptions"));
+        fromLpOptions(files.lpOptions);
     QString driver;
     QString device;
     QString current;
-    bool currentIsDefault = false;
-    for (const QByteArray& raw : ReadSmall(root, "/etc/cups/printers.conf").split('\n')) {
+    for (const QByteArray& raw : files.printersConf.split('\n')) {
         const QString line = QString::fromUtf8(raw.trimmed());
-        if (line.startsWith(QLatin1Char('<')) && !line.startsWith(QLatin1String("</"))) {
+        if (line.startsWith(QLatin1Char('<')) && line.endsWith(QLatin1Char('>')) && !line.startsWith(QLatin1String("</"))) {
             const QString tag = line.mid(1).chopped(1);
             current = tag.section(QLatin1Char(' '), 1);
-            currentIsDefault = tag.startsWith(QLatin1String("DefaultPrinter "));
-            if (currentIsDefault && name.isEmpty())
+            if (tag.startsWith(QLatin1String("DefaultPrinter ")) && name.isEmpty())
                 name = current;
         } else if (!current.isEmpty() && current == name) {
             if (line.startsWith(QLatin1String("MakeModel ")))
@@ -205,31 +194,52 @@ int PercentInUse(quint64 total, quint64 free)
 
 SystemFacts ReadSystemFacts(const SysInfoSource& source)
 {
-    SystemFacts f;
     const QByteArray& root = source.root;
-    QByteArray osRelease = ReadSmall(root, "/etc/os-release");
-    if (osRelease.isEmpty())
-        osRelease = ReadSmall(root, "/usr/lib/os-release");
-    f.version = OsReleaseValue(osRelease, "PRETTY_NAME");
+    SystemFiles files;
+    files.osRelease = ReadSmall(root, "/etc/os-release");
+    if (files.osRelease.isEmpty())
+        files.osRelease = ReadSmall(root, "/usr/lib/os-release");
+    files.kernelRelease = ReadSmall(root, "/proc/sys/kernel/osrelease");
+    files.hostName = ReadSmall(root, "/proc/sys/kernel/hostname");
+    files.passwd = ReadSmall(root, "/etc/passwd");
+    // Accounts from a directory service are not in the file.
+    if (ParseAccount(files.passwd, source.uid).name.isEmpty() && root == "/") {
+        if (const passwd* pw = ::getpwuid(source.uid))
+            files.passwd += '\n' + QByteArray(pw->pw_name) + ":x:" + QByteArray::number(source.uid) + ":0:"
+                            + QByteArray(pw->pw_gecos).replace(':', ' ') + ':' + QByteArray(pw->pw_dir) + ":\n";
+    }
+    files.organization = ReadSmall(root, "/etc/organization");
+    files.machineId = ReadSmall(root, "/etc/machine-id");
+    files.cpuinfo = ReadSmall(root, "/proc/cpuinfo");
+    files.meminfo = ReadSmall(root, "/proc/meminfo");
+    const QByteArray home = ParseAccount(files.passwd, source.uid).home;
+    if (!home.isEmpty())
+        files.userLpOptions = ReadSmall(root, (home + "/.cups/lpoptions").constData());
+    files.lpOptions = ReadSmall(root, "/etc/cups/lpoptions");
+    files.printersConf = ReadSmall(root, "/etc/cups/printers.conf");
+    return ParseSystemFacts(files, source.uid);
+}
+
+SystemFacts ParseSystemFacts(const SystemFiles& files, uid_t uid)
+{
+    SystemFacts f;
+    f.version = OsReleaseValue(files.osRelease, "PRETTY_NAME");
     if (f.version.isEmpty())
-        f.version = (OsReleaseValue(osRelease, "NAME") + QLatin1Char(' ') + OsReleaseValue(osRelease, "VERSION")).trimmed();
-    f.versionNumber = FirstLine(ReadSmall(root, "/proc/sys/kernel/osrelease"));
-
-    const Account account = ReadAccount(source);
+        f.version = (OsReleaseValue(files.osRelease, "NAME") + QLatin1Char(' ')
+                     + OsReleaseValue(files.osRelease, "VERSION")).trimmed();
+    f.versionNumber = FirstLine(files.kernelRelease);
+    const Account account = ParseAccount(files.passwd, uid);
     f.owner = account.fullName;
-    f.organization = FirstLine(ReadSmall(root, "/etc/organization"));
-    f.productId = ProductId(ReadSmall(root, "/etc/machine-id"));
-
-    const QByteArray cpuinfo = ReadSmall(root, "/proc/cpuinfo");
-    f.cpuVendor = CpuValue(cpuinfo, {"vendor_id", "CPU implementer", "vendor"});
-    f.cpuIdentifier = CpuValue(cpuinfo, {"model name", "Processor", "cpu model", "cpu", "Hardware"});
-
-    f.computerName = FirstLine(ReadSmall(root, "/proc/sys/kernel/hostname"));
+    f.organization = FirstLine(files.organization);
+    f.productId = ProductId(files.machineId);
+    f.cpuVendor = CpuValue(files.cpuinfo, {"vendor_id", "CPU implementer", "vendor"});
+    f.cpuIdentifier = CpuValue(files.cpuinfo, {"model name", "Processor", "cpu model", "cpu", "Hardware"});
+    f.computerName = FirstLine(files.hostName);
     f.userName = account.name;
     // Linux has no separate network log-on: the network knows the user by the same name.
     f.networkUserName = account.name;
-    f.defaultPrinter = DefaultPrinter(root, account.home);
-    f.memory = ParseMemInfo(ReadSmall(root, "/proc/meminfo"));
+    f.defaultPrinter = DefaultPrinter(files);
+    f.memory = ParseMemInfo(files.meminfo);
     return f;
 }
 

@@ -41,6 +41,22 @@ struct SysInfoSource {
 
 SystemFacts ReadSystemFacts(const SysInfoSource& source);
 
+// The contents of the files the facts come from.
+struct SystemFiles {
+    QByteArray osRelease;
+    QByteArray kernelRelease;
+    QByteArray hostName;
+    QByteArray passwd;
+    QByteArray organization;
+    QByteArray machineId;
+    QByteArray cpuinfo;
+    QByteArray meminfo;
+    QByteArray userLpOptions;  // ~/.cups/lpoptions
+    QByteArray lpOptions;      // /etc/cups/lpoptions
+    QByteArray printersConf;
+};
+SystemFacts ParseSystemFacts(const SystemFiles& files, uid_t uid);
+
 // Pieces, exposed for tests.
 MemoryStatus ParseMemInfo(const QByteArray& meminfo);
 // The printer's name, then its driver and port when known, separated by commas; the user name
