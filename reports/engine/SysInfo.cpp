@@ -1,6 +1,7 @@
 #include "SysInfo.h"
 
 #include "ReportTexts.h"
+#include "core/OsRelease.h"
 #include "core/Text.h"
 
 #include <QFile>
@@ -29,20 +30,6 @@ QByteArray ReadSmall(const QByteArray& root, const char* path)
 QString FirstLine(const QByteArray& text)
 {
     return QString::fromUtf8(text.left(text.indexOf('\n')).trimmed());
-}
-
-// KEY=value lines of os-release, quotes removed.
-QString OsReleaseValue(const QByteArray& text, const QByteArray& key)
-{
-    for (const QByteArray& line : text.split('\n')) {
-        if (!line.startsWith(key + '='))
-            continue;
-        QByteArray v = line.mid(key.size() + 1).trimmed();
-        if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-            v = v.mid(1, v.size() - 2);
-        return QString::fromUtf8(v);
-    }
-    return {};
 }
 
 // "key : value" lines of the first processor in /proc/cpuinfo.
@@ -223,10 +210,10 @@ SystemFacts ReadSystemFacts(const SysInfoSource& source)
 SystemFacts ParseSystemFacts(const SystemFiles& files, uid_t uid)
 {
     SystemFacts f;
-    f.version = OsReleaseValue(files.osRelease, "PRETTY_NAME");
+    f.version = core::OsReleaseValue(files.osRelease, "PRETTY_NAME");
     if (f.version.isEmpty())
-        f.version = (OsReleaseValue(files.osRelease, "NAME") + QLatin1Char(' ')
-                     + OsReleaseValue(files.osRelease, "VERSION")).trimmed();
+        f.version = (core::OsReleaseValue(files.osRelease, "NAME") + QLatin1Char(' ')
+                     + core::OsReleaseValue(files.osRelease, "VERSION")).trimmed();
     f.versionNumber = FirstLine(files.kernelRelease);
     const Account account = ParseAccount(files.passwd, uid);
     f.owner = account.fullName;

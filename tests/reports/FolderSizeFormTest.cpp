@@ -28,8 +28,16 @@ using test::TempDir;
 
 namespace {
 
-QString PdfText(const QString& pdf)
+// Prints to a PDF file and reads its text back.
+template <typename Print>
+QString PrintedText(Print print)
 {
+    TempDir out;
+    const QString pdf = out.filePath("printed.pdf");
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    print(printer);
     QProcess p;
     p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
     p.waitForFinished(30000);
@@ -94,17 +102,12 @@ TEST(FolderSizeWindow, ReportSortPrintAndExport)
     form.Grid1->setColumnWidth(0, 333);
     EXPECT_EQ(form.Grid2->columnWidth(0), 333);
 
-    TempDir out;
-    const QString pdf = out.filePath("report.pdf");
-    QPrinter printer;
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(pdf);
-    form.PrintReport(printer);
-    const QString printed = PdfText(pdf);
+    const QString printed = PrintedText([&](QPrinter& printer) { form.PrintReport(printer); });
     for (const QString& text : {root + "/nine", root + "/a,b", QStringLiteral("Total: 5 folders"),
                                 QStringLiteral("1,019"), QStringLiteral("Page 1/1"), QStringLiteral("Folder Sizes - ")})
         EXPECT_TRUE(printed.contains(text)) << text.toStdString() << "\n" << printed.toStdString();
 
+    TempDir out;
     const QString csv = out.filePath("report.csv");
     EXPECT_EQ(form.ExportCsv(csv), QString());
     const QByteArray file = test::ReadFileBytes(csv.toLocal8Bit());
@@ -161,13 +164,7 @@ TEST(SysInfoWindow, ShowsTheSheetAndPrintsItWithoutLeadingBlanks)
     EXPECT_EQ(lines[7], " Computer Name: workstation");
     EXPECT_EQ(lines[12], " Total RAM: 2097152 bytes");
 
-    TempDir out;
-    const QString pdf = out.filePath("sheet.pdf");
-    QPrinter printer;
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(pdf);
-    form.PrintSheet(printer);
-    const QStringList printed = PdfText(pdf).split('\n');
+    const QStringList printed = PrintedText([&](QPrinter& printer) { form.PrintSheet(printer); }).split('\n');
     ASSERT_EQ(printed.filter("System Information").size(), 1) << printed.join('\n').toStdString();
     const QStringList computer = printed.filter("Computer Name: workstation");
     ASSERT_EQ(computer.size(), 1);
