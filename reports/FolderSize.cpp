@@ -481,7 +481,8 @@ void FolderSizes1Click()
         return;
     const QString path = tree->SelectedPath();
     if (!path.isEmpty()) {
-        frmFolderSize->Execute({core::EncodeName(path)}, path);
+        const QByteArray raw = core::EncodeName(path);
+        frmFolderSize->Execute({raw}, core::ReadableName(raw));
         return;
     }
     shellctl::TShTreeNode* node = tree->SelectedNode();
@@ -494,7 +495,7 @@ void FolderSizes1Click()
     platform::SHGetSpecialFolderLocation(platform::CSIDL_DRIVES, drives);
     if (abs == desktop) {
         const QByteArray home = platform::HomeFolderPath();
-        frmFolderSize->Execute({home}, core::DecodeName(home));
+        frmFolderSize->Execute({home}, core::ReadableName(home));
     } else if (abs == drives) {
         std::vector<QByteArray> roots;
         for (const platform::Volume& v : platform::DisplayedVolumes())
