@@ -29,23 +29,6 @@ QString SystemMessage(int error)
     return QString::fromLocal8Bit(::strerror(error));
 }
 
-bool WriteAll(int fd, const QByteArray& text)
-{
-    qsizetype done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.constData() + done, size_t(text.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
-
 } // namespace
 
 QByteArray CsvText(const CsvTable& table)
@@ -79,7 +62,7 @@ QString WriteFileInPlace(const QByteArray& fileName, const QByteArray& text)
     }
     if (!fd)
         return SystemMessage(EEXIST);
-    if (!WriteAll(fd.get(), text) || ::fsync(fd.get()) != 0 || ::close(fd.release()) != 0
+    if (!core::WriteAll(fd.get(), text) || ::fsync(fd.get()) != 0 || ::close(fd.release()) != 0
         || ::rename(temp.constData(), fileName.constData()) != 0) {
         const int error = errno;
         ::unlink(temp.constData());
