@@ -19,6 +19,8 @@
 #include "graphics/GraphicsTexts.h"
 #include "graphics/Thumbnail.h"
 #include "platform/Launch.h"
+#include "reports/FolderSize.h"
+#include "reports/SysInfo.h"
 #include "platform/MountWatch.h"
 #include "platform/Registry.h"
 #include "settings/PFormSettings.h"
@@ -189,6 +191,8 @@ void TfrmMain::createDialogs()
     filetools::frmGroupRename = new filetools::TfrmGroupRename(this);
     filetools::frmFileDate = new filetools::TfrmFileDate(this);
     filetools::frmBatchCopy = new filetools::TfrmBatchCopy(this);
+    reports::frmFolderSize = new reports::TfrmFolderSize(this);
+    reports::frmSysInfo = new reports::TfrmSysInfo(this);
     frmUserTools = new TfrmUserTools(this);
     Launchers = new TLaunchers(this);
 
@@ -228,11 +232,15 @@ void TfrmMain::createDialogs()
     // The window has its input (the current folder and a destination tree), so it is offered.
     connect(BatchCopy1, &QAction::triggered, this, [] { filetools::frmBatchCopy->exec(); });
     BatchCopy1->setVisible(true);
+    connect(FolderSizes1, &QAction::triggered, this, [] { reports::FolderSizes1Click(); });
+    // The sheet has something to say on this system too, so it is offered.
+    connect(SystemInformation1, &QAction::triggered, this, [] { reports::frmSysInfo->exec(); });
+    SystemInformation1->setVisible(true);
     for (QAction* item : mnuUserTool)
         connect(item, &QAction::triggered, this, [this, item] { mnuUserToolClick(item, *PFormSettings1); });
 
     for (QAction* a : {actFileFilter, actNoFilter, GoToFolder1, Options1, ConfigureUserTools1, GroupRename1,
-                       ChangeDateTime1, Destroy1, BatchCopy1, MapNetworkDrive1,
+                       ChangeDateTime1, Destroy1, BatchCopy1, FolderSizes1, SystemInformation1, MapNetworkDrive1,
                        DisconnectNetworkDrive1, ClipboardViewer1, DOSPrompt1})
         setAvailable(a, true);
     // The desktop's own programs stand in for the applets; without one the item stays off.

@@ -113,4 +113,23 @@ inline bool ReadToEnd(int fd, QByteArray& out, qint64 limit = -1)
     }
 }
 
+// Writes all the bytes, going on after interruptions. False with errno set when the write fails
+// (EIO when the system takes nothing).
+inline bool WriteAll(int fd, const QByteArray& data)
+{
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
 } // namespace corvane::core

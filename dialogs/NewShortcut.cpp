@@ -1,6 +1,7 @@
 #include "NewShortcut.h"
 
 #include "core/Text.h"
+#include "core/UniqueFd.h"
 
 #include "ShellDialogTexts.h"
 #include "app/Utility.h"
@@ -51,20 +52,6 @@ QByteArray desktopValue(const QString& text)
         }
     }
     return out;
-}
-
-bool writeAll(int fd, const QByteArray& data)
-{
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
 }
 
 bool endsWithDesktop(const QString& name)
@@ -173,7 +160,7 @@ QString CreateShortcutFile(const QByteArray& folder, const QString& typedName, c
     }
     const QByteArray content = "[Desktop Entry]\nVersion=1.0\nType=Link\nName=" + desktopValue(title)
                                + "\nURL=" + desktopValue(target.url) + "\nIcon=text-html\n";
-    const bool written = writeAll(fd, content);
+    const bool written = core::WriteAll(fd, content);
     int error = errno;
     const bool closed = ::close(fd) == 0;
     if (written && !closed)

@@ -1,6 +1,7 @@
 #include "Registry.h"
 
 #include "RegistryConsts.h"
+#include "core/OsRelease.h"
 
 #include <QDir>
 #include <QFile>
@@ -621,26 +622,12 @@ QByteArray readSmallFile(const char* path)
     return f.open(QIODevice::ReadOnly) ? f.read(1 << 20) : QByteArray();
 }
 
-// KEY=value lines, as in os-release; quotes removed.
-QString osReleaseValue(const QByteArray& text, const QByteArray& key)
-{
-    for (const QByteArray& line : text.split('\n')) {
-        if (!line.startsWith(key + '='))
-            continue;
-        QByteArray v = line.mid(key.size() + 1).trimmed();
-        if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-            v = v.mid(1, v.size() - 2);
-        return QString::fromUtf8(v);
-    }
-    return {};
-}
-
 void fillSystemView(const RegKey& root)
 {
     QByteArray osRelease = readSmallFile("/etc/os-release");
     if (osRelease.isEmpty())
         osRelease = readSmallFile("/usr/lib/os-release");
-    QString product = osReleaseValue(osRelease, "PRETTY_NAME");
+    QString product = core::OsReleaseValue(osRelease, "PRETTY_NAME");
     if (product.isEmpty())
         product = QStringLiteral("Linux");
 
@@ -658,7 +645,7 @@ void fillSystemView(const RegKey& root)
     // Deliberately no RegisteredOrganization: it would add a level to every settings path.
     const RegKey cv = root.openSubKey(QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion"), true);
     cv.setValue(QStringLiteral("ProductName"), RegValue::fromString(product));
-    cv.setValue(QStringLiteral("Version"), RegValue::fromString(osReleaseValue(osRelease, "VERSION_ID")));
+    cv.setValue(QStringLiteral("Version"), RegValue::fromString(core::OsReleaseValue(osRelease, "VERSION_ID")));
     cv.setValue(QStringLiteral("VersionNumber"), RegValue::fromString(release));
     cv.setValue(QStringLiteral("RegisteredOwner"), RegValue::fromString(owner));
 

@@ -1,6 +1,9 @@
 #include "app/Globals.h"
 #include "app/HelpWindow.h"
 #include "app/Mainform.h"
+#include "app/Utility.h"
+#include "platform/Namespace.h"
+#include "reports/FolderSize.h"
 #include "platform/Registry.h"
 #include "explorer/Child.h"
 #include "shellctl/ShellControls.h"
@@ -19,6 +22,8 @@
 #include "shellctl/HeaderSortView.h"
 #include <QHeaderView>
 #include <QMenu>
+#include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTemporaryDir>
@@ -465,4 +470,36 @@ TEST_F(Frame, CommandsOnAWindowAreOffWhileNoneIsOpen)
     main.actNewWindow->trigger();
     EXPECT_TRUE(main.actDelete->isEnabled());
     EXPECT_TRUE(main.Open1->isEnabled());
+}
+
+// Folder Sizes reports the tree's folder; the Trash has no folders on disk and says so. System
+// Information is offered.
+TEST_F(Frame, FolderSizesAndSystemInformationCommands)
+{
+    corvane::test::TempDir dir{"sub/a.txt"};
+    CurShellTree->SelectPath(dir.path());
+    QString title;
+    int rows = -1;
+    QTimer::singleShot(0, [&] {
+        auto* form = corvane::reports::frmFolderSize;
+        QTest::qWaitFor([&] { return form->cmdClose->isEnabled(); }, 20000);
+        title = form->windowTitle();
+        rows = form->Grid1->model()->rowCount();
+        QTest::mouseClick(form->cmdClose, Qt::LeftButton);
+    });
+    main.FolderSizes1->trigger();
+    EXPECT_EQ(title, "Folder Sizes - " + dir.path());
+    EXPECT_EQ(rows, 2);
+
+    corvane::platform::PItemIDList trash;
+    corvane::platform::SHGetSpecialFolderLocation(corvane::platform::CSIDL_BITBUCKET, trash);
+    CurShellTree->SelectIdList(trash);
+    MsgBoxRecord said;
+    SetMsgBoxRecorder(&said);
+    main.FolderSizes1->trigger();
+    SetMsgBoxRecorder(nullptr);
+    EXPECT_EQ(said.text, "\"Trash\" is not a folder on disk, so it has no folder sizes to report.");
+
+    EXPECT_TRUE(main.SystemInformation1->isVisible());
+    EXPECT_TRUE(main.SystemInformation1->isEnabled());
 }
