@@ -482,7 +482,7 @@ TEST_F(Frame, FolderSizesAndSystemInformationCommands)
     int rows = -1;
     QTimer::singleShot(0, [&] {
         auto* form = corvane::reports::frmFolderSize;
-        QTest::qWaitFor([&] { return form->cmdClose->isEnabled(); }, 20000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return form->cmdClose->isEnabled(); }, 20000));
         title = form->windowTitle();
         rows = form->Grid1->model()->rowCount();
         QTest::mouseClick(form->cmdClose, Qt::LeftButton);
