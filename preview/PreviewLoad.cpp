@@ -122,6 +122,8 @@ void TPreviewLoad::execute()
         loadPicture();
     else if (m_request.kind == TPreviewKind::Zip)
         loadZip();
+    else if (m_request.kind == TPreviewKind::Web || m_request.kind == TPreviewKind::Media)
+        checkRegular();
     else
         loadText();
 }
@@ -200,6 +202,16 @@ void TPreviewLoad::loadZip()
     std::lock_guard lock(resultMutex());
     m_result.zipEntries = std::move(entries);
     m_result.ok = true;
+}
+
+void TPreviewLoad::checkRegular()
+{
+    // Pages and media are read by engines of their own on the user-interface thread's behalf;
+    // they get only a regular file that could be opened here, never a pipe or a dead volume.
+    struct stat st {};
+    const bool ok = bool(openRegular(m_request.path, st));
+    std::lock_guard lock(resultMutex());
+    m_result.ok = ok && !isCancelled();
 }
 
 } // namespace corvane::preview

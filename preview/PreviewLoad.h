@@ -86,6 +86,7 @@ private:
     void loadText();
     void loadPicture();
     void loadZip();
+    void checkRegular();
     TPreviewRequest m_request;
     TPreviewResult m_result;
 };
