@@ -11,6 +11,7 @@
 #include "shellctl/ShellControls.h"
 #include "tests/support/StallFs.h"
 #include "tests/support/ListTexts.h"
+#include "tests/support/PreviewWindowFixture.h"
 #include "tests/support/TempDir.h"
 
 #include <QAbstractItemView>
@@ -55,21 +56,7 @@ namespace {
 
 constexpr int kWaitMs = 20000;
 
-struct Preview : ::testing::Test {
-    Preview() { platform::setCurrentUserHive(platform::Hive::inMemory()); }
-    app::TfrmMain main;
-    test::TempDir dir;
-
-    void SetUp() override
-    {
-        main.resize(1200, 800);
-        main.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
-        main.actPreview->trigger();
-        ASSERT_NE(preview(), nullptr);
-        main.actTileVert->trigger();
-    }
-    TfrmPreview* preview() const { return qobject_cast<TfrmPreview*>(app::frmPreview.data()); }
+struct Preview : test::PreviewWindowFixture {
     explorer::TfrmChild* child() const { return main.Explorers().front(); }
     // Waits until the load that the last selection started has ended.
     bool settled() const

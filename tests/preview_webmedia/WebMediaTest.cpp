@@ -6,6 +6,7 @@
 #include "preview/Preview.h"
 #include "settings/PFormSettings.h"
 #include "tests/support/StallFs.h"
+#include "tests/support/PreviewWindowFixture.h"
 #include "tests/support/TempDir.h"
 
 #include <QBuffer>
@@ -44,7 +45,7 @@ constexpr int kWaitMs = 30000;
 // The test program runs itself again as root without the sandbox switch (see AsRoot below).
 constexpr const char* kRootChild = "CORVANE_TEST_WEB_ROOT_CHILD";
 
-struct WebMedia : ::testing::Test {
+struct WebMedia : test::PreviewWindowFixture {
     static void SetUpTestSuite()
     {
         // The web engine's sandbox cannot run as root; a user running Corvane as root sets the
@@ -52,20 +53,6 @@ struct WebMedia : ::testing::Test {
         if (qEnvironmentVariableIsEmpty(kRootChild))
             qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     }
-    WebMedia() { platform::setCurrentUserHive(platform::Hive::inMemory()); }
-    app::TfrmMain main;
-    test::TempDir dir;
-
-    void SetUp() override
-    {
-        main.resize(1200, 800);
-        main.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
-        main.actPreview->trigger();
-        ASSERT_NE(preview(), nullptr);
-        main.actTileVert->trigger();
-    }
-    TfrmPreview* preview() const { return qobject_cast<TfrmPreview*>(app::frmPreview.data()); }
     preview::TWebBrowser* web() const { return preview()->WebBrowser1; }
     preview::TMediaPlayer* player() const { return preview()->Player1; }
     // Selects the file as the explorer window does and waits until its file check has ended.
