@@ -4,6 +4,8 @@
 
 int main(int argc, char** argv)
 {
+    // The preview's web view draws through OpenGL contexts shared with the windows.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     corvane::app::TApplication app(argc, argv);
     auto* splash = new corvane::app::TfrmSplash;
     splash->show();

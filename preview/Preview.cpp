@@ -125,7 +125,7 @@ void addLabel(const char* text, QToolBar* bar)
 
 TfrmPreview::TfrmPreview(QWidget* parent)
     : QWidget(parent), RichEdit1(new QTextEdit(this)), Image1(new imaging::TImageView(this)), Grid1(new QTableWidget(this)),
-      WebBrowser1(new QWidget(this)), pnlMedia(new QFrame(this)), m_views(new QWidget(this))
+      WebBrowser1(new TWebBrowser(this)), pnlMedia(new QFrame(this)), m_views(new QWidget(this))
 {
     setObjectName(QStringLiteral("frmPreview"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -157,7 +157,7 @@ TfrmPreview::TfrmPreview(QWidget* parent)
     auto* views = new QVBoxLayout(m_views);
     views->setContentsMargins(0, 0, 0, 0);
     views->setSpacing(0);
-    for (QWidget* w : {static_cast<QWidget*>(RichEdit1), static_cast<QWidget*>(Image1), static_cast<QWidget*>(Grid1), WebBrowser1,
+    for (QWidget* w : {static_cast<QWidget*>(RichEdit1), static_cast<QWidget*>(Image1), static_cast<QWidget*>(Grid1), static_cast<QWidget*>(WebBrowser1),
                        static_cast<QWidget*>(pnlMedia)}) {
         views->addWidget(w);
         w->hide();
@@ -252,15 +252,7 @@ void TfrmPreview::createToolbars()
 
     toolMedia = flatBar(this);
     addLabel(texts::MediaLabel, toolMedia);
-    Player1 = new QWidget(toolMedia);
-    auto* player = new QHBoxLayout(Player1);
-    player->setContentsMargins(0, 0, 0, 0);
-    for (const char* button : {texts::Play, texts::Pause, texts::Stop}) {
-        auto* b = new QToolButton(Player1);
-        b->setText(QString::fromLatin1(button));
-        b->setEnabled(false);
-        player->addWidget(b);
-    }
+    Player1 = new TMediaPlayer(pnlMedia, toolMedia);
     toolMedia->addWidget(Player1);
 }
 
@@ -303,8 +295,16 @@ void TfrmPreview::PreviewFile(const QString& path, bool isFolder, qint64 size)
         case TPreviewKind::WordPerfect:
             startDocument(std::move(request));
             break;
+        case TPreviewKind::Web:
+            startLoad(std::move(request));
+            break;
+        case TPreviewKind::Media:
+            // A file that cannot be played leaves the bar and the panel in sight.
+            pnlMedia->show();
+            toolMedia->show();
+            startLoad(std::move(request));
+            break;
         default:
-            // Web pages and media have no viewer yet.
             break;
         }
     }
@@ -317,23 +317,27 @@ void TfrmPreview::ClearPreview()
     cancelLoad();
     setWindowTitle(QString::fromLatin1(texts::Caption));
     for (QWidget* w : {static_cast<QWidget*>(Image1), static_cast<QWidget*>(Grid1), static_cast<QWidget*>(RichEdit1),
-                       static_cast<QWidget*>(pnlMedia), WebBrowser1, static_cast<QWidget*>(toolGraphics),
+                       static_cast<QWidget*>(pnlMedia), static_cast<QWidget*>(WebBrowser1), static_cast<QWidget*>(toolGraphics),
                        static_cast<QWidget*>(toolText), static_cast<QWidget*>(toolZip), static_cast<QWidget*>(toolMedia)})
         w->hide();
     if (PdfViewer)
         PdfViewer->hide();
     lblConverting->hide();
     closePdf();
+    WebBrowser1->Clear();
+    Player1->Close();
 }
 
 void TfrmPreview::PreviewItemDeleted()
 {
     cancelLoad();
     lblConverting->hide();
-    for (QWidget* w : {static_cast<QWidget*>(Image1), static_cast<QWidget*>(RichEdit1), WebBrowser1, PdfViewer}) {
+    for (QWidget* w : {static_cast<QWidget*>(Image1), static_cast<QWidget*>(RichEdit1), static_cast<QWidget*>(WebBrowser1), PdfViewer}) {
         if (w)
             w->hide();
     }
+    // A page still loading would show itself once loaded.
+    WebBrowser1->Clear();
     setWindowTitle(QString::fromLatin1(texts::Caption));
 }
 
@@ -412,6 +416,12 @@ void TfrmPreview::loadFinished(quint64 generation)
     } else if (kind == TPreviewKind::Pdf) {
         if (result.ok)
             ShowPdf(result.pdf.release());
+    } else if (kind == TPreviewKind::Web) {
+        if (result.ok)
+            WebBrowser1->Navigate(load->request().path);
+    } else if (kind == TPreviewKind::Media) {
+        if (result.ok)
+            Player1->Open(load->request().path);
     } else if (result.ok) {
         // The view deletes the document it made itself; those it was given are deleted here.
         QTextDocument* shown = RichEdit1->document();

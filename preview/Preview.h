@@ -3,6 +3,8 @@
 // its extension and size call for.
 #include "app/Globals.h"
 #include "core/Job.h"
+#include "preview/PreviewMedia.h"
+#include "preview/PreviewWeb.h"
 
 #include <QPrinter>
 #include <QString>
@@ -65,7 +67,7 @@ public:
     QTextEdit* RichEdit1;
     imaging::TImageView* Image1;
     QTableWidget* Grid1;
-    QWidget* WebBrowser1;
+    TWebBrowser* WebBrowser1;
     QWidget* PdfViewer = nullptr;
     QFrame* pnlMedia;
     // Shown while a document is being converted.
@@ -88,7 +90,7 @@ public:
     QToolButton* cmdUnzip;
 
     QToolBar* toolMedia;
-    QWidget* Player1;
+    TMediaPlayer* Player1;
 
     settings::TPFormSettings* PFormSettings1;
 

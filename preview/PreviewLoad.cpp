@@ -135,6 +135,8 @@ void TPreviewLoad::execute()
         loadSheet();
     else if (m_request.kind == TPreviewKind::Pdf)
         loadPdf();
+    else if (m_request.kind == TPreviewKind::Web || m_request.kind == TPreviewKind::Media)
+        checkRegular();
     else
         loadText();
 }
@@ -260,6 +262,16 @@ void TPreviewLoad::loadPdf()
     std::lock_guard lock(resultMutex());
     m_result.pdf.reset(document.release());
     m_result.ok = true;
+}
+
+void TPreviewLoad::checkRegular()
+{
+    // Pages and media are read by engines of their own on the user-interface thread's behalf;
+    // they get only a regular file that could be opened here, never a pipe or a dead volume.
+    struct stat st {};
+    const bool ok = bool(openRegular(m_request.path, st));
+    std::lock_guard lock(resultMutex());
+    m_result.ok = ok && !isCancelled();
 }
 
 } // namespace corvane::preview

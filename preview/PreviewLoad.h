@@ -111,6 +111,7 @@ private:
     void publishDocument(TextDocumentPtr document);
     void loadSheet();
     void loadPdf();
+    void checkRegular();
     TPreviewRequest m_request;
     TPreviewResult m_result;
 };
