@@ -5,6 +5,7 @@
 #include "platform/Registry.h"
 #include "preview/Preview.h"
 #include "tests/preview_sheet/SheetFiles.h"
+#include "tests/support/PreviewWindowFixture.h"
 #include "tests/support/TempDir.h"
 
 #include <QApplication>
@@ -36,20 +37,7 @@ namespace {
 
 constexpr int kWaitMs = 60000;
 
-struct SheetPreview : ::testing::Test {
-    SheetPreview() { platform::setCurrentUserHive(platform::Hive::inMemory()); }
-    app::TfrmMain main;
-    test::TempDir dir;
-
-    void SetUp() override
-    {
-        main.resize(1200, 800);
-        main.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
-        main.actPreview->trigger();
-        ASSERT_NE(preview(), nullptr);
-    }
-    TfrmPreview* preview() const { return qobject_cast<TfrmPreview*>(app::frmPreview.data()); }
+struct SheetPreview : test::PreviewWindowFixture {
     void show(const QString& path)
     {
         preview()->PreviewFile(path, false, QFileInfo(path).size());
