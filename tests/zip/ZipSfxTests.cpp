@@ -58,7 +58,7 @@ TEST(ZipSfx, HeaderBytesAndTheProgramReadsThem)
     QByteArray expected(256, '\0');
     expected.replace(0, 18, QByteArray("MPU\x69\x03\x06\x02" "Cap/tmp/xls", 18));
     EXPECT_EQ(SfxHeader(s), expected);
-    // The Part's defaults: SFXCheckSize among the options, confirm before overwriting.
+    // The defaults: SFXCheckSize among the options, confirm before overwriting.
     EXPECT_EQ(SfxHeader({"A", "", "", SFXCheckSize, SFXOverWriteModes::OvrConfirm}).left(8),
               QByteArray("MPU\x00\x01\x00\x00" "A", 8));
     EXPECT_EQ(quint8(SfxHeader({{}, {}, {}, SFXAskFiles | SFXHideOverWriteBox, SFXOverWriteModes::OvrNever})[3]),
