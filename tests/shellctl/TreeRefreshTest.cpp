@@ -87,7 +87,10 @@ TEST(TreeRefresh, OwnRenameIsNotRefreshedAgain)
             ASSERT_TRUE(QTest::qWaitFor([&] { return w.TreeRefreshed > 0; }, 30000));
         }
         EXPECT_FALSE(w.Tree->DelayTimer()->isActive());
-        EXPECT_EQ(w.TreeReports.Count, 1);
+        // The rename's two halves may be read apart and come as two reports; either way they
+        // lead to the same refreshes.
+        EXPECT_GE(w.TreeReports.Count, 1);
+        EXPECT_LE(w.TreeReports.Count, 2);
         EXPECT_EQ(w.TreeRefreshes, c.refreshes);
         EXPECT_EQ(ChildNames(a), (QStringList{"keep", "renamed"}));
         EXPECT_TRUE(QDir(dir.filePath("a/renamed")).exists());
