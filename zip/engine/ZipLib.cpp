@@ -749,7 +749,9 @@ public:
     {
         if (m_fromMemory) {
             const size_t n = std::min(size, m_memory.size() - m_memoryAt);
-            std::memcpy(buffer, m_memory.data() + m_memoryAt, n);
+            // An empty file's data may have no storage at all.
+            if (n > 0)
+                std::memcpy(buffer, m_memory.data() + m_memoryAt, n);
             m_memoryAt += n;
             return zip_int64_t(n);
         }
