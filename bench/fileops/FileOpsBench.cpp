@@ -113,25 +113,14 @@ void compare(const char* what, const std::string& data, const std::string& work,
 
 int main(int argc, char** argv)
 {
-    std::string dir = ".";
-    int repeat = 3;
-    long bigMb = 2048;
-    int files = 10000;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--dir"))
-            dir = argv[i + 1];
-        else if (!std::strcmp(argv[i], "--repeat"))
-            repeat = std::max(1, std::atoi(argv[i + 1]));
-        else if (!std::strcmp(argv[i], "--big-mb"))
-            bigMb = std::max(1L, std::atol(argv[i + 1]));
-        else if (!std::strcmp(argv[i], "--files"))
-            files = std::max(1, std::atoi(argv[i + 1]));
-    }
+    const CopyBenchArgs args = parseCopyBenchArgs(argc, argv, "--big-mb", 2048);
+    const std::string& dir = args.dir;
+    const int repeat = args.repeat;
+    const long bigMb = args.mb;
+    const int files = args.files;
     const CopyData data = makeCopyData(dir, "fileops-bench", files, bigMb);
     const std::string& root = data.root;
 
-    std::printf("Reproduce: %s --dir '%s' --repeat %d --big-mb %ld --files %d\n", argv[0], dir.c_str(), repeat, bigMb,
-                files);
     compare(("tree of " + std::to_string(files) + " small files").c_str(), root + "/tree", root + "/work", repeat,
             data.treeBytes / 1e6);
     compare("one big file", root + "/big/big.bin", root + "/work", repeat, double(bigMb) * 1.048576);

@@ -109,21 +109,11 @@ int main(int argc, char** argv)
 {
     // The jobs ask their questions (the confirmation) on the application's thread.
     QCoreApplication app(argc, argv);
-    std::string dir = ".";
-    int repeat = 3;
-    long mb = 1024;
-    int files = 10000;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--dir"))
-            dir = argv[i + 1];
-        else if (!std::strcmp(argv[i], "--repeat"))
-            repeat = std::max(1, std::atoi(argv[i + 1]));
-        else if (!std::strcmp(argv[i], "--mb"))
-            mb = std::max(1L, std::atol(argv[i + 1]));
-        else if (!std::strcmp(argv[i], "--files"))
-            files = std::max(1, std::atoi(argv[i + 1]));
-    }
-    std::printf("Reproduce: %s --dir '%s' --repeat %d --mb %ld --files %d\n", argv[0], dir.c_str(), repeat, mb, files);
+    const CopyBenchArgs args = parseCopyBenchArgs(argc, argv, "--mb", 1024);
+    const std::string& dir = args.dir;
+    const int repeat = args.repeat;
+    const long mb = args.mb;
+    const int files = args.files;
     const CopyData data = makeCopyData(dir, "filetools-bench", files, 1);
     destroy(data.root + "/big", mb, repeat);
     batchCopy(data.root + "/tree", data.root + "/work", files, repeat);

@@ -68,6 +68,34 @@ inline void writeFile(const std::string& path, size_t size, uint64_t& state, std
     ::close(fd);
 }
 
+// The options the copy benchmarks share: --dir FOLDER --repeat N --files N and a size in MB under
+// the flag `mbFlag`. The parsed line is printed so a run can be repeated.
+struct CopyBenchArgs {
+    std::string dir = ".";
+    int repeat = 3;
+    long mb = 0;
+    int files = 10000;
+};
+
+inline CopyBenchArgs parseCopyBenchArgs(int argc, char** argv, const char* mbFlag, long mbDefault)
+{
+    CopyBenchArgs a;
+    a.mb = mbDefault;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (!std::strcmp(argv[i], "--dir"))
+            a.dir = argv[i + 1];
+        else if (!std::strcmp(argv[i], "--repeat"))
+            a.repeat = std::max(1, std::atoi(argv[i + 1]));
+        else if (!std::strcmp(argv[i], mbFlag))
+            a.mb = std::max(1L, std::atol(argv[i + 1]));
+        else if (!std::strcmp(argv[i], "--files"))
+            a.files = std::max(1, std::atoi(argv[i + 1]));
+    }
+    std::printf("Reproduce: %s --dir '%s' --repeat %d %s %ld --files %d\n", argv[0], a.dir.c_str(), a.repeat, mbFlag, a.mb,
+                a.files);
+    return a;
+}
+
 struct CopyData {
     std::string root;        // holds tree/, big/big.bin and work/
     double treeBytes = 0;
