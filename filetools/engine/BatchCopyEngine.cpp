@@ -10,7 +10,6 @@
 #include "platform/FileOperationTransfer.h"
 #include "platform/Volumes.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -210,43 +209,24 @@ bool RunBatchCopy(const QByteArray& source, const QByteArray& destRoot, ToolJob&
     // the engine fills it under a hidden name and places it when complete, much faster than
     // merging its files one by one into a folder made beforehand. Only the folders above it are
     // made here, and the folders of a tree that holds a left-out "." folder somewhere below.
-    const auto wholeTree = [&](std::size_t i) { return !folders.dotBelow[i] && !folders.targets[i].endsWith('/'); };
-    std::vector<bool> made(folders.targets.size(), false);
-    for (std::size_t i = 0; i < folders.targets.size() && !job.isCancelled();) {
-        const QByteArray& target = folders.targets[i];
-        if (wholeTree(i)) {
-            if (platform::fileops::MakePath(core::ParentOf(target), 0777) == 0) {
-                std::fill(made.begin() + qsizetype(i), made.begin() + qsizetype(folders.ends[i]), true);
-            } else {
-                job.report(QString(C::sUnableToCreateFolder) + core::ReadableName(target));
-            }
-            i = folders.ends[i];
-            continue;
-        }
-        made[i] = platform::fileops::MakePath(target, 0777) == 0;
-        if (!made[i])
-            job.report(QString(C::sUnableToCreateFolder) + core::ReadableName(target));
-        ++i;
-    }
     std::vector<QByteArray> files;
     std::vector<QByteArray> targets;
     for (std::size_t i = 0; i < folders.sources.size() && !job.isCancelled();) {
         const QByteArray& target = folders.targets[i];
-        if (wholeTree(i)) {
-            if (made[i]) {
-                files.push_back(folders.sources[i]);
-                targets.push_back(core::ParentOf(target));
-            }
-            i = folders.ends[i];
-            continue;
-        }
-        if (made[i]) {
+        const bool wholeTree = !folders.dotBelow[i] && !target.endsWith('/');
+        if (platform::fileops::MakePath(wholeTree ? core::ParentOf(target) : target, 0777) != 0) {
+            job.report(QString(C::sUnableToCreateFolder) + core::ReadableName(target));
+        } else if (wholeTree) {
+            files.push_back(folders.sources[i]);
+            targets.push_back(core::ParentOf(target));
+        } else {
             for (QByteArray& file : FilesOf(folders.sources[i])) {
                 files.push_back(std::move(file));
                 targets.push_back(target);
             }
         }
-        ++i;
+        // A whole tree is one item; nothing below it is looked at again.
+        i = wholeTree ? folders.ends[i] : i + 1;
     }
     job.totals(0, qint64(files.size()));
     if (!files.empty() && !job.isCancelled())
